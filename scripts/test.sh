@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native (Debug), ASan+UBSan, ThreadSanitizer, the Windows DLL
+# under Wine, the fuzz targets (short runs), the optimised build with benchmarks and the main job.
+# Exits non-zero if anything fails. Usage: scripts/test.sh [preset ...]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh || exit 1
+
+jobs=${TARVELMOND_JOBS:-$(nproc)}
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan native-tsan win64 fuzz native-release)
+failures=()
+
+stage() {  # stage <name> <command...>
+    local name=$1
+    shift
+    echo "==== $name"
+    local start=$SECONDS
+    if "$@"; then
+        echo "==== $name: passed ($((SECONDS - start)) s)"
+    else
+        echo "==== $name: FAILED ($((SECONDS - start)) s)"
+        failures+=("$name")
+    fi
+}
+
+build() {
+    cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"
+}
+
+for preset in "${presets[@]}"; do
+    stage "build $preset" build "$preset" || continue
+    case "$preset" in
+        win64)
+            source scripts/wine-env.sh
+            wine_start
+            stage "test $preset" ctest --preset "$preset" -j "$jobs"
+            wine_stop
+            ;;
+        native-release)
+            stage "benchmarks (smoke)" scripts/bench.sh --benchmark_min_time=0.01
+            stage "main job" scripts/run.sh --quiet
+            ;;
+        native-tsan)
+            # Some kernels randomise mmap too widely for ThreadSanitizer's fixed shadow layout.
+            stage "test $preset" setarch "$(uname -m)" -R ctest --preset "$preset" -j "$jobs"
+            ;;
+        *)
+            stage "test $preset" ctest --preset "$preset" -j "$jobs"
+            ;;
+    esac
+done
+
+echo
+if [ ${#failures[@]} -eq 0 ]; then
+    echo "ALL PASSED: ${presets[*]}"
+    exit 0
+fi
+echo "FAILED: ${failures[*]}"
+exit 1

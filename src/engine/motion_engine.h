@@ -1,0 +1,75 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "engine/frame_timer.h"
+#include "games/game_source.h"
+#include "motion/evaluation_gate.h"
+#include "motion/motion_profile.h"
+
+namespace tarvelmond {
+
+// {min, max} of one channel; written by host setters, read by the game-source thread.
+struct DofLimit {
+    std::atomic<double> min{0.0};
+    std::atomic<double> max{0.0};
+};
+
+using CueArray = std::array<double, kDofChannels>;
+
+inline constexpr int kAirProfile = 0;
+inline constexpr int kGroundProfile = 1;
+inline constexpr std::size_t kOutputFrameSize = 36;
+
+// All state of the motion pipeline. The host reaches it only through the exported functions.
+struct MotionEngine {
+    MotionEngine();
+    MotionEngine(const MotionEngine&) = delete;
+    MotionEngine& operator=(const MotionEngine&) = delete;
+
+    // Profile 0 (AIR) or 1 (GROUND); null for any other index.
+    MotionProfile* hostProfile(int index);
+
+    std::atomic<bool> connected{false};
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopped{true};
+    std::atomic<bool> outputBlocked{true};
+    std::atomic<bool> motionSystemReady{false};
+    std::atomic<bool> motionCancelActive{false};
+
+    FrameTimer loopTimer;
+    GameSource gameSource;
+
+    CueArray finalCues{};
+    CueArray previousGameData{};
+    CueArray heldCues{};
+    CueArray airStage{};
+    CueArray groundStage{};
+
+    std::array<MotionProfile, 3> profiles{MotionProfile{"Profil AIR"}, MotionProfile{"Profil GROUND"},
+                                          MotionProfile{"Transition"}};
+    std::array<DofLimit, kDofChannels> rigLimits;
+    std::array<DofLimit, kDofChannels> inputLimits;
+
+    std::atomic<double> outputFade{1.0};
+    double outputFadeMs = 4000.0;
+
+    bool inTransition = false;
+    std::atomic<std::int32_t> activeProfile{0};
+    std::atomic<double> airWeight{1.0};
+    std::atomic<double> groundWeight{0.0};
+    double transitionTicks = 200.0;
+
+    std::int32_t noDataCount = 0;
+    std::int32_t staleCount = 0;
+
+    std::array<std::uint8_t, kOutputFrameSize> outputFrame{};
+
+    EvaluationGate evaluationGate;
+};
+
+// The process-wide engine, created by the first call from any thread.
+MotionEngine& engine();
+
+}  // namespace tarvelmond

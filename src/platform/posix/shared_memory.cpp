@@ -1,0 +1,112 @@
+#include "platform/shared_memory.h"
+
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace tarvelmond::platform {
+namespace {
+
+// Maps `size` bytes of an open descriptor (0: the whole object); the descriptor is closed either way.
+void* mapDescriptor(int fd, std::size_t& size, ViewAccess access) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<std::size_t>(info.st_size) < size) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (size == 0) size = static_cast<std::size_t>(info.st_size);
+    const int protection = access == ViewAccess::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
+    void* view = mmap(nullptr, size, protection, MAP_SHARED, fd, 0);
+    ::close(fd);
+    return view == MAP_FAILED ? nullptr : view;
+}
+
+}  // namespace
+
+SharedMemory::SharedMemory(SharedMemory&& other) noexcept {
+    *this = std::move(other);
+}
+
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+    if (this != &other) {
+        close();
+        view_ = std::exchange(other.view_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        created_ = std::exchange(other.created_, false);
+        posixName_ = std::move(other.posixName_);
+    }
+    return *this;
+}
+
+bool SharedMemory::createOrOpen(const std::string& name, std::size_t size, ViewAccess access) {
+    close();
+    posixName_ = posixObjectName(name);
+    int fd = shm_open(posixName_.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0) {
+        created_ = true;
+        if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            ::close(fd);
+            close();
+            return false;
+        }
+    } else {
+        fd = shm_open(posixName_.c_str(), access == ViewAccess::ReadOnly ? O_RDONLY : O_RDWR, 0600);
+        if (fd < 0) return false;
+    }
+    std::size_t mapped = size;
+    view_ = mapDescriptor(fd, mapped, access);
+    if (view_ == nullptr) {
+        close();
+        return false;
+    }
+    size_ = mapped;
+    return true;
+}
+
+bool SharedMemory::openExisting(const std::string& name, std::size_t size, ViewAccess access) {
+    close();
+    posixName_ = posixObjectName(name);
+    const int fd = shm_open(posixName_.c_str(), access == ViewAccess::ReadOnly ? O_RDONLY : O_RDWR, 0);
+    if (fd < 0) return false;
+    std::size_t mapped = size;
+    view_ = mapDescriptor(fd, mapped, access);
+    if (view_ == nullptr) return false;
+    size_ = mapped;
+    return true;
+}
+
+void SharedMemory::close() {
+    if (view_ != nullptr) munmap(view_, size_);
+    // A Windows section vanishes with its creator's last handle; unlinking the name gives the same
+    // picture to later openers (mappings made before stay valid).
+    if (created_) shm_unlink(posixName_.c_str());
+    view_ = nullptr;
+    size_ = 0;
+    created_ = false;
+}
+
+bool sharedMemoryExists(const std::string& name) {
+    const int fd = shm_open(posixObjectName(name).c_str(), O_RDONLY, 0);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+bool NamedEvent::openExisting(const std::string& name) {
+    close();
+    sem_t* semaphore = sem_open(posixObjectName(name).c_str(), 0);
+    if (semaphore == SEM_FAILED) return false;
+    handle_ = semaphore;
+    return true;
+}
+
+void NamedEvent::close() {
+    if (handle_ != nullptr) sem_close(static_cast<sem_t*>(handle_));
+    handle_ = nullptr;
+}
+
+}  // namespace tarvelmond::platform

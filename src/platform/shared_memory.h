@@ -1,0 +1,70 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+// Named shared-memory blocks: Windows named file mappings backed by the paging file; elsewhere POSIX
+// shared memory, where a name such as "Local\acpmf_physics" becomes "/Local.acpmf_physics" (a leading
+// slash added, every backslash turned into a dot; see posixObjectName).
+namespace tarvelmond::platform {
+
+enum class ViewAccess { ReadOnly, ReadWrite };
+
+class SharedMemory {
+  public:
+    SharedMemory() = default;
+    ~SharedMemory() { close(); }
+    SharedMemory(SharedMemory&& other) noexcept;
+    SharedMemory& operator=(SharedMemory&& other) noexcept;
+    SharedMemory(const SharedMemory&) = delete;
+    SharedMemory& operator=(const SharedMemory&) = delete;
+
+    // Creates the block with `size` bytes, or opens it if it exists already, and maps a view of
+    // `size` bytes. Fails if an existing block is smaller than `size`.
+    bool createOrOpen(const std::string& name, std::size_t size, ViewAccess access);
+
+    // Opens an existing block only. `size` 0 maps the whole block; otherwise exactly `size` bytes,
+    // failing if the block is smaller.
+    bool openExisting(const std::string& name, std::size_t size, ViewAccess access);
+
+    void close();  // unmaps and closes; a block this object created disappears with its last user
+
+    bool isOpen() const { return view_ != nullptr; }
+    const unsigned char* data() const { return static_cast<const unsigned char*>(view_); }
+    unsigned char* writableData() { return static_cast<unsigned char*>(view_); }
+    std::size_t size() const { return size_; }  // bytes that may be read through data()
+    bool createdHere() const { return created_; }
+
+  private:
+    void* view_ = nullptr;
+    std::size_t size_ = 0;
+    bool created_ = false;
+#if defined(_WIN32)
+    void* mapping_ = nullptr;
+#else
+    std::string posixName_;
+#endif
+};
+
+// Whether a block of that name exists right now (a test open, closed again at once).
+bool sharedMemoryExists(const std::string& name);
+
+// A named event that another program signals (opened only, never created by this side).
+class NamedEvent {
+  public:
+    NamedEvent() = default;
+    ~NamedEvent() { close(); }
+    NamedEvent(const NamedEvent&) = delete;
+    NamedEvent& operator=(const NamedEvent&) = delete;
+
+    bool openExisting(const std::string& name);
+    void close();
+    bool isOpen() const { return handle_ != nullptr; }
+
+  private:
+    void* handle_ = nullptr;
+};
+
+// The name under which a block or event lives in the POSIX namespace.
+std::string posixObjectName(const std::string& name);
+
+}  // namespace tarvelmond::platform

@@ -1,0 +1,35 @@
+#include "support/product_library.h"
+
+namespace tarvelmond::test {
+
+const std::vector<std::string>& exportedFunctionNames() {
+    static const std::vector<std::string> names = {
+        "setMotionsystemready",
+        "setTimerPrecision",
+        "getGameID",
+        "getGameName",
+        "getGameTimeFrame",
+        "getMotionDataTimeFrame",
+        "getGameDataCount",
+        "getGameData",
+        "getGameDataNames",
+        "getMotionCueData",
+        "setActiveAxis",
+        "setBelt_Mix",
+        "setcheckFilterstring",
+        "SetRigDofLimitValue",
+        "SetInputDofLimitValue",
+        "getactiveProfil",
+        "getTransitionStatus",
+        "getProfilAirTransitionStatus",
+        "getProfilGrdTransitionStatus",
+    };
+    return names;
+}
+
+platform::DynamicLibrary& productLibrary() {
+    static platform::DynamicLibrary library(platform::productLibraryName());
+    return library;
+}
+
+}  // namespace tarvelmond::test
