@@ -1,6 +1,8 @@
 #include "platform/scheduling.h"
 
 #include <windows.h>
+// The multimedia timer API is not part of the lean windows.h.
+#include <timeapi.h>
 
 namespace tarvelmond::platform {
 namespace {
