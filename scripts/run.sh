@@ -5,6 +5,7 @@
 # Usage: scripts/run.sh [--quiet] [offline_cue options]  (relative paths are taken from the repository root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 
 quiet=0
 for argument in "$@"; do

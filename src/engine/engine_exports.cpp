@@ -2,36 +2,17 @@
 // a few of its members.
 #include <tarvelmond.h>
 
+#include "engine/engine_settings.h"
 #include "engine/motion_engine.h"
 #include "motion/chain_replacement.h"
 #include "motion/transition.h"
 
 using namespace tarvelmond;
 
-namespace {
-
-bool isDof(int dof) {
-    return static_cast<unsigned>(dof) < static_cast<unsigned>(kDofChannels);
-}
-
-void storeLimit(DofLimit& limit, double min, double max) {
-    limit.min.store(min, std::memory_order_relaxed);
-    limit.max.store(max, std::memory_order_relaxed);
-}
-
-}  // namespace
-
 extern "C" {
 
 void setMotionsystemready(int ready) {
-    MotionEngine& e = engine();
-    if (ready == 1 && !e.motionSystemReady.load()) {
-        e.motionSystemReady.exchange(true);
-        holdOutput(e);
-    } else if (ready == 0 && e.motionSystemReady.load()) {
-        e.motionSystemReady.exchange(false);
-        holdOutput(e);
-    }
+    applyMotionSystemReady(engine(), ready);
 }
 
 void setTimerPrecision(int mode) {
@@ -81,19 +62,11 @@ void getMotionCueData(int which, double** data, int* count) {
 }
 
 void setActiveAxis(int profile, int dof, bool active) {
-    MotionEngine& e = engine();
-    if (MotionProfile* target = e.hostProfile(profile); target != nullptr && isDof(dof)) {
-        target->setActive(dof, active);
-    }
-    holdOutput(e);
+    applyActiveAxis(engine(), profile, dof, active);
 }
 
 void setBelt_Mix(int profile, int index, double weight) {
-    MotionEngine& e = engine();
-    if (MotionProfile* target = e.hostProfile(profile);
-        target != nullptr && static_cast<unsigned>(index) < static_cast<unsigned>(kGameDataSlots)) {
-        target->setBeltMix(index, weight);
-    }
+    applyBeltMix(engine(), profile, index, weight);
 }
 
 int setcheckFilterstring(int profile, int dof, const char* filter) {
@@ -101,19 +74,11 @@ int setcheckFilterstring(int profile, int dof, const char* filter) {
 }
 
 void SetRigDofLimitValue(int dof, double min, double max) {
-    MotionEngine& e = engine();
-    if (isDof(dof)) storeLimit(e.rigLimits[static_cast<std::size_t>(dof)], min, max);
+    applyRigLimit(engine(), dof, min, max);
 }
 
 void SetInputDofLimitValue(int dof, double min, double max) {
-    MotionEngine& e = engine();
-    if (!isDof(dof)) return;
-    auto& limit = e.inputLimits[static_cast<std::size_t>(dof)];
-    if (dof <= 7) {
-        storeLimit(limit, min, max);
-    } else if (dof <= 9) {
-        storeLimit(limit, -360.0, 360.0);  // the position channels always take a full turn each way
-    }
+    applyInputLimit(engine(), dof, min, max);
 }
 
 int getactiveProfil(void) {

@@ -1,26 +1,24 @@
 #include "profile_installation.h"
 
 #include "dof_names.h"
+#include "engine/engine_settings.h"
 #include "input_error.h"
 #include "motion/chain_replacement.h"
-#include "motion/transition.h"
 
 namespace tarvelmond::offline {
 namespace {
 
 constexpr std::array<const char*, 2> kProfileKeys = {"air", "ground"};
 
-void storeLimit(DofLimit& target, const Limit& limit) {
-    target.min.store(limit.min);
-    target.max.store(limit.max);
-}
-
 }  // namespace
 
 void installProfile(MotionEngine& engine, const RigProfile& profile) {
     for (std::size_t dof = 0; dof < kDofNames.size(); ++dof) {
-        if (profile.inputLimits[dof]) storeLimit(engine.inputLimits[dof], *profile.inputLimits[dof]);
-        if (profile.rigLimits[dof]) storeLimit(engine.rigLimits[dof], *profile.rigLimits[dof]);
+        const int channel = static_cast<int>(dof);
+        if (const auto& limit = profile.inputLimits[dof])
+            applyInputLimit(engine, channel, limit->min, limit->max);
+        if (const auto& limit = profile.rigLimits[dof])
+            applyRigLimit(engine, channel, limit->min, limit->max);
     }
     for (int index : {kAirProfile, kGroundProfile}) {
         const ProfileSettings& settings = profile.profiles[static_cast<std::size_t>(index)];
@@ -36,16 +34,13 @@ void installProfile(MotionEngine& engine, const RigProfile& profile) {
             }
         }
         for (int dof = 0; dof < kDofChannels; ++dof) {
-            // As setActiveAxis: every change of the active axes restarts the output fade.
-            engine.hostProfile(index)->setActive(dof, settings.active[static_cast<std::size_t>(dof)]);
-            holdOutput(engine);
+            applyActiveAxis(engine, index, dof, settings.active[static_cast<std::size_t>(dof)]);
         }
     }
     for (const auto& [index, weight] : profile.beltMix)
-        engine.hostProfile(kAirProfile)->setBeltMix(index, weight);
-    // As setMotionsystemready(1): the rig may move; the output fades in from the held cues.
-    engine.motionSystemReady.store(true);
-    holdOutput(engine);
+        applyBeltMix(engine, kAirProfile, index, weight);
+    // The rig may move: the output fades in from the held cues, as after setMotionsystemready(1).
+    applyMotionSystemReady(engine, 1);
 }
 
 }  // namespace tarvelmond::offline

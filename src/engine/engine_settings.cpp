@@ -1,0 +1,58 @@
+#include "engine/engine_settings.h"
+
+#include "engine/motion_engine.h"
+#include "motion/transition.h"
+
+namespace tarvelmond {
+namespace {
+
+bool isDof(int dof) {
+    return static_cast<unsigned>(dof) < static_cast<unsigned>(kDofChannels);
+}
+
+void storeLimit(DofLimit& limit, double min, double max) {
+    limit.min.store(min, std::memory_order_relaxed);
+    limit.max.store(max, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void applyMotionSystemReady(MotionEngine& engine, int ready) {
+    if (ready == 1 && !engine.motionSystemReady.load()) {
+        engine.motionSystemReady.exchange(true);
+        holdOutput(engine);
+    } else if (ready == 0 && engine.motionSystemReady.load()) {
+        engine.motionSystemReady.exchange(false);
+        holdOutput(engine);
+    }
+}
+
+void applyActiveAxis(MotionEngine& engine, int profile, int dof, bool active) {
+    if (MotionProfile* target = engine.hostProfile(profile); target != nullptr && isDof(dof)) {
+        target->setActive(dof, active);
+    }
+    holdOutput(engine);  // whatever the arguments: the host expects the fade to restart
+}
+
+void applyBeltMix(MotionEngine& engine, int profile, int index, double weight) {
+    if (MotionProfile* target = engine.hostProfile(profile);
+        target != nullptr && static_cast<unsigned>(index) < static_cast<unsigned>(kGameDataSlots)) {
+        target->setBeltMix(index, weight);
+    }
+}
+
+void applyRigLimit(MotionEngine& engine, int dof, double min, double max) {
+    if (isDof(dof)) storeLimit(engine.rigLimits[static_cast<std::size_t>(dof)], min, max);
+}
+
+void applyInputLimit(MotionEngine& engine, int dof, double min, double max) {
+    if (!isDof(dof)) return;
+    auto& limit = engine.inputLimits[static_cast<std::size_t>(dof)];
+    if (dof <= 7) {
+        storeLimit(limit, min, max);
+    } else if (dof <= 9) {
+        storeLimit(limit, -360.0, 360.0);  // the position channels always take a full turn each way
+    }
+}
+
+}  // namespace tarvelmond
