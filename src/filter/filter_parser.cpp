@@ -38,9 +38,9 @@ bool isHexDigit(char c) {
 
 // `digits` is what follows "0x". The conversions mirror strtoll (negative, 64-bit) and strtoul (positive,
 // whose unsigned long is 32 bits on the target platform) but do not depend on the C library: "0x" with no
-// digit at all is refused, where C libraries disagree about whether it reads as 0.
+// digit at all is refused by from_chars, where C libraries disagree about whether it reads as 0.
 std::optional<double> hexNumber(std::string_view digits, bool negative) {
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isHexDigit)) return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), isHexDigit)) return std::nullopt;
     std::uint64_t magnitude = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, 16);
     if (error != std::errc()) return std::nullopt;
