@@ -27,7 +27,9 @@ double emaLength(float length, double scale) {
 // show as a non-finite new state.
 bool advanceEma(float& state, double x, double n) {
     const float next = static_cast<float>((x - state) / n + state);
-    if (!std::isfinite(next)) return false;
+    if (!std::isfinite(next)) {
+        return false;
+    }
     state = next;
     return true;
 }
@@ -41,8 +43,8 @@ double highPass(FilterSys& stage, double x, double scale) {
     return advanceEma(stage.state, x, emaLength(stage.p1, scale)) ? x - stage.state : 0.0;
 }
 
-// a * tanh(slope * x / a), written in the logistic form so that it saturates cleanly where tanh's
-// argument would be huge.
+// Mathematically a * tanh(slope * x / a). It is kept in this logistic form rather than calling std::tanh
+// so that the curve, and the clamp of its argument, come out bit for bit as filter strings were tuned to.
 double logistic(double x, double limit, double slope) {
     const double a = std::abs(limit) < 1e-9 ? std::copysign(1e-9, limit) : limit;
     const double k = 0.0002 / ((a / 100.0) * (a / 100.0));
@@ -64,13 +66,19 @@ double logistic(double x, double limit, double slope) {
 // exact anyway, and both arrive at the exact fold. Only beyond that, past a quarter of a billion steps,
 // would the stepwise rounding make a difference.
 double rollover(double x, double limitArgument) {
-    if (!std::isfinite(x)) return 0.0;
+    if (!std::isfinite(x)) {
+        return 0.0;
+    }
     const double limit = std::abs(limitArgument);
-    if (limit == 0.0) return 0.0;
+    if (limit == 0.0) {
+        return 0.0;
+    }
 
     const auto outside = [limit](double v) { return v > limit || v < -limit; };
     // Where 4 * limit overflows, no finite x needs the reduction.
-    if (std::abs(x) >= 4.0 * limit) x = std::fmod(x, 4.0 * limit);
+    if (std::abs(x) >= 4.0 * limit) {
+        x = std::fmod(x, 4.0 * limit);
+    }
     // From within (-4 limit, 4 limit) at most two exact reflections reach the band.
     for (int step = 0; step < 3 && outside(x); ++step) {
         x = x > 0.0 ? limit - (x - limit) : -limit - (limit + x);
@@ -88,23 +96,31 @@ double sinus(FilterSys& stage) {
     } else if (phase < 0.0f) {
         phase = static_cast<float>(std::fmod(phase, kTwoPi) + kTwoPi);
     }
-    if (std::isfinite(phase)) stage.state = phase;
+    if (std::isfinite(phase)) {
+        stage.state = phase;
+    }
     const float sine = std::sin(stage.state);  // the float overload: the sine is single precision
     return sine * static_cast<double>(stage.p1);
 }
 
 double bitScale(double x, double inMax, double outMax) {
-    if (std::abs(inMax) < 1e-9 || x < 0.0) return 0.0;
+    if (std::abs(inMax) < 1e-9 || x < 0.0) {
+        return 0.0;
+    }
     return std::min(inMax, x) / inMax * outMax;
 }
 
 double bitScaleSigned(double x, double inMax, double outMax) {
-    if (std::abs(inMax) < 1e-9) return 0.0;
+    if (std::abs(inMax) < 1e-9) {
+        return 0.0;
+    }
     return std::min(inMax, std::max(-inMax, x)) / inMax * outMax;
 }
 
 double remap(double x, double inLow, double inHigh, double outLow, double outHigh) {
-    if (!(std::abs(inHigh - inLow) > 1e-9)) return x;
+    if (!(std::abs(inHigh - inLow) > 1e-9)) {
+        return x;
+    }
     return (x - inLow) * ((outHigh - outLow) / (inHigh - inLow)) + outLow;
 }
 
@@ -147,7 +163,9 @@ double applyOperator(FilterSys& stage, double x, const Scales& scales) {
 
 double evaluateFilterChain(FilterSys& head, double x, double valueScale, double lowPassScale,
                            double highPassScale) {
-    if (!head.valid.load()) return 0.0;
+    if (!head.valid.load()) {
+        return 0.0;
+    }
     const Scales scales{valueScale, lowPassScale, highPassScale};
 
     // Innermost first, the reading order of nested calls. Only the current stage is held, and only

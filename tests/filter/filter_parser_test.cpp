@@ -31,7 +31,7 @@ void expectRejected(const char* text) {
 
 // Parses a one-operator string and returns its operator stage, checking it wraps a bare VALUE.
 std::shared_ptr<FilterSys> acceptedOperator(const char* text) {
-    const auto head = parseFilterString(text);
+    auto head = parseFilterString(text);
     EXPECT_TRUE(head->valid.load()) << text;
     const auto stages = stagesOf(head);
     EXPECT_EQ(stages.size(), 2u) << text;

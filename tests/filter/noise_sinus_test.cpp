@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -10,14 +11,14 @@
 namespace tarvelmond {
 namespace {
 
-constexpr double kStep = 2 * M_PI * 0.002;  // phase step of one evaluation at 1 Hz
+constexpr double kStep = 2 * std::numbers::pi * 0.002;  // phase step of one evaluation at 1 Hz
 
 double run(const std::shared_ptr<FilterSys>& chain, double x) {
     return evaluateFilterChain(*chain, x, 1, 1, 1);
 }
 
 std::shared_ptr<FilterSys> singleStage(FilterKind kind, float p1, float p2, float p3) {
-    const auto chain = appendFilterStage(nullptr, kind, p1, p2, p3, 0);
+    auto chain = appendFilterStage(nullptr, kind, p1, p2, p3, 0);
     appendFilterStage(chain, VALUE, 0, 0, 0, 0);
     chain->valid.store(true);
     return chain;
@@ -26,9 +27,9 @@ std::shared_ptr<FilterSys> singleStage(FilterKind kind, float p1, float p2, floa
 // Targets a layer seeded with `seed` must produce: -1 + 2 * (g / 2^32), all in float.
 std::vector<float> targets(std::uint32_t seed, int count) {
     std::mt19937 generator(seed);
-    std::vector<float> result;
-    for (int i = 0; i < count; ++i)
-        result.push_back(-1.0f + 2.0f * (static_cast<float>(generator()) / 4294967296.0f));
+    std::vector<float> result(count);
+    for (float& target : result)
+        target = -1.0f + 2.0f * (static_cast<float>(generator()) / 4294967296.0f);
     return result;
 }
 
@@ -116,10 +117,10 @@ TEST(Sinus, ReplacesItsInputWithASineOfTheTickPhase) {
     for (int k = 1; k <= 250; ++k) {
         EXPECT_NEAR(run(chain, k * 13.0), std::sin(k * kStep), 5e-5) << k;
         if (k == 125) {
-            EXPECT_NEAR(chain->state, M_PI / 2, 1e-4);
+            EXPECT_NEAR(chain->state, std::numbers::pi / 2, 1e-4);
         }
     }
-    EXPECT_NEAR(chain->state, M_PI, 1e-4);  // half a turn
+    EXPECT_NEAR(chain->state, std::numbers::pi, 1e-4);  // half a turn
 
     const auto scaled = parseFilterString("SINUS(VALUE;3;7)");
     for (int k = 1; k <= 1000; ++k)
@@ -134,7 +135,7 @@ TEST(Sinus, PhaseStaysBoundedAndAccurateInBothDirections) {
         for (int k = 0; k < 2000000; ++k) {
             run(chain, 0);
             ASSERT_GE(chain->state, 0.0f);
-            ASSERT_LE(chain->state, static_cast<float>(2 * M_PI));
+            ASSERT_LE(chain->state, static_cast<float>(2 * std::numbers::pi));
         }
         // A runaway phase would have lost the precision to take a step this small accurately.
         const double before = chain->state;

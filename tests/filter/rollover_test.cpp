@@ -10,7 +10,7 @@ namespace tarvelmond {
 namespace {
 
 std::shared_ptr<FilterSys> rolloverChain(float limit) {
-    const auto chain = appendFilterStage(nullptr, ROLLOVER, limit, 0, 0, 0);
+    auto chain = appendFilterStage(nullptr, ROLLOVER, limit, 0, 0, 0);
     appendFilterStage(chain, VALUE, 0, 0, 0, 0);
     chain->valid.store(true);
     return chain;
