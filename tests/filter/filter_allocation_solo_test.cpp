@@ -15,15 +15,17 @@ namespace {
 std::atomic<long> allocationCount{0};
 }  // namespace
 
-void* operator new(std::size_t size) {
+// Kept out of line: once inlined next to a new-expression, malloc and free would draw mismatched-allocation
+// warnings.
+[[gnu::noinline]] void* operator new(std::size_t size) {
     ++allocationCount;
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept {
+[[gnu::noinline]] void operator delete(void* block) noexcept {
     std::free(block);
 }
-void operator delete(void* block, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
     std::free(block);
 }
 
