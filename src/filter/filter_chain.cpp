@@ -12,7 +12,9 @@ namespace {
 // every float of 2^55 or more is a multiple of 2^32 and so already yields 0 there.
 std::uint32_t noiseSeed(float argument) {
     constexpr float kTwoPow63 = 0x1p63f;
-    if (!(argument >= -kTwoPow63 && argument < kTwoPow63)) return 0;
+    if (!(argument >= -kTwoPow63 && argument < kTwoPow63)) {
+        return 0;
+    }
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(argument));
 }
 
@@ -65,7 +67,9 @@ std::shared_ptr<FilterSys> innermostStage(FilterSys& head) {
             std::lock_guard lock(stage->linkMutex);
             next = stage->inner;
         }
-        if (!next) return stage;
+        if (!next) {
+            return stage;
+        }
         stage = std::move(next);
     }
 }
@@ -73,8 +77,12 @@ std::shared_ptr<FilterSys> innermostStage(FilterSys& head) {
 std::shared_ptr<FilterSys> appendFilterStage(std::shared_ptr<FilterSys> chain, FilterKind kind, float p1,
                                              float p2, float p3, float p4) {
     auto stage = std::make_shared<FilterSys>(kind, p1, p2, p3, p4);
-    if (kind == NOISE) stage->noise = std::make_shared<NoiseLayer>(p1, p2, noiseSeed(p3));
-    if (!chain) return stage;
+    if (kind == NOISE) {
+        stage->noise = std::make_shared<NoiseLayer>(p1, p2, noiseSeed(p3));
+    }
+    if (!chain) {
+        return stage;
+    }
 
     // One stage mutex at a time, never nested, so linking can't deadlock against a walk going the other way.
     std::shared_ptr<FilterSys> last = innermostStage(*chain);

@@ -11,11 +11,6 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kTickSeconds = 0.002;  // every evaluation stands for one 2 ms tick
 
-// Reflections done one at a time before the remaining distance is removed with fmod. Below this count
-// the result is bit-identical to folding step by step; the bound keeps the worst case to a few
-// microseconds on the real-time path.
-constexpr int kStepwiseReflections = 1024;
-
 struct Scales {
     double value;
     double lowPass;
@@ -28,11 +23,13 @@ double emaLength(float length, double scale) {
 }
 
 // A non-finite sample would stay in the state for ever (it never decays), so it is refused and the state
-// keeps its value; the same holds for a finite sample too large for the single-precision state.
+// keeps its value; the same holds for a finite sample too large for the single-precision state. Both
+// show as a non-finite new state.
 bool advanceEma(float& state, double x, double n) {
-    if (!std::isfinite(x)) return false;
     const float next = static_cast<float>((x - state) / n + state);
-    if (!std::isfinite(next)) return false;
+    if (!std::isfinite(next)) {
+        return false;
+    }
     state = next;
     return true;
 }
@@ -46,8 +43,8 @@ double highPass(FilterSys& stage, double x, double scale) {
     return advanceEma(stage.state, x, emaLength(stage.p1, scale)) ? x - stage.state : 0.0;
 }
 
-// a * tanh(slope * x / a), written in the logistic form so that it saturates cleanly where tanh's
-// argument would be huge.
+// Mathematically a * tanh(slope * x / a). It is kept in this logistic form rather than calling std::tanh
+// so that the curve, and the clamp of its argument, come out bit for bit as filter strings were tuned to.
 double logistic(double x, double limit, double slope) {
     const double a = std::abs(limit) < 1e-9 ? std::copysign(1e-9, limit) : limit;
     const double k = 0.0002 / ((a / 100.0) * (a / 100.0));
@@ -57,35 +54,36 @@ double logistic(double x, double limit, double slope) {
     return r + r;
 }
 
-// Folds x back and forth into [-limit, limit]. Reflecting one step at a time only ends for a positive
-// limit and a finite x, and it takes about |x| / (2 limit) steps, which is unbounded (1e300 with limit 1
-// even oscillates for ever, as 1e300 - 1 == 1e300). So:
+// Folds x back and forth into [-limit, limit] as if reflecting it at the nearer edge until it lies inside.
+// Doing that one reflection at a time ends only for a positive limit and a finite x, and takes about
+// |x| / (2 limit) steps, which is unbounded (1e300 with limit 1 even oscillates for ever, as
+// 1e300 - 1 == 1e300). So:
 // - a non-finite x folds to 0, and a limit of 0 (a band of width 0) gives 0;
 // - a negative limit describes the same band as its absolute value;
-// - far outside the band, the whole periods of 4 * limit that the step-by-step fold would walk off are
-//   removed at once with fmod, which is exact; only the rounding that the stepwise fold accumulates
-//   differs, so up to kStepwiseReflections steps the result is identical to it.
+// - the whole periods of 4 * limit that the reflections would walk off are removed at once with fmod.
+// That gives the very bits of the step-by-step fold: the limit is a float, and its 24-bit significand
+// makes it a multiple of x's ulp whenever |x| < 2^29 limit, so every reflection there is exact; fmod is
+// exact anyway, and both arrive at the exact fold. Only beyond that, past a quarter of a billion steps,
+// would the stepwise rounding make a difference.
 double rollover(double x, double limitArgument) {
-    if (!std::isfinite(x)) return 0.0;
+    if (!std::isfinite(x)) {
+        return 0.0;
+    }
     const double limit = std::abs(limitArgument);
-    if (limit == 0.0) return 0.0;
+    if (limit == 0.0) {
+        return 0.0;
+    }
 
     const auto outside = [limit](double v) { return v > limit || v < -limit; };
-    const auto reflect = [limit](double v) { return v > 0.0 ? limit - (v - limit) : -limit - (limit + v); };
-
-    // Each reflection brings |x| at most 2 * limit closer, so this far out the steps can't finish in time.
-    // Written negated so that a NaN limit, for which the stepwise fold ends at once, takes the steps too.
-    if (!(std::abs(x) > 4.0 * limit * kStepwiseReflections)) {
-        for (int step = 0; step < kStepwiseReflections && outside(x); ++step)
-            x = reflect(x);
-        if (!outside(x)) return x;
+    // Where 4 * limit overflows, no finite x needs the reduction.
+    if (std::abs(x) >= 4.0 * limit) {
+        x = std::fmod(x, 4.0 * limit);
     }
-    // Now |x| < 4 * limit, from where two reflections reach the band (three if rounding lands on an
-    // edge). The fmod is never reached with a limit so large that 4 * limit overflows.
-    x = std::fmod(x, 4.0 * limit);
-    for (int step = 0; step < 4 && outside(x); ++step)
-        x = reflect(x);
-    return std::clamp(x, -limit, limit);
+    // From within (-4 limit, 4 limit) at most two exact reflections reach the band.
+    for (int step = 0; step < 3 && outside(x); ++step) {
+        x = x > 0.0 ? limit - (x - limit) : -limit - (limit + x);
+    }
+    return x;
 }
 
 // The phase is kept in [0, 2 pi) in both directions: a phase left to run away would lose the precision
@@ -98,23 +96,31 @@ double sinus(FilterSys& stage) {
     } else if (phase < 0.0f) {
         phase = static_cast<float>(std::fmod(phase, kTwoPi) + kTwoPi);
     }
-    if (std::isfinite(phase)) stage.state = phase;
+    if (std::isfinite(phase)) {
+        stage.state = phase;
+    }
     const float sine = std::sin(stage.state);  // the float overload: the sine is single precision
     return sine * static_cast<double>(stage.p1);
 }
 
 double bitScale(double x, double inMax, double outMax) {
-    if (std::abs(inMax) < 1e-9 || x < 0.0) return 0.0;
+    if (std::abs(inMax) < 1e-9 || x < 0.0) {
+        return 0.0;
+    }
     return std::min(inMax, x) / inMax * outMax;
 }
 
 double bitScaleSigned(double x, double inMax, double outMax) {
-    if (std::abs(inMax) < 1e-9) return 0.0;
+    if (std::abs(inMax) < 1e-9) {
+        return 0.0;
+    }
     return std::min(inMax, std::max(-inMax, x)) / inMax * outMax;
 }
 
 double remap(double x, double inLow, double inHigh, double outLow, double outHigh) {
-    if (!(std::abs(inHigh - inLow) > 1e-9)) return x;
+    if (!(std::abs(inHigh - inLow) > 1e-9)) {
+        return x;
+    }
     return (x - inLow) * ((outHigh - outLow) / (inHigh - inLow)) + outLow;
 }
 
@@ -157,7 +163,9 @@ double applyOperator(FilterSys& stage, double x, const Scales& scales) {
 
 double evaluateFilterChain(FilterSys& head, double x, double valueScale, double lowPassScale,
                            double highPassScale) {
-    if (!head.valid.load()) return 0.0;
+    if (!head.valid.load()) {
+        return 0.0;
+    }
     const Scales scales{valueScale, lowPassScale, highPassScale};
 
     // Innermost first, the reading order of nested calls. Only the current stage is held, and only

@@ -21,10 +21,12 @@ bool isBlank(char c) {
 }
 
 std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
+    while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
+    }
+    while (!text.empty() && isBlank(text.back())) {
         text.remove_suffix(1);
+    }
     return text;
 }
 
@@ -38,18 +40,26 @@ bool isHexDigit(char c) {
 
 // `digits` is what follows "0x". The conversions mirror strtoll (negative, 64-bit) and strtoul (positive,
 // whose unsigned long is 32 bits on the target platform) but do not depend on the C library: "0x" with no
-// digit at all is refused, where C libraries disagree about whether it reads as 0.
+// digit at all is refused by from_chars, where C libraries disagree about whether it reads as 0.
 std::optional<double> hexNumber(std::string_view digits, bool negative) {
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isHexDigit)) return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), isHexDigit)) {
+        return std::nullopt;
+    }
     std::uint64_t magnitude = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, 16);
-    if (error != std::errc()) return std::nullopt;
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
     if (negative) {
-        if (magnitude > (std::uint64_t{1} << 63)) return std::nullopt;
+        if (magnitude > (std::uint64_t{1} << 63)) {
+            return std::nullopt;
+        }
         // Unsigned negation and the modular conversion give INT64_MIN for 2^63 without signed overflow.
         return static_cast<double>(static_cast<std::int64_t>(std::uint64_t{0} - magnitude));
     }
-    if (magnitude > UINT32_MAX) return std::nullopt;
+    if (magnitude > UINT32_MAX) {
+        return std::nullopt;
+    }
     return static_cast<double>(magnitude);
 }
 
@@ -61,17 +71,23 @@ std::optional<double> decimalNumber(std::string token) {
     const bool allowed = std::all_of(token.begin(), token.end(), [](char c) {
         return isDecimalDigit(c) || c == '+' || c == '-' || c == '.';
     });
-    if (!allowed) return std::nullopt;
+    if (!allowed) {
+        return std::nullopt;
+    }
 
     const char* first = token.data();
     const char* const last = first + token.size();
     if (first != last && *first == '+') {
         ++first;
-        if (first != last && (*first == '+' || *first == '-')) return std::nullopt;
+        if (first != last && (*first == '+' || *first == '-')) {
+            return std::nullopt;
+        }
     }
     double value = 0.0;
     const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc()) return std::nullopt;
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -100,8 +116,9 @@ constexpr std::array<OperatorSyntax, 13> kOperators{{
 
 const OperatorSyntax* findOperator(std::string_view writtenName) {
     std::string name(trimmed(writtenName));
-    for (char& c : name)
+    for (char& c : name) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
     const auto found = std::find_if(kOperators.begin(), kOperators.end(),
                                     [&](const OperatorSyntax& op) { return op.name == name; });
     return found == kOperators.end() ? nullptr : &*found;
@@ -124,26 +141,37 @@ bool argumentsAccepted(FilterKind kind, const std::array<double, 4>& p) {
 std::shared_ptr<FilterSys> parseChain(std::string text) {
     std::shared_ptr<FilterSys> head;
     for (;;) {
-        if (text == "VALUE") return appendFilterStage(std::move(head), VALUE, 0.0f, 0.0f, 0.0f, 0.0f);
+        if (text == "VALUE") {
+            return appendFilterStage(std::move(head), VALUE, 0.0f, 0.0f, 0.0f, 0.0f);
+        }
 
         const std::size_t open = text.find('(');
         const std::size_t close = text.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close < open) return nullptr;
+        if (open == std::string::npos || close == std::string::npos || close < open) {
+            return nullptr;
+        }
 
         const OperatorSyntax* op = findOperator(std::string_view(text).substr(0, open));
-        if (op == nullptr) return nullptr;
+        if (op == nullptr) {
+            return nullptr;
+        }
 
-        // Whatever follows the last ')' is ignored on purpose.
         std::string arguments = text.substr(open + 1, close - open - 1);
         std::array<double, 4> p{};
         if (op->argumentCount == 0) {
             double surplus = 0.0;
-            if (popLastNumber(arguments, surplus)) return nullptr;
+            if (popLastNumber(arguments, surplus)) {
+                return nullptr;
+            }
         }
         for (int i = op->argumentCount - 1; i >= 0; --i) {
-            if (!popLastNumber(arguments, p[i])) return nullptr;
+            if (!popLastNumber(arguments, p[i])) {
+                return nullptr;
+            }
         }
-        if (!argumentsAccepted(op->kind, p)) return nullptr;
+        if (!argumentsAccepted(op->kind, p)) {
+            return nullptr;
+        }
 
         head =
             appendFilterStage(std::move(head), op->kind, static_cast<float>(p[0]), static_cast<float>(p[1]),
@@ -156,9 +184,13 @@ std::shared_ptr<FilterSys> parseChain(std::string text) {
 }  // namespace
 
 bool popLastNumber(std::string& text, double& value) {
-    if (text.empty()) return false;
+    if (text.empty()) {
+        return false;
+    }
     const std::size_t semicolon = text.rfind(';');
-    if (semicolon == std::string::npos || semicolon + 1 == text.size()) return false;
+    if (semicolon == std::string::npos || semicolon + 1 == text.size()) {
+        return false;
+    }
 
     const std::string_view token = trimmed(std::string_view(text).substr(semicolon + 1));
     const bool negative = !token.empty() && token.front() == '-';
@@ -166,7 +198,9 @@ bool popLastNumber(std::string& text, double& value) {
     const bool hexadecimal = unsignedPart.substr(0, 2) == "0x";
     const std::optional<double> number =
         hexadecimal ? hexNumber(unsignedPart.substr(2), negative) : decimalNumber(std::string(token));
-    if (!number) return false;
+    if (!number) {
+        return false;
+    }
 
     value = *number;
     text.erase(semicolon);
