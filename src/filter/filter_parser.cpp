@@ -137,10 +137,14 @@ bool argumentsAccepted(FilterKind kind, const std::array<double, 4>& p) {
     }
 }
 
+// Real chains are a handful of stages. A bound keeps a hostile string from costing quadratic time to
+// build and from overflowing the stack when its nested stages are released one inside the other.
+constexpr int kMostStages = 100;
+
 // Peels operators off from the outside in; returns an empty pointer for any text that is not a chain.
 std::shared_ptr<FilterSys> parseChain(std::string text) {
     std::shared_ptr<FilterSys> head;
-    for (;;) {
+    for (int stages = 0; stages < kMostStages; ++stages) {
         if (text == "VALUE") {
             return appendFilterStage(std::move(head), VALUE, 0.0f, 0.0f, 0.0f, 0.0f);
         }
@@ -179,6 +183,7 @@ std::shared_ptr<FilterSys> parseChain(std::string text) {
         // Not trimmed again: a blank next to VALUE makes the inner text fail.
         text = std::move(arguments);
     }
+    return nullptr;
 }
 
 }  // namespace

@@ -54,6 +54,25 @@ TEST(FilterParser, RejectsMalformedStrings) {
     expectRejected(nullptr);
 }
 
+std::string nestedGains(int operators) {
+    std::string text;
+    for (int i = 0; i < operators; ++i)
+        text += "GAIN(";
+    text += "VALUE";
+    for (int i = 0; i < operators; ++i)
+        text += ";1)";
+    return text;
+}
+
+TEST(FilterParser, BoundsTheNumberOfStages) {
+    const auto longest = parseFilterString(nestedGains(99).c_str());
+    EXPECT_TRUE(longest->valid.load());
+    EXPECT_EQ(stagesOf(longest).size(), 100u);
+    expectRejected(nestedGains(100).c_str());
+    // Deep enough to overflow the stack if it were built and released stage by stage.
+    expectRejected(nestedGains(200000).c_str());
+}
+
 TEST(FilterParser, AcceptsValueAloneEvenWithSurroundingBlanks) {
     for (const char* text : {"VALUE", " \t VALUE\r\n"}) {
         const auto head = parseFilterString(text);
