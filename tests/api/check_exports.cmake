@@ -13,6 +13,8 @@ foreach(member IN LISTS members)
     string(REGEX REPLACE "exported member: " "" name "${member}")
     list(APPEND declared ${name})
 endforeach()
+# The header's own macro definitions match the pattern too.
+list(REMOVE_ITEM declared __attribute__ __declspec)
 list(SORT declared)
 list(REMOVE_DUPLICATES declared)
 
@@ -38,7 +40,7 @@ else()
     foreach(row IN LISTS rows)
         string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] " "" name "${row}")
         # The C++ runtime's own weak and versioned symbols are not part of the interface.
-        if(name MATCHES "@" OR name MATCHES "^_Z(St|NSt|NKSt|N9__gnu|NK9__gnu|TIN|TSN|TVN|GVN|ZN|N.*detail)"
+        if(name MATCHES "@" OR name MATCHES "^_ZT[ISV]St" OR name MATCHES "^_Z(St|NSt|NKSt|N9__gnu|NK9__gnu|TIN|TSN|TVN|GVN|ZN|N.*detail)"
            OR name MATCHES "^_(init|fini|edata|end|_bss_start)$" OR name MATCHES "^__")
             continue()
         endif()

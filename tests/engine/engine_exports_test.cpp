@@ -113,7 +113,7 @@ TEST(EngineExports, TimerPrecisionIsStoredForTheLoop) {
 }
 
 TEST(EngineExports, NullOutParametersAreSkipped) {
-    getGameName(nullptr);
+    ::getGameName(nullptr);
     getGameData(nullptr, nullptr);
     getGameDataNames(nullptr, nullptr);
     getMotionCueData(2, nullptr, nullptr);
@@ -132,10 +132,10 @@ TEST(EngineExports, GameIdentityFollowsThePriorityOrder) {
     source.active[kPcars2].store(true);
     EXPECT_EQ(getGameID(), 15) << "slot 15 comes before 9 in the priority order";
     source.active[kMsfs2024].store(false);
-    getGameName(name);
+    ::getGameName(name);
     EXPECT_STREQ(name, "PCAR2/Automobilista2");
     source.clearActiveFlags();
-    getGameName(name);
+    ::getGameName(name);
     EXPECT_STREQ(name, "No Game online");
 }
 
