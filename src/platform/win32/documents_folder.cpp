@@ -1,6 +1,7 @@
 #include "platform/documents_folder.h"
 
 #include <windows.h>
+// the shell's folder call needs the base types of windows.h
 #include <shlobj.h>
 
 namespace tarvelmond::platform {

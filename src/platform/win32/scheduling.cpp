@@ -1,6 +1,8 @@
 #include "platform/scheduling.h"
 
 #include <windows.h>
+// the multimedia timer calls need the base types of windows.h
+#include <mmsystem.h>
 
 namespace tarvelmond::platform {
 namespace {
