@@ -33,6 +33,21 @@ void UdpGameSender::start(const Bytes& datagram, std::chrono::microseconds perio
     });
 }
 
+void UdpGameSender::startGenerated(std::function<Bytes(std::uint64_t)> make, std::chrono::microseconds period) {
+    stop();
+    running_.store(true);
+    thread_ = std::thread([this, make = std::move(make), period] {
+        for (std::uint64_t n = 0; running_.load(); ++n) {
+            const Bytes packet = make(n);
+            {
+                std::lock_guard lock(packetMutex_);
+                if (socket_.sendTo(packet, target_) > 0) sent_.fetch_add(1);
+            }
+            sleepFor(period);
+        }
+    });
+}
+
 void UdpGameSender::setPacket(const Bytes& datagram) {
     std::lock_guard lock(packetMutex_);
     packet_ = datagram;

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -23,6 +24,9 @@ class UdpGameSender {
     // Repeats the current packet every `period` until stop(); setPacket() changes what is sent.
     void start(const Bytes& datagram, std::chrono::microseconds period = std::chrono::milliseconds(2));
     void setPacket(const Bytes& datagram);
+    // Repeats packets made afresh for every send from the running count of sends: a game in motion.
+    void startGenerated(std::function<Bytes(std::uint64_t)> make,
+                        std::chrono::microseconds period = std::chrono::milliseconds(2));
     void stop();
     std::uint64_t sent() const { return sent_.load(); }
 
