@@ -94,7 +94,8 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
         runMotionTick(engine);
         pace(timer);
         if (observer != nullptr && observer->paced != nullptr) {
-            observer->paced(observer->context, timer.deltaTicks.load(std::memory_order_relaxed) / timer.ticksPerUs);
+            observer->paced(observer->context,
+                            timer.deltaTicks.load(std::memory_order_relaxed) / timer.ticksPerUs);
         }
         sleepFor(kOneMs);
     }

@@ -35,7 +35,8 @@ class ByteView {
     }
     std::optional<std::uint32_t> u32le(std::size_t offset) const {
         if (!has(offset, 4)) return std::nullopt;
-        return static_cast<std::uint32_t>(bytes_[offset]) | static_cast<std::uint32_t>(bytes_[offset + 1]) << 8 |
+        return static_cast<std::uint32_t>(bytes_[offset]) |
+               static_cast<std::uint32_t>(bytes_[offset + 1]) << 8 |
                static_cast<std::uint32_t>(bytes_[offset + 2]) << 16 |
                static_cast<std::uint32_t>(bytes_[offset + 3]) << 24;
     }
@@ -43,7 +44,8 @@ class ByteView {
         if (!has(offset, 4)) return std::nullopt;
         return static_cast<std::uint32_t>(bytes_[offset]) << 24 |
                static_cast<std::uint32_t>(bytes_[offset + 1]) << 16 |
-               static_cast<std::uint32_t>(bytes_[offset + 2]) << 8 | static_cast<std::uint32_t>(bytes_[offset + 3]);
+               static_cast<std::uint32_t>(bytes_[offset + 2]) << 8 |
+               static_cast<std::uint32_t>(bytes_[offset + 3]);
     }
     float f32le(std::size_t offset) const { return toFloat(u32le(offset)); }
     float f32be(std::size_t offset) const { return toFloat(u32be(offset)); }

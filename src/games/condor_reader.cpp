@@ -15,18 +15,75 @@ namespace tarvelmond {
 namespace {
 
 enum Key : std::size_t {
-    kTime, kSlipball, kAltitude, kVario, kEvario, kNettovario, kIntegrator, kCompass, kTurnrate,
-    kYawstringangle, kRadiofrequency, kYaw, kPitch, kBank, kQuaternionx, kQuaterniony, kQuaternionz,
-    kAx, kAy, kAz, kVx, kVy, kVz, kRollrate, kPitchrate, kYawrate, kGforce, kHeight, kWheelheight,
-    kTurbulencestrength, kSurfaceroughness, kMc, kWater,
+    kTime,
+    kSlipball,
+    kAltitude,
+    kVario,
+    kEvario,
+    kNettovario,
+    kIntegrator,
+    kCompass,
+    kTurnrate,
+    kYawstringangle,
+    kRadiofrequency,
+    kYaw,
+    kPitch,
+    kBank,
+    kQuaternionx,
+    kQuaterniony,
+    kQuaternionz,
+    kAx,
+    kAy,
+    kAz,
+    kVx,
+    kVy,
+    kVz,
+    kRollrate,
+    kPitchrate,
+    kYawrate,
+    kGforce,
+    kHeight,
+    kWheelheight,
+    kTurbulencestrength,
+    kSurfaceroughness,
+    kMc,
+    kWater,
 };
 
 constexpr std::array<const char*, CondorState::kFloatKeys> kFloatKeys = {
-    "time",      "slipball",  "altitude",    "vario",       "evario",        "nettovario",      "integrator",
-    "compass",   "turnrate",  "yawstringangle", "radiofrequency", "yaw",     "pitch",           "bank",
-    "quaternionx", "quaterniony", "quaternionz", "ax",      "ay",            "az",              "vx",
-    "vy",        "vz",        "rollrate",    "pitchrate",   "yawrate",       "gforce",          "height",
-    "wheelheight", "turbulencestrength", "surfaceroughness", "mc",          "water",
+    "time",
+    "slipball",
+    "altitude",
+    "vario",
+    "evario",
+    "nettovario",
+    "integrator",
+    "compass",
+    "turnrate",
+    "yawstringangle",
+    "radiofrequency",
+    "yaw",
+    "pitch",
+    "bank",
+    "quaternionx",
+    "quaterniony",
+    "quaternionz",
+    "ax",
+    "ay",
+    "az",
+    "vx",
+    "vy",
+    "vz",
+    "rollrate",
+    "pitchrate",
+    "yawrate",
+    "gforce",
+    "height",
+    "wheelheight",
+    "turbulencestrength",
+    "surfaceroughness",
+    "mc",
+    "water",
 };
 
 void storeValue(CondorState& state, std::string_view key, std::string_view valueText) {
@@ -38,7 +95,8 @@ void storeValue(CondorState& state, std::string_view key, std::string_view value
     const float value = leadingNumber<float>(valueText).value_or(0.0f);
     if (key == "flaps") {
         // Truncated toward zero; a value no integer can hold leaves the setting as it was.
-        if (std::isfinite(value) && std::fabs(value) < static_cast<float>(std::numeric_limits<std::int32_t>::max())) {
+        if (std::isfinite(value) &&
+            std::fabs(value) < static_cast<float>(std::numeric_limits<std::int32_t>::max())) {
             state.flaps = static_cast<std::int32_t>(value);
         }
         return;

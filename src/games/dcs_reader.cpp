@@ -22,7 +22,8 @@ std::optional<double> nextNumber(std::string_view& text) {
     std::size_t tokenLength = text.find(' ');
     if (tokenLength == std::string_view::npos) {
         tokenLength = 0;
-        while (tokenLength < text.size() && text[tokenLength] >= 32 && text[tokenLength] <= 59) ++tokenLength;
+        while (tokenLength < text.size() && text[tokenLength] >= 32 && text[tokenLength] <= 59)
+            ++tokenLength;
         if (tokenLength == text.size()) return 0.0;  // also the empty text
     }
     if (tokenLength < kShortestToken) return 0.0;

@@ -45,7 +45,8 @@ struct SystemEvent {
     const char* name;
 };
 
-constexpr std::array<SystemEvent, 5> kEvents = {{{6, "Crashed"}, {7, "Quit"}, {4, "SimStart"}, {5, "SimStop"}, {3, "Sim"}}};
+constexpr std::array<SystemEvent, 5> kEvents = {
+    {{6, "Crashed"}, {7, "Quit"}, {4, "SimStart"}, {5, "SimStop"}, {3, "Sim"}}};
 
 bool complete(const SimClientOps& ops) {
     return ops.clientOpen && ops.clientClose && ops.addToDataDefinition && ops.requestDataOnSimObject &&
@@ -67,9 +68,11 @@ bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* p
 int connectFlightSim(const SimClientOps& ops, FlightSimSlot& slot) {
     if (slot.handle == nullptr || !complete(ops)) return 0;
     for (const DataEntry& entry : kDefinition) {
-        slot.lastResult = ops.addToDataDefinition(slot.handle, 0, entry.variable, entry.unit, entry.type, 0.0f, kNoDatum);
+        slot.lastResult =
+            ops.addToDataDefinition(slot.handle, 0, entry.variable, entry.unit, entry.type, 0.0f, kNoDatum);
     }
-    slot.lastResult = ops.requestDataOnSimObject(slot.handle, 0, 0, kUserAircraft, kEverySimFrame, 0, 0, 0, 0);
+    slot.lastResult =
+        ops.requestDataOnSimObject(slot.handle, 0, 0, kUserAircraft, kEverySimFrame, 0, 0, 0, 0);
     for (const SystemEvent& event : kEvents) {
         slot.lastResult = ops.subscribeToSystemEvent(slot.handle, event.number, event.name);
     }

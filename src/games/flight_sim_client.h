@@ -7,8 +7,9 @@ namespace tarvelmond {
 // client fills once it exists; with an empty table every step fails as a failed clientOpen would. Each
 // returns a result code, negative on failure (0 success).
 struct SimClientOps {
-    std::int32_t (*clientOpen)(void** handle, const char* applicationName, void* window, std::uint32_t userMessage,
-                               void* event, std::uint32_t configurationIndex) = nullptr;
+    std::int32_t (*clientOpen)(void** handle, const char* applicationName, void* window,
+                               std::uint32_t userMessage, void* event,
+                               std::uint32_t configurationIndex) = nullptr;
     std::int32_t (*clientClose)(void* handle) = nullptr;
     std::int32_t (*addToDataDefinition)(void* handle, std::uint32_t definition, const char* variable,
                                         const char* unit, std::int32_t dataType, float epsilon,
@@ -17,8 +18,10 @@ struct SimClientOps {
                                            std::uint32_t object, std::uint32_t period, std::uint32_t flags,
                                            std::uint32_t origin, std::uint32_t interval,
                                            std::uint32_t limit) = nullptr;
-    std::int32_t (*subscribeToSystemEvent)(void* handle, std::uint32_t event, const char* eventName) = nullptr;
-    std::int32_t (*getNextDispatch)(void* handle, const std::uint8_t** message, std::uint32_t* size) = nullptr;
+    std::int32_t (*subscribeToSystemEvent)(void* handle, std::uint32_t event,
+                                           const char* eventName) = nullptr;
+    std::int32_t (*getNextDispatch)(void* handle, const std::uint8_t** message,
+                                    std::uint32_t* size) = nullptr;
 };
 
 // One flight-simulator slot's client handle; null while closed.

@@ -56,7 +56,8 @@ int disconnectGame(GameSource& source) {
     if (slot < 0) return 0;
     SharedMemorySlots& memory = source.sharedMemory;
     if (isUdpSlot(slot)) {
-        if (std::optional<UdpPort>& port = source.udpPorts[static_cast<std::size_t>(slot)]; port && port->isOpen()) {
+        if (std::optional<UdpPort>& port = source.udpPorts[static_cast<std::size_t>(slot)];
+            port && port->isOpen()) {
             port->closeUdpPort();
         }
     } else {

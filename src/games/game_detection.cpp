@@ -31,21 +31,32 @@ struct DetectionStep {
 
 constexpr DetectionStep kSteps[] = {
     {kXplane, [](GameSource& s) { return probe(s, kXplane); }},
-    {kDcs, [](GameSource& s) { return probeIfRunning(s, kDcs, {"DCS.exe", "DCS64.exe"}); }},
-    {kMsfs2020, [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2020, "FlightSimulator.exe"); }},
-    {kMsfs2024, [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2024, "FlightSimulator2024.exe"); }},
+    {kDcs,
+     [](GameSource& s) {
+         return probeIfRunning(s, kDcs, {"DCS.exe", "DCS64.exe"});
+     }},
+    {kMsfs2020,
+     [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2020, "FlightSimulator.exe"); }},
+    {kMsfs2024,
+     [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2024, "FlightSimulator2024.exe"); }},
     {kAssettoCorsa, [](GameSource&) { return detectAssettoCorsa(); }},
     {kAssettoCorsaEvo, [](GameSource&) { return detectAssettoCorsaEvo(); }},
     {kRaceRoom, [](GameSource&) { return detectRaceRoom(); }},
     {kDirtRally2, [](GameSource& s) { return probe(s, kDirtRally2); }},
     {kCondor2, [](GameSource& s) { return probe(s, kCondor2); }},
-    {kF1, [](GameSource& s) { return probeIfRunning(s, kF1, {"F1_23.exe", "F1_23_64.exe", "F1_24.exe", "F1_24_64.exe"}); }},
+    {kF1,
+     [](GameSource& s) {
+         return probeIfRunning(s, kF1, {"F1_23.exe", "F1_23_64.exe", "F1_24.exe", "F1_24_64.exe"});
+     }},
     {kNoLimits2, [](GameSource&) { return noLimitsHandshake(); }},
     {kPcars2, [](GameSource&) { return detectPcars2(); }},
     {kIRacing, [](GameSource& s) { return detectIRacing(s.sharedMemory.iRacing); }},
     {kWrc, [](GameSource& s) { return probe(s, kWrc); }},
     {kBeamNg, [](GameSource& s) { return probe(s, kBeamNg); }},
-    {kLfs, [](GameSource& s) { return probeIfRunning(s, kLfs, {"LFS.exe", "LFS64.exe"}); }},
+    {kLfs,
+     [](GameSource& s) {
+         return probeIfRunning(s, kLfs, {"LFS.exe", "LFS64.exe"});
+     }},
     {kRFactor2, [](GameSource& s) { return detectRFactor2(s.sharedMemory.rFactor2); }},
     {kEts2, [](GameSource&) { return detectTruck(); }},
 };

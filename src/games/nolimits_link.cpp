@@ -7,7 +7,8 @@
 
 namespace tarvelmond {
 
-std::array<std::uint8_t, kNoLimitsHeader + 1> noLimitsRequest(std::uint16_t type, std::uint32_t requestNumber) {
+std::array<std::uint8_t, kNoLimitsHeader + 1> noLimitsRequest(std::uint16_t type,
+                                                              std::uint32_t requestNumber) {
     return {'N',
             static_cast<std::uint8_t>(type >> 8),
             static_cast<std::uint8_t>(type),
@@ -75,7 +76,8 @@ void disconnectNoLimits(NoLimitsState& state) {
     state.pendingLength = 0;
 }
 
-std::span<const std::uint8_t> newestNoLimitsTelemetry(std::span<const std::uint8_t> bytes, std::size_t& consumed) {
+std::span<const std::uint8_t> newestNoLimitsTelemetry(std::span<const std::uint8_t> bytes,
+                                                      std::size_t& consumed) {
     std::span<const std::uint8_t> newest;
     std::size_t at = 0;
     while (at < bytes.size()) {

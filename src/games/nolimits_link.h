@@ -19,7 +19,8 @@ inline constexpr std::size_t kNoLimitsTelemetrySize = 76;
 inline constexpr std::size_t kNoLimitsLongestMessage = 1024;
 
 // A message without data.
-std::array<std::uint8_t, kNoLimitsHeader + 1> noLimitsRequest(std::uint16_t type, std::uint32_t requestNumber);
+std::array<std::uint8_t, kNoLimitsHeader + 1> noLimitsRequest(std::uint16_t type,
+                                                              std::uint32_t requestNumber);
 
 // Detection: connects, sends an idle request and waits up to 500 ms for any answer.
 bool noLimitsHandshake();
@@ -30,6 +31,7 @@ void disconnectNoLimits(NoLimitsState& state);
 // Finds the newest complete telemetry reply among the bytes in `bytes`; `consumed` receives how many
 // leading bytes hold complete (or undecodable) messages and may be dropped. Returns the reply's 76
 // data bytes, or an empty span.
-std::span<const std::uint8_t> newestNoLimitsTelemetry(std::span<const std::uint8_t> bytes, std::size_t& consumed);
+std::span<const std::uint8_t> newestNoLimitsTelemetry(std::span<const std::uint8_t> bytes,
+                                                      std::size_t& consumed);
 
 }  // namespace tarvelmond

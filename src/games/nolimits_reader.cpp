@@ -38,7 +38,8 @@ Quaternion normalised(const Quaternion& q) {
 }
 
 bool usable(const Quaternion& q) {
-    return std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && norm(q) > 1e-9;
+    return std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) &&
+           norm(q) > 1e-9;
 }
 
 void updateRates(NoLimitsState& state, const Quaternion& current, TelemetryRecord& record) {
@@ -90,7 +91,8 @@ void integrateVelocities(NoLimitsState& state, TelemetryRecord& record) {
 
 }  // namespace
 
-int applyNoLimitsTelemetry(std::span<const std::uint8_t> data, NoLimitsState& state, TelemetryRecord& record) {
+int applyNoLimitsTelemetry(std::span<const std::uint8_t> data, NoLimitsState& state,
+                           TelemetryRecord& record) {
     const ByteView words(data);
     if (!words.has(0, kNoLimitsTelemetrySize)) return 0;
     const auto telemetryState = static_cast<std::int32_t>(words.u32be(0).value_or(0));
@@ -112,8 +114,10 @@ int applyNoLimitsTelemetry(std::span<const std::uint8_t> data, NoLimitsState& st
 
     const Quaternion c = normalised(current);
     record.set(Channel::roll_position, std::asin(std::clamp(2.0 * (c.w * c.z + c.y * c.x), -1.0, 1.0)) * kR);
-    record.set(Channel::pitch_position, std::atan2(2.0 * (c.x * c.w - c.y * c.z), 1.0 - 2.0 * (c.x * c.x + c.z * c.z)) * kR);
-    record.set(Channel::yaw_position, std::atan2(2.0 * (c.y * c.w - c.z * c.x), 1.0 - 2.0 * (c.y * c.y + c.z * c.z)) * kR);
+    record.set(Channel::pitch_position,
+               std::atan2(2.0 * (c.x * c.w - c.y * c.z), 1.0 - 2.0 * (c.x * c.x + c.z * c.z)) * kR);
+    record.set(Channel::yaw_position,
+               std::atan2(2.0 * (c.y * c.w - c.z * c.x), 1.0 - 2.0 * (c.y * c.y + c.z * c.z)) * kR);
     updateRates(state, c, record);
     state.previous = c;
 
@@ -124,9 +128,12 @@ int applyNoLimitsTelemetry(std::span<const std::uint8_t> data, NoLimitsState& st
     record.set(Channel::longitu_gravi, -v.x);
     record.set(Channel::lateral_gravi, v.y);
     record.set(Channel::vertica_gravi, v.z);
-    record.set(Channel::lateral_accel, record.get(Channel::lateral_accel_g) - record.get(Channel::lateral_gravi));
-    record.set(Channel::longitu_accel, record.get(Channel::longitu_accel_g) - record.get(Channel::longitu_gravi));
-    record.set(Channel::vertica_accel, record.get(Channel::vertica_accel_g) - record.get(Channel::vertica_gravi));
+    record.set(Channel::lateral_accel,
+               record.get(Channel::lateral_accel_g) - record.get(Channel::lateral_gravi));
+    record.set(Channel::longitu_accel,
+               record.get(Channel::longitu_accel_g) - record.get(Channel::longitu_gravi));
+    record.set(Channel::vertica_accel,
+               record.get(Channel::vertica_accel_g) - record.get(Channel::vertica_gravi));
     integrateVelocities(state, record);
     return 1;
 }
@@ -137,7 +144,8 @@ int readNoLimits(NoLimitsState& state, const ReaderContext& context) {
     if (state.socket.send(request) < 0) std::perror("Error sending data");
     if (state.socket.waitReadable(0) != 1) return 0;
 
-    const std::size_t room = std::min(NoLimitsState::kReceiveChunk, state.pending.size() - state.pendingLength);
+    const std::size_t room =
+        std::min(NoLimitsState::kReceiveChunk, state.pending.size() - state.pendingLength);
     const int received = state.socket.receive(std::span(state.pending).subspan(state.pendingLength, room));
     if (received > 0) state.pendingLength += static_cast<std::size_t>(received);
     if (received < 2) return 0;

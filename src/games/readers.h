@@ -37,7 +37,8 @@ inline constexpr std::size_t kCondorMinimum = 42;
 // real-time loop.
 inline constexpr int kMostDatagramsPerRead = 64;
 
-void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record, std::uint32_t& onGround);
+void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record,
+                         std::uint32_t& onGround);
 int readXplane(UdpPort& port, const ReaderContext& context);
 
 void parseDirtRallyDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record);

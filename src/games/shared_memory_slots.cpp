@@ -15,7 +15,8 @@ constexpr std::uint32_t kAcLiveStatus = 2;
 
 std::uint32_t wordAt(const SharedMemory& block, std::size_t offset) {
     std::uint32_t word = 0;
-    if (block.isOpen() && block.size() >= offset + sizeof word) std::memcpy(&word, block.data() + offset, sizeof word);
+    if (block.isOpen() && block.size() >= offset + sizeof word)
+        std::memcpy(&word, block.data() + offset, sizeof word);
     return word;
 }
 
@@ -42,7 +43,8 @@ void closeIRacing(IRacingSlot& slot) {
 
 // After a successful test open, a failed open-and-map is most likely the view that failed.
 void reportOpenFailure(const char* name) {
-    std::fputs(platform::sharedMemoryExists(name) ? "Failed to map buffer\n" : "Failed to open mapping\n", stdout);
+    std::fputs(platform::sharedMemoryExists(name) ? "Failed to map buffer\n" : "Failed to open mapping\n",
+               stdout);
 }
 
 void announceBlock() {
@@ -96,7 +98,8 @@ bool detectIRacing(IRacingSlot& slot) {
 }
 
 bool detectRFactor2(RFactor2Slot& slot) {
-    if (platform::isProcessRunning("rFactor2.exe") && platform::sharedMemoryExists(kRFactor2Block)) return true;
+    if (platform::isProcessRunning("rFactor2.exe") && platform::sharedMemoryExists(kRFactor2Block))
+        return true;
     slot.mapped = false;
     return false;
 }

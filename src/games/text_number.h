@@ -10,7 +10,8 @@ namespace tarvelmond {
 // Reads only inside `text` and never allocates.
 template <typename Number>
 std::optional<Number> leadingNumber(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     Number value{};
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);

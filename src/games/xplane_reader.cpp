@@ -13,7 +13,8 @@ constexpr std::size_t kRecord = 36;
 
 }  // namespace
 
-void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record, std::uint32_t& onGround) {
+void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record,
+                         std::uint32_t& onGround) {
     const ByteView bytes(datagram);
     if (bytes.size() < kHeader) return;
     const std::size_t records = (bytes.size() - kHeader) / kRecord;

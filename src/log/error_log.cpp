@@ -54,7 +54,8 @@ void ErrorLog::write(const char* tag, std::string_view message) {
         std::cerr << "Log failed: Unable to write to log file." << std::endl;
         return;
     }
-    const std::tm local = platform::localTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+    const std::tm local =
+        platform::localTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     file_ << tag << stamp << "] " << message << '\n';

@@ -107,51 +107,72 @@ std::vector<NetworkGame> networkGames() {
     auto add = [&](int slot, const char* process, auto makePacket, Channel channel, double sign, bool inG) {
         const double pitchDeg = 10.0 + static_cast<double>(games.size());
         const double lateralG = 0.5 + 0.05 * static_cast<double>(games.size());
-        games.push_back({slot, process,
-                         [=](std::uint64_t n) { return makePacket(pitchDeg, lateralG, n); }, channel,
-                         sign * lateralG * (inG ? 1.0 : g), pitchDeg});
+        games.push_back({slot, process, [=](std::uint64_t n) { return makePacket(pitchDeg, lateralG, n); },
+                         channel, sign * lateralG * (inG ? 1.0 : g), pitchDeg});
         (void)inG;
     };
-    add(kXplane, nullptr,
+    add(
+        kXplane, nullptr,
         [](double pitch, double lateral, std::uint64_t n) {
             return xplanePacket({{17, {static_cast<float>(pitch), 0, static_cast<float>(n % 360)}},
                                  {135, {static_cast<float>(lateral), 10.0f}}});
         },
         Channel::lateral_accel_g, 1.0, true);  // X-Plane's values are stored as sent
-    add(kDcs, "DCS.exe",
+    add(
+        kDcs, "DCS.exe",
         [](double pitch, double lateral, std::uint64_t n) {
-            return dcsLine({0.0, lateral, 1.0, 0, 0, 0, 0, 0, 0, 0.001 * static_cast<double>(n % 100), 0, radians(pitch)});
+            return dcsLine({0.0, lateral, 1.0, 0, 0, 0, 0, 0, 0, 0.001 * static_cast<double>(n % 100), 0,
+                            radians(pitch)});
         },
         Channel::lateral_accel_g, 1.0, false);
-    add(kDirtRally2, nullptr,
+    add(
+        kDirtRally2, nullptr,
         [](double pitch, double lateral, std::uint64_t n) {
-            return dirtRallyPacket({.lateralG = static_cast<float>(lateral), .pitch = radians(pitch), .yaw = 0.001f * (n % 100)});
+            return dirtRallyPacket({.lateralG = static_cast<float>(lateral),
+                                    .pitch = radians(pitch),
+                                    .yaw = 0.001f * (n % 100)});
         },
         Channel::lateral_accel, -1.0, false);
-    add(kCondor2, nullptr,
+    add(
+        kCondor2, nullptr,
         [](double pitch, double lateral, std::uint64_t n) {
-            return condorText({{"pitch", std::to_string(radians(pitch))}, {"ax", std::to_string(lateral * g)},
-                               {"yaw", std::to_string(0.001 * static_cast<double>(n % 100))}, {"altitude", "1500"}});
+            return condorText({{"pitch", std::to_string(radians(pitch))},
+                               {"ax", std::to_string(lateral * g)},
+                               {"yaw", std::to_string(0.001 * static_cast<double>(n % 100))},
+                               {"altitude", "1500"}});
         },
         Channel::lateral_accel, 1.0, false);
-    add(kF1, "F1_24.exe",
+    add(
+        kF1, "F1_24.exe",
         [](double pitch, double lateral, std::uint64_t n) {
-            return f1MotionPacket(2024, 0, {.lateralG = static_cast<float>(lateral), .yaw = 0.001f * (n % 100), .pitch = radians(pitch)});
+            return f1MotionPacket(2024, 0,
+                                  {.lateralG = static_cast<float>(lateral),
+                                   .yaw = 0.001f * (n % 100),
+                                   .pitch = radians(pitch)});
         },
         Channel::lateral_accel_g, -1.0, false);
-    add(kWrc, nullptr,
+    add(
+        kWrc, nullptr,
         [](double pitch, double lateral, std::uint64_t n) {
-            return wrcPacket({.lateralSpeed = 0.1f * (n % 100), .lateralAccel = static_cast<float>(lateral * g), .pitchDeg = pitch});
+            return wrcPacket({.lateralSpeed = 0.1f * (n % 100),
+                              .lateralAccel = static_cast<float>(lateral * g),
+                              .pitchDeg = pitch});
         },
         Channel::lateral_accel, 1.0, false);
-    add(kBeamNg, nullptr,
+    add(
+        kBeamNg, nullptr,
         [](double pitch, double lateral, std::uint64_t n) {
-            return beamNgPacket({.acceleration = {static_cast<float>(lateral * g), 0, 0}, .pitch = radians(pitch), .yaw = 0.001f * (n % 100)});
+            return beamNgPacket({.acceleration = {static_cast<float>(lateral * g), 0, 0},
+                                 .pitch = radians(pitch),
+                                 .yaw = 0.001f * (n % 100)});
         },
         Channel::lateral_accel, -1.0, false);
-    add(kLfs, "LFS64.exe",
+    add(
+        kLfs, "LFS64.exe",
         [](double pitch, double lateral, std::uint64_t n) {
-            return lfsPacket({.pitch = radians(pitch), .roll = 0.0001f * (n % 100), .acceleration = {static_cast<float>(lateral * g), 0, 0}});
+            return lfsPacket({.pitch = radians(pitch),
+                              .roll = 0.0001f * (n % 100),
+                              .acceleration = {static_cast<float>(lateral * g), 0, 0}});
         },
         Channel::lateral_accel, 1.0, false);
     return games;
@@ -171,12 +192,15 @@ TEST_F(GameSourceThread, FindsEachNetworkGameAndReadsItsChannels) {
         product.ready(1);
         ASSERT_TRUE(waitFor([&] { return product.gameId() == game.slot; }, 20s));
         EXPECT_EQ(product.name(), gameDisplayName(game.slot));
-        EXPECT_TRUE(waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - game.pitch) < 1e-3; }, 5s))
+        EXPECT_TRUE(waitFor(
+            [&] { return std::fabs(product.channel(Channel::pitch_position) - game.pitch) < 1e-3; }, 5s))
             << "pitch " << product.channel(Channel::pitch_position);
-        EXPECT_TRUE(waitFor([&] { return std::fabs(product.channel(game.lateralChannel) - game.lateralValue) < 1e-3; }, 5s))
+        EXPECT_TRUE(waitFor(
+            [&] { return std::fabs(product.channel(game.lateralChannel) - game.lateralValue) < 1e-3; }, 5s))
             << "lateral " << product.channel(game.lateralChannel);
         const double sign = game.slot == kDirtRally2 ? -1.0 : 1.0;  // DiRT keeps the rotation's sign
-        EXPECT_NEAR(product.channel(Channel::longitu_gravi), sign * g * std::sin(game.pitch * std::numbers::pi / 180.0), 1e-3);
+        EXPECT_NEAR(product.channel(Channel::longitu_gravi),
+                    sign * g * std::sin(game.pitch * std::numbers::pi / 180.0), 1e-3);
         product.ready(0);
         product.stop();
         EXPECT_EQ(product.gameId(), -1) << "a stopped thread holds no game";
@@ -187,24 +211,32 @@ TEST_F(GameSourceThread, ReadsNoLimitsOverTcp) {
     NoLimitsServer server;
     ASSERT_TRUE(server.listening());
     const double half = 7.0 * std::numbers::pi / 360.0;
-    server.setTelemetry({.qx = static_cast<float>(std::sin(half)), .qw = static_cast<float>(std::cos(half)), .gx = -0.45f, .gy = 1.0f});
+    server.setTelemetry({.qx = static_cast<float>(std::sin(half)),
+                         .qw = static_cast<float>(std::cos(half)),
+                         .gx = -0.45f,
+                         .gy = 1.0f});
     product.start();
     product.ready(1);
     ASSERT_TRUE(waitFor([&] { return product.gameId() == kNoLimits2; }, 20s));
-    EXPECT_TRUE(waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - 7.0) < 1e-3; }, 5s));
-    EXPECT_TRUE(waitFor([&] { return std::fabs(product.channel(Channel::lateral_accel_g) - 0.45 * g) < 1e-4; }, 5s));
+    EXPECT_TRUE(
+        waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - 7.0) < 1e-3; }, 5s));
+    EXPECT_TRUE(
+        waitFor([&] { return std::fabs(product.channel(Channel::lateral_accel_g) - 0.45 * g) < 1e-4; }, 5s));
 }
 
 TEST_F(GameSourceThread, DropsASilentGameAndFindsItAgain) {
     FakeGameProcess f1("F1_23.exe");
     ASSERT_TRUE(f1.started());
     UdpGameSender sender(udpGamePort(kF1));
-    auto motion = [](std::uint64_t n) { return f1MotionPacket(2023, 0, {.yaw = 0.001f * (n % 100), .pitch = radians(4)}); };
+    auto motion = [](std::uint64_t n) {
+        return f1MotionPacket(2023, 0, {.yaw = 0.001f * (n % 100), .pitch = radians(4)});
+    };
     sender.startGenerated(motion);
     product.start();
     product.ready(1);
     ASSERT_TRUE(waitFor([&] { return product.gameId() == kF1; }, 20s));
-    ASSERT_TRUE(waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - 4.0) < 1e-4; }, 5s));
+    ASSERT_TRUE(
+        waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - 4.0) < 1e-4; }, 5s));
     EXPECT_GT(product.loopTimeFrame(), 1.5) << "the loop is paced at about 2 ms";
 
     int count = 0;
@@ -213,12 +245,14 @@ TEST_F(GameSourceThread, DropsASilentGameAndFindsItAgain) {
     double* history = product.accelerationSnapshots(&count);
     EXPECT_GT(count, 0);
     EXPECT_LE(count, 150);
-    if (count > 0) EXPECT_NEAR(history[(count - 1) * 43 + static_cast<int>(Channel::pitch_position)], 4.0, 1e-4);
+    if (count > 0)
+        EXPECT_NEAR(history[(count - 1) * 43 + static_cast<int>(Channel::pitch_position)], 4.0, 1e-4);
     product.freeSnapshots(history);
 
     sender.stop();
     const auto silent = Clock::now();
-    ASSERT_TRUE(waitFor([&] { return product.gameId() == -1; }, 20s)) << "dropped after 1000 reads without data";
+    ASSERT_TRUE(waitFor([&] { return product.gameId() == -1; }, 20s))
+        << "dropped after 1000 reads without data";
     EXPECT_GE(Clock::now() - silent, 1900ms) << "not before a thousand 2 ms ticks";
     sender.startGenerated(motion);
     EXPECT_TRUE(waitFor([&] { return product.gameId() == kF1; }, 20s)) << "found again";
@@ -233,13 +267,16 @@ TEST_F(GameSourceThread, FrozenDataHoldsTheOutputAndIsDroppedInTheEnd) {
     EXPECT_TRUE(waitFor([&] { return product.transitionStatus() >= 10.0; }, 10s)) << "live data fades in";
 
     sender.startGenerated([](std::uint64_t) { return dirtRallyPacket({.pitch = 0.2f}); });
-    EXPECT_TRUE(waitFor([&] { return product.transitionStatus() == 0.0; }, 5s)) << "frozen data holds the output";
+    EXPECT_TRUE(waitFor([&] { return product.transitionStatus() == 0.0; }, 5s))
+        << "frozen data holds the output";
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(product.transitionStatus(), 0.0) << "and keeps holding it";
     EXPECT_EQ(product.gameId(), kDirtRally2) << "not dropped yet";
     EXPECT_TRUE(waitFor([&] { return product.gameId() == -1; }, 30s)) << "dropped after 5000 frozen ticks";
-    EXPECT_TRUE(waitFor([&] { return product.gameId() == kDirtRally2; }, 20s)) << "a sending game is found again";
-    EXPECT_TRUE(waitFor([&] { return product.transitionStatus() == 0.0 && product.gameId() == kDirtRally2; }, 5s));
+    EXPECT_TRUE(waitFor([&] { return product.gameId() == kDirtRally2; }, 20s))
+        << "a sending game is found again";
+    EXPECT_TRUE(
+        waitFor([&] { return product.transitionStatus() == 0.0 && product.gameId() == kDirtRally2; }, 5s));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(product.gameId(), kDirtRally2) << "the reconnected game is not dropped again at once";
 }
@@ -290,7 +327,9 @@ TEST_F(GameSourceThread, StartingTwiceRunsOneThreadAndAStoppedThreadCanStartAgai
     product.stop();
     product.stop();
     UdpGameSender sender(udpGamePort(kXplane));
-    sender.startGenerated([](std::uint64_t n) { return xplanePacket({{17, {1.0f, 0.0f, 0.01f * (n % 100)}}, {3, {}}}); });
+    sender.startGenerated([](std::uint64_t n) {
+        return xplanePacket({{17, {1.0f, 0.0f, 0.01f * (n % 100)}}, {3, {}}});
+    });
     product.start();
     EXPECT_TRUE(waitFor([&] { return product.gameId() == kXplane; }, 20s));
 }

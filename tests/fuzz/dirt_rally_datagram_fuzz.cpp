@@ -4,8 +4,8 @@
 #include <span>
 
 #include "games/readers.h"
-#include "record_check.h"
 #include "games/telemetry_record.h"
+#include "record_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tarvelmond::TelemetryRecord record;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
+#include "games/reader_states.h"
 #include "games/readers.h"
 #include "record_check.h"
-#include "games/reader_states.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tarvelmond::TelemetryRecord record;

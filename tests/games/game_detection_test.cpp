@@ -81,7 +81,8 @@ TEST(GameDetection, UdpGamesAreFoundWhileTheySendAndTheirPortIsHeldOnlyWhileConn
     const std::vector<Game> games = {
         {kXplane, xplanePacket({{17, {10.0f}}, {135, {0.5f}}})},
         {kDirtRally2, dirtRallyPacket({})},
-        {kCondor2, condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"vx", "1.0"}, {"vy", "20.0"}, {"altitude", "1200"}})},
+        {kCondor2,
+         condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"vx", "1.0"}, {"vy", "20.0"}, {"altitude", "1200"}})},
         {kWrc, wrcPacket({})},
         {kBeamNg, beamNgPacket({})},
     };
@@ -229,7 +230,8 @@ TEST(GameDetection, SharedMemoryGamesNeedTheirBlockAndWhereNamedTheirProcess) {
         ASSERT_EQ(connectGame(*source), 1);
         EXPECT_TRUE(source->sharedMemory.rFactor2.mapped);
         EXPECT_EQ(disconnectGame(*source), 1);
-        EXPECT_FALSE(source->sharedMemory.rFactor2.block.isOpen()) << "no mapping is kept after disconnection";
+        EXPECT_FALSE(source->sharedMemory.rFactor2.block.isOpen())
+            << "no mapping is kept after disconnection";
     }
     {
         SCOPED_TRACE("Euro Truck Simulator 2");
@@ -270,7 +272,8 @@ ClientLog clientLog;
 int clientHandles[2];
 
 const SimClientOps kRecordingClient = {
-    .clientOpen = [](void** handle, const char* name, void*, std::uint32_t, void*, std::uint32_t index) -> std::int32_t {
+    .clientOpen = [](void** handle, const char* name, void*, std::uint32_t, void*,
+                     std::uint32_t index) -> std::int32_t {
         if (std::string(name) != "Tarvelmond" || index != 0) return -1;
         *handle = &clientHandles[clientLog.handles++ % 2];
         ++clientLog.opens;

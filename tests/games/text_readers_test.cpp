@@ -27,15 +27,15 @@ Bytes text(const std::string& s) {
 TEST(DcsReader, ReadsTheTwentyFiveNumbersIntoTheirChannels) {
     ReaderHarness h;
     std::vector<double> numbers(25, 0.0);
-    numbers[0] = 0.25;             // longitudinal g
-    numbers[1] = 0.5;              // lateral g
-    numbers[2] = 1.0;              // vertical g
-    numbers[4] = 70.0;             // longitudinal speed
-    numbers[6] = 0.1;              // yaw rate, rad/s
-    numbers[11] = 10.0 * kDeg;     // pitch, radians
-    numbers[13] = 0.75;            // front-left gear
-    numbers[15] = 0.5;             // rear-left gear
-    numbers[24] = 100.5;           // simulation time
+    numbers[0] = 0.25;          // longitudinal g
+    numbers[1] = 0.5;           // lateral g
+    numbers[2] = 1.0;           // vertical g
+    numbers[4] = 70.0;          // longitudinal speed
+    numbers[6] = 0.1;           // yaw rate, rad/s
+    numbers[11] = 10.0 * kDeg;  // pitch, radians
+    numbers[13] = 0.75;         // front-left gear
+    numbers[15] = 0.5;          // rear-left gear
+    numbers[24] = 100.5;        // simulation time
     h.record.setSimTimePrev(100.0);
     h.deliver({dcsLine(numbers)});
     ASSERT_EQ(h.readUntilData([&] { return readDcs(h.port, h.context()); }), 1);
@@ -89,9 +89,15 @@ TEST(DcsReader, TokensThatAreNoNumbersLeaveTheirChannelsAndTheThreadAlone) {
 TEST(CondorReader, KeysKeepTheirLastValueAndRefillTheRecordEveryTime) {
     ReaderHarness h;
     CondorState state;
-    const Bytes first = condorText({{"time", "12.5"}, {"pitch", "0.1745329"}, {"bank", "0.0872665"},
-                                    {"yaw", "3.14159265"}, {"ax", "1.5"}, {"vy", "30"}, {"yawrate", "0.2"},
-                                    {"flaps", "2.7"}, {"hudmessages", "thermal ahead"}});
+    const Bytes first = condorText({{"time", "12.5"},
+                                    {"pitch", "0.1745329"},
+                                    {"bank", "0.0872665"},
+                                    {"yaw", "3.14159265"},
+                                    {"ax", "1.5"},
+                                    {"vy", "30"},
+                                    {"yawrate", "0.2"},
+                                    {"flaps", "2.7"},
+                                    {"hudmessages", "thermal ahead"}});
     h.deliver({first});
     ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), state); }), 1);
     EXPECT_NEAR(h.record.get(Channel::pitch_position), 10.0, 1e-4);
@@ -160,8 +166,12 @@ class NoLimitsReaderTest : public ::testing::Test {
 
 TEST_F(NoLimitsReaderTest, ReadsAttitudeAndLoadsFromTheTelemetryServer) {
     const double half = 10.0 * kDeg / 2.0;  // pitched up 10 degrees about X
-    server_.setTelemetry({.speed = 22.0f, .qx = static_cast<float>(std::sin(half)), .qw = static_cast<float>(std::cos(half)),
-                          .gx = -0.5f, .gy = 1.0f, .gz = 0.1f});
+    server_.setTelemetry({.speed = 22.0f,
+                          .qx = static_cast<float>(std::sin(half)),
+                          .qw = static_cast<float>(std::cos(half)),
+                          .gx = -0.5f,
+                          .gy = 1.0f,
+                          .gz = 0.1f});
     ASSERT_EQ(readUntilData(), 1);
     EXPECT_NEAR(record_.get(Channel::pitch_position), 10.0, 1e-4);
     EXPECT_NEAR(record_.get(Channel::roll_position), 0.0, 1e-4);
@@ -200,8 +210,10 @@ TEST(NoLimitsTelemetry, RatesFollowSmallTurnsAndHoldOverLargeJumps) {
     record.frameTimeMs = 10.0;
     auto reply = [&](int frame, double yawDeg) {
         const double half = yawDeg * kDeg / 2.0;  // about the Z axis
-        const Bytes message = noLimitsTelemetryReply(
-            1, {.frame = frame, .qz = static_cast<float>(std::sin(half)), .qw = static_cast<float>(std::cos(half)), .gy = 1.0f});
+        const Bytes message = noLimitsTelemetryReply(1, {.frame = frame,
+                                                         .qz = static_cast<float>(std::sin(half)),
+                                                         .qw = static_cast<float>(std::cos(half)),
+                                                         .gy = 1.0f});
         std::size_t consumed = 0;
         return applyNoLimitsTelemetry(newestNoLimitsTelemetry(message, consumed), state, record);
     };

@@ -65,8 +65,12 @@ TEST(XplaneReader, AccelerationsArriveWithGravityAndGearLoadsTellGroundContact) 
 
 TEST(DirtRallyReader, TakesTheMotionPacketInGAndRadians) {
     ReaderHarness h;
-    h.deliver({dirtRallyPacket({.lateralG = 0.5f, .longitudinalG = -0.25f, .pitch = radians(10), .roll = radians(-4),
-                                .yaw = radians(120), .yawRate = radians(20)})});
+    h.deliver({dirtRallyPacket({.lateralG = 0.5f,
+                                .longitudinalG = -0.25f,
+                                .pitch = radians(10),
+                                .roll = radians(-4),
+                                .yaw = radians(120),
+                                .yawRate = radians(20)})});
     ASSERT_EQ(h.readUntilData([&] { return readDirtRally(h.port, h.context()); }), 1);
     EXPECT_NEAR(h.record.get(Channel::lateral_accel), -0.5 * g, 1e-6);
     EXPECT_NEAR(h.record.get(Channel::longitu_accel), -0.25 * g, 1e-6);
@@ -75,7 +79,8 @@ TEST(DirtRallyReader, TakesTheMotionPacketInGAndRadians) {
     EXPECT_NEAR(h.record.get(Channel::yaw_position), 30.0, 1e-4);
     EXPECT_NEAR(h.record.get(Channel::yaw_speed), 20.0, 1e-4);
     EXPECT_NEAR(h.record.get(Channel::longitu_gravi), -g * std::sin(10.0 * kDeg), 1e-6);
-    EXPECT_NEAR(h.record.get(Channel::lateral_accel_g), -0.5 * g + h.record.get(Channel::lateral_gravi), 1e-9);
+    EXPECT_NEAR(h.record.get(Channel::lateral_accel_g), -0.5 * g + h.record.get(Channel::lateral_gravi),
+                1e-9);
 }
 
 TEST(DirtRallyReader, OtherLengthsKeepTheMotionChannelsButClearTheSpeeds) {
@@ -132,8 +137,9 @@ TEST(F1Reader, ReadsThePlayersCarNamedByByte27) {
     EXPECT_NEAR(record.get(Channel::roll_position), 0.866198, 1e-5);
 
     // A built packet: the player is car 7, a split-screen player car 3.
-    parseF1Datagram(f1MotionPacket(2024, 7, {.lateralG = 0.5f, .pitch = radians(10)}, {.pitch = radians(-20)}, 3),
-                    record);
+    parseF1Datagram(
+        f1MotionPacket(2024, 7, {.lateralG = 0.5f, .pitch = radians(10)}, {.pitch = radians(-20)}, 3),
+        record);
     EXPECT_NEAR(record.get(Channel::pitch_position), 10.0, 1e-5);
     EXPECT_NEAR(record.get(Channel::lateral_accel_g), -0.5 * g, 1e-6);
 }
@@ -177,7 +183,8 @@ TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
     EXPECT_GT(idleFrameTime, 0.0) << "the timer runs on calls without data too";
 
     h.deliver({f1MotionPacket(2023, 0, {.pitch = radians(1)}), f1MotionPacket(2023, 0, {.pitch = radians(2)}),
-               f1MotionExPacket(2023, 0.0f, 0.0f, radians(-30)), f1MotionPacket(2024, 0, {.pitch = radians(3)})});
+               f1MotionExPacket(2023, 0.0f, 0.0f, radians(-30)),
+               f1MotionPacket(2024, 0, {.pitch = radians(3)})});
     ASSERT_EQ(readF1(h.port, h.context()), 1);
     EXPECT_NEAR(h.record.get(Channel::pitch_position), 3.0, 1e-5);
     EXPECT_NEAR(h.record.get(Channel::yaw_speed), 30.0, 1e-4);
@@ -195,9 +202,12 @@ TEST(WrcReader, TurnsTheDirectionVectorsIntoAngles) {
         TelemetryRecord record;
         WrcState state;
         parseWrcDatagram(wrcPacket({.yawDeg = a.yaw, .pitchDeg = a.pitch, .rollDeg = a.roll}), record, state);
-        EXPECT_NEAR(record.get(Channel::pitch_position), a.pitch, 1e-3) << a.yaw << " " << a.pitch << " " << a.roll;
-        EXPECT_NEAR(record.get(Channel::roll_position), a.roll, 1e-3) << a.yaw << " " << a.pitch << " " << a.roll;
-        EXPECT_NEAR(record.get(Channel::yaw_position), a.yaw, 1e-3) << a.yaw << " " << a.pitch << " " << a.roll;
+        EXPECT_NEAR(record.get(Channel::pitch_position), a.pitch, 1e-3)
+            << a.yaw << " " << a.pitch << " " << a.roll;
+        EXPECT_NEAR(record.get(Channel::roll_position), a.roll, 1e-3)
+            << a.yaw << " " << a.pitch << " " << a.roll;
+        EXPECT_NEAR(record.get(Channel::yaw_position), a.yaw, 1e-3)
+            << a.yaw << " " << a.pitch << " " << a.roll;
     }
 }
 
@@ -207,7 +217,8 @@ TEST(WrcReader, RatesFoldAngleChangesInDegrees) {
     record.frameTimeMs = 50.0;  // longer than 30 ms: a stand-in step of 20 ms is used
     parseWrcDatagram(wrcPacket({.yawDeg = 179.0}), record, state);
     parseWrcDatagram(wrcPacket({.yawDeg = -179.0}), record, state);
-    EXPECT_NEAR(record.get(Channel::yaw_speed), 2.0 / 0.02, 0.1) << "179 to -179 is 2 degrees on, the short way";
+    EXPECT_NEAR(record.get(Channel::yaw_speed), 2.0 / 0.02, 0.1)
+        << "179 to -179 is 2 degrees on, the short way";
 
     record.frameTimeMs = 10.0;
     parseWrcDatagram(wrcPacket({.yawDeg = -175.0}), record, state);
@@ -240,15 +251,20 @@ TEST(WrcReader, SkipsDatagramsTooShortForItsFields) {
 
 TEST(BeamNgReader, AccelerationsWithoutGravitySurviveTheSplit) {
     ReaderHarness h;
-    h.deliver({beamNgPacket({.velocity = {1, 2, 3}, .acceleration = {0.5f * 9.80665f, -2.0f, 3.0f},
-                             .roll = radians(5), .pitch = radians(10), .yaw = radians(45), .yawRate = radians(7)})});
+    h.deliver({beamNgPacket({.velocity = {1, 2, 3},
+                             .acceleration = {0.5f * 9.80665f, -2.0f, 3.0f},
+                             .roll = radians(5),
+                             .pitch = radians(10),
+                             .yaw = radians(45),
+                             .yawRate = radians(7)})});
     ASSERT_EQ(h.readUntilData([&] { return readBeamNg(h.port, h.context()); }), 1);
     EXPECT_NEAR(h.record.get(Channel::lateral_accel), -0.5 * g, 1e-5);
     EXPECT_NEAR(h.record.get(Channel::longitu_accel), 2.0, 1e-6);
     EXPECT_NEAR(h.record.get(Channel::vertica_accel), -3.0, 1e-6);
     EXPECT_NEAR(h.record.get(Channel::lateral_accel_g),
                 -0.5 * g + g * std::cos(10.0 * kDeg) * std::sin(5.0 * kDeg), 1e-5);
-    EXPECT_NEAR(h.record.get(Channel::vertica_accel_g), -3.0 + g * std::cos(10.0 * kDeg) * std::cos(5.0 * kDeg), 1e-5);
+    EXPECT_NEAR(h.record.get(Channel::vertica_accel_g),
+                -3.0 + g * std::cos(10.0 * kDeg) * std::cos(5.0 * kDeg), 1e-5);
     EXPECT_EQ(h.record.get(Channel::longitu_speed), -2.0);
     EXPECT_NEAR(h.record.get(Channel::pitch_position), 10.0, 1e-5);
     EXPECT_NEAR(h.record.get(Channel::yaw_position), -45.0, 1e-4);
@@ -273,8 +289,11 @@ TEST(BeamNgReader, AForeignDatagramEndsTheFillingAndShortOnesAreSkipped) {
 TEST(LfsReader, TurnsWorldAccelerationsIntoTheCarsFrame) {
     ReaderHarness h;
     // Heading 0 faces world Y: world X is the car's right, world Y its front.
-    h.deliver({lfsPacket({.angularVelocity = {0.1f, 0.2f, 0.3f}, .heading = 0.0f, .pitch = radians(10),
-                          .roll = radians(-3), .acceleration = {1.0f, 2.0f, 3.0f}})});
+    h.deliver({lfsPacket({.angularVelocity = {0.1f, 0.2f, 0.3f},
+                          .heading = 0.0f,
+                          .pitch = radians(10),
+                          .roll = radians(-3),
+                          .acceleration = {1.0f, 2.0f, 3.0f}})});
     ASSERT_EQ(h.readUntilData([&] { return readLfs(h.port, h.context()); }), 1);
     EXPECT_NEAR(h.record.get(Channel::lateral_accel), 1.0, 1e-6);
     EXPECT_NEAR(h.record.get(Channel::longitu_accel), 2.0, 1e-6) << "the value at 40 is the longitudinal one";

@@ -31,9 +31,10 @@ class ErrorLogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
-        documents_ = (fs::temp_directory_path() / ("tarvelmond-documents-" +
-                                                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
-                                                   "-" + std::to_string(counter++)))
+        documents_ = (fs::temp_directory_path() /
+                      ("tarvelmond-documents-" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+                       std::to_string(counter++)))
                          .string();
         fs::create_directories(documents_);
     }
@@ -77,7 +78,8 @@ TEST_F(ErrorLogTest, AppendsToAnExistingFileAndInstancesNeverSplitLines) {
             for (int t = 0; t < 2; ++t) {
                 writers.emplace_back([log, t] {
                     for (int i = 0; i < 200; ++i)
-                        log->logInfo("writer " + std::to_string(t) + " line " + std::to_string(i) + " " + std::string(60, 'x'));
+                        log->logInfo("writer " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                                     std::string(60, 'x'));
                 });
             }
         }
@@ -116,7 +118,8 @@ TEST_F(ErrorLogTest, WithoutADocumentsFolderEveryLineIsReportedOnStandardError) 
 TEST(DocumentsFolder, IsFoundForTheCurrentUser) {
     const std::string folder = platform::documentsFolder();
     ASSERT_FALSE(folder.empty());
-    if (const char* configured = std::getenv("XDG_DOCUMENTS_DIR"); configured != nullptr && *configured != '\0') {
+    if (const char* configured = std::getenv("XDG_DOCUMENTS_DIR");
+        configured != nullptr && *configured != '\0') {
         EXPECT_EQ(folder, configured);
     }
     ErrorLog log;  // the default instance writes there

@@ -96,7 +96,8 @@ TEST(UdpPort, APortHeldElsewhereFailsWithTheAddressInUseCode) {
     ASSERT_EQ(lines.size(), 3U);
     EXPECT_EQ(message(lines[1]), "Opening port: " + std::to_string(port));
     EXPECT_EQ(lines[2].rfind("[ERROR] [", 0), 0U);
-    EXPECT_EQ(message(lines[2]), "Binding socket failed with error: " + std::to_string(platform::addressInUseError()));
+    EXPECT_EQ(message(lines[2]),
+              "Binding socket failed with error: " + std::to_string(platform::addressInUseError()));
     // The failed port may be opened again once the port is free.
     holder.closeUdpPort();
     EXPECT_EQ(second.openUdpPort(port), 1);

@@ -35,7 +35,9 @@ struct Recorder {
 
     static void paced(void* context, double periodUs) {
         auto* self = static_cast<Recorder*>(context);
-        if (!self->recording.load(std::memory_order_acquire) || self->complete.load(std::memory_order_relaxed)) return;
+        if (!self->recording.load(std::memory_order_acquire) ||
+            self->complete.load(std::memory_order_relaxed))
+            return;
         if (self->count == 0) {
             self->cpuStartUs = platform::threadCpuMicroseconds();
             self->wallStart = std::chrono::steady_clock::now();
@@ -64,9 +66,12 @@ int main(int argc, char** argv) {
     emulator::UdpGameSender game(20778);
     game.startGenerated([](std::uint64_t n) {
         const float t = 0.002f * static_cast<float>(n);
-        return emulator::dirtRallyPacket({.lateralG = 0.5f * std::sin(t), .longitudinalG = 0.3f * std::cos(0.7f * t),
-                                          .pitch = 0.05f * std::sin(0.3f * t), .roll = 0.04f * std::cos(0.5f * t),
-                                          .yaw = t, .yawRate = 0.2f});
+        return emulator::dirtRallyPacket({.lateralG = 0.5f * std::sin(t),
+                                          .longitudinalG = 0.3f * std::cos(0.7f * t),
+                                          .pitch = 0.05f * std::sin(0.3f * t),
+                                          .roll = 0.04f * std::cos(0.5f * t),
+                                          .yaw = t,
+                                          .yawRate = 0.2f});
     });
 
     MotionEngine& e = engine();
@@ -94,14 +99,19 @@ int main(int argc, char** argv) {
 
     std::vector<double> sorted = recorder.periodsUs;
     std::sort(sorted.begin(), sorted.end());
-    const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / static_cast<double>(sorted.size());
-    const double wallUs = std::chrono::duration<double, std::micro>(recorder.wallEnd - recorder.wallStart).count();
+    const double mean =
+        std::accumulate(sorted.begin(), sorted.end(), 0.0) / static_cast<double>(sorted.size());
+    const double wallUs =
+        std::chrono::duration<double, std::micro>(recorder.wallEnd - recorder.wallStart).count();
     const double cpu = 100.0 * static_cast<double>(recorder.cpuEndUs - recorder.cpuStartUs) / wallUs;
-    const auto within = std::count_if(sorted.begin(), sorted.end(), [](double p) { return std::fabs(p - 2000.0) <= 50.0; });
-    std::printf("mode %s, %zu ticks connected to %s\n", coarse ? "coarse" : "precise", sorted.size(), "DirtRally2");
-    std::printf("period us: mean %.1f  p50 %.1f  p99 %.1f  max %.1f  min %.1f\n", mean, percentile(sorted, 0.5),
-                percentile(sorted, 0.99), sorted.back(), sorted.front());
-    std::printf("within 2000 +- 50 us: %.2f %%\n", 100.0 * static_cast<double>(within) / static_cast<double>(sorted.size()));
+    const auto within =
+        std::count_if(sorted.begin(), sorted.end(), [](double p) { return std::fabs(p - 2000.0) <= 50.0; });
+    std::printf("mode %s, %zu ticks connected to %s\n", coarse ? "coarse" : "precise", sorted.size(),
+                "DirtRally2");
+    std::printf("period us: mean %.1f  p50 %.1f  p99 %.1f  max %.1f  min %.1f\n", mean,
+                percentile(sorted, 0.5), percentile(sorted, 0.99), sorted.back(), sorted.front());
+    std::printf("within 2000 +- 50 us: %.2f %%\n",
+                100.0 * static_cast<double>(within) / static_cast<double>(sorted.size()));
     std::printf("game-source thread CPU: %.1f %% of one core\n", cpu);
     return 0;
 }

@@ -33,7 +33,8 @@ std::string userDirsDocuments(const std::string& home) {
     for (std::string line; std::getline(file, line);) {
         if (line.compare(0, key.size(), key) != 0) continue;
         std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
         if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
         return value;
     }

@@ -84,7 +84,8 @@ bool Socket::setNonBlocking() {
 
 bool Socket::bind(const Ipv4Endpoint& local) {
     const sockaddr_in address = toSockaddr(local);
-    return ::bind(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    return ::bind(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+           0;
 }
 
 bool Socket::listen(int backlog) {
@@ -99,8 +100,8 @@ Socket Socket::accept() {
 
 bool Socket::connect(const Ipv4Endpoint& remote) {
     const sockaddr_in address = toSockaddr(remote);
-    return ::connect(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-           0;
+    return ::connect(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&address),
+                     sizeof address) == 0;
 }
 
 std::uint16_t Socket::localPort() const {
@@ -116,7 +117,8 @@ int Socket::waitReadable(std::int64_t timeoutUs) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(fd, &readable);
-    timeval timeout{static_cast<time_t>(timeoutUs / 1'000'000), static_cast<suseconds_t>(timeoutUs % 1'000'000)};
+    timeval timeout{static_cast<time_t>(timeoutUs / 1'000'000),
+                    static_cast<suseconds_t>(timeoutUs % 1'000'000)};
     const int result = select(fd + 1, &readable, nullptr, nullptr, &timeout);
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }

@@ -14,8 +14,8 @@ bool ChildProcess::start(const std::string& executable, const std::vector<std::s
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(widen(executable).c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessW(widen(executable).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
         return false;
     }
     CloseHandle(info.hThread);

@@ -9,7 +9,8 @@ namespace tarvelmond::platform {
 std::string executablePath() {
     wchar_t path[32768];
     const DWORD length = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), result.data(), bytes, nullptr, nullptr);
     return result;

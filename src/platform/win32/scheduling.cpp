@@ -16,7 +16,7 @@ namespace {
 
 // One high-resolution waitable timer per sleeping thread, closed when the thread ends.
 class ThreadWaitableTimer {
-public:
+  public:
     ThreadWaitableTimer()
         : handle_(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                          TIMER_ALL_ACCESS)) {}
@@ -34,7 +34,7 @@ public:
         return WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0;
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 

@@ -127,9 +127,9 @@ int Socket::waitReadable(std::int64_t timeoutUs) {
 int Socket::receiveFrom(std::span<std::uint8_t> buffer, Ipv4Endpoint& sender) {
     sockaddr_in address{};
     int length = sizeof address;
-    const int received = ::recvfrom(native(handle_), reinterpret_cast<char*>(buffer.data()),
-                                    static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&address),
-                                    &length);
+    const int received =
+        ::recvfrom(native(handle_), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()),
+                   0, reinterpret_cast<sockaddr*>(&address), &length);
     if (received == SOCKET_ERROR) return -1;
     sender = fromSockaddr(address);
     return received;
@@ -143,9 +143,9 @@ int Socket::receive(std::span<std::uint8_t> buffer) {
 
 int Socket::sendTo(std::span<const std::uint8_t> data, const Ipv4Endpoint& remote) {
     const sockaddr_in address = toSockaddr(remote);
-    const int sent = ::sendto(native(handle_), reinterpret_cast<const char*>(data.data()),
-                              static_cast<int>(data.size()), 0, reinterpret_cast<const sockaddr*>(&address),
-                              sizeof address);
+    const int sent =
+        ::sendto(native(handle_), reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()),
+                 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     return sent == SOCKET_ERROR ? -1 : sent;
 }
 

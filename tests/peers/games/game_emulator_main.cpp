@@ -19,8 +19,10 @@ using namespace tarvelmond::emulator;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <xplane|dcs|dirt|condor|f1|wrc|beamng|lfs|nolimits> [seconds] [pitch] [lateral g]\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s <xplane|dcs|dirt|condor|f1|wrc|beamng|lfs|nolimits> [seconds] [pitch] [lateral g]\n",
+            argv[0]);
         return 2;
     }
     const std::string game = argv[1];
@@ -45,17 +47,20 @@ int main(int argc, char** argv) {
     } else if (game == "dirt") {
         send(20778, dirtRallyPacket({.lateralG = lateral, .pitch = pitch}));
     } else if (game == "condor") {
-        send(55278, condorText({{"pitch", std::to_string(pitch)}, {"ax", std::to_string(lateral * 9.80665)}}));
+        send(55278,
+             condorText({{"pitch", std::to_string(pitch)}, {"ax", std::to_string(lateral * 9.80665)}}));
     } else if (game == "f1") {
         process = std::make_unique<FakeGameProcess>("F1_24.exe");
         send(20777, f1MotionPacket(2024, 0, {.lateralG = lateral, .pitch = pitch}));
     } else if (game == "wrc") {
         send(20788, wrcPacket({.lateralAccel = static_cast<float>(lateral * 9.80665), .pitchDeg = pitchDeg}));
     } else if (game == "beamng") {
-        send(4444, beamNgPacket({.acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}, .pitch = pitch}));
+        send(4444,
+             beamNgPacket({.acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}, .pitch = pitch}));
     } else if (game == "lfs") {
         process = std::make_unique<FakeGameProcess>("LFS.exe");
-        send(4123, lfsPacket({.pitch = pitch, .acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}}));
+        send(4123,
+             lfsPacket({.pitch = pitch, .acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}}));
     } else if (game == "nolimits") {
         server = std::make_unique<NoLimitsServer>();
         const auto half = static_cast<float>(pitchDeg * std::numbers::pi / 360.0);

@@ -123,7 +123,8 @@ Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMo
     return bytes;
 }
 
-Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY, float angularVelocityZ) {
+Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
+                       float angularVelocityZ) {
     Bytes bytes(format == 2023 ? 217 : 237);
     putF1Header(bytes, format, 13, 0, 255);
     putF32le(bytes, 29 + 144, angularVelocityX);
@@ -140,9 +141,9 @@ Bytes wrcPacket(const WrcMotion& m) {
     putF32le(bytes, 73, m.longitudinalAccel);
     putF32le(bytes, 77, m.lateralAccel);
     putF32le(bytes, 81, m.verticalAccel);
-    putVector(bytes, 85, rotate({0, 1, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));  // left
-    putVector(bytes, 97, rotate({1, 0, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));  // forward
-    putVector(bytes, 109, rotate({0, 0, 1}, m.yawDeg, m.pitchDeg, m.rollDeg)); // up
+    putVector(bytes, 85, rotate({0, 1, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // left
+    putVector(bytes, 97, rotate({1, 0, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // forward
+    putVector(bytes, 109, rotate({0, 0, 1}, m.yawDeg, m.pitchDeg, m.rollDeg));  // up
     return bytes;
 }
 

@@ -43,7 +43,8 @@ struct F1CarMotion {
 Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMotion& player,
                      const F1CarMotion& others = {}, std::uint8_t secondPlayerCar = 255);
 // The player's motion-ex packet (217 bytes for 2023, 237 for 2024): angular velocity in rad/s.
-Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY, float angularVelocityZ);
+Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
+                       float angularVelocityZ);
 
 // EA WRC: body-frame velocities and accelerations, and the car's left, forward and up unit vectors in
 // world axes (X forward, Y left, Z up at zero heading), from yaw, pitch and roll in degrees.

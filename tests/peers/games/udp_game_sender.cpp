@@ -33,7 +33,8 @@ void UdpGameSender::start(const Bytes& datagram, std::chrono::microseconds perio
     });
 }
 
-void UdpGameSender::startGenerated(std::function<Bytes(std::uint64_t)> make, std::chrono::microseconds period) {
+void UdpGameSender::startGenerated(std::function<Bytes(std::uint64_t)> make,
+                                   std::chrono::microseconds period) {
     stop();
     running_.store(true);
     thread_ = std::thread([this, make = std::move(make), period] {
