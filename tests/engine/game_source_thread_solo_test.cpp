@@ -245,8 +245,9 @@ TEST_F(GameSourceThread, DropsASilentGameAndFindsItAgain) {
     double* history = product.accelerationSnapshots(&count);
     EXPECT_GT(count, 0);
     EXPECT_LE(count, 150);
-    if (count > 0)
+    if (count > 0) {
         EXPECT_NEAR(history[(count - 1) * 43 + static_cast<int>(Channel::pitch_position)], 4.0, 1e-4);
+    }
     product.freeSnapshots(history);
 
     sender.stop();
