@@ -293,33 +293,33 @@ bool allGamePortsFree() {
 }
 
 TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
-    // Once through, so that what lives as long as the library (log files of the ports) exists.
-    {
-        UdpGameSender sender(udpGamePort(kBeamNg));
-        sender.startGenerated([](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
-        product.start();
-        product.ready(1);
-        ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
+    // One cycle: a connected run, stopped, then a run that searches in vain, stopped.
+    auto cycle = [&] {
+        {
+            UdpGameSender sender(udpGamePort(kBeamNg));
+            sender.startGenerated([](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
+            product.start();
+            product.ready(1);
+            ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
+            std::this_thread::sleep_for(200ms);
+            product.stop();
+        }
+        EXPECT_TRUE(allGamePortsFree());
+        product.start();  // searching: no game anywhere
+        std::this_thread::sleep_for(1200ms);
+        const auto stopping = Clock::now();
         product.stop();
-    }
-    const int before = platform::openResourceCount();
-    {
-        UdpGameSender sender(udpGamePort(kBeamNg));
-        sender.startGenerated([](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
-        product.start();
-        ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
-        std::this_thread::sleep_for(200ms);
-        product.stop();
-    }
-    EXPECT_TRUE(allGamePortsFree());
-
-    product.start();  // searching: no game anywhere
-    std::this_thread::sleep_for(300ms);
-    const auto stopping = Clock::now();
-    product.stop();
-    EXPECT_LT(Clock::now() - stopping, 2s) << "within one detection pass";
-    EXPECT_TRUE(allGamePortsFree());
-    EXPECT_EQ(platform::openResourceCount(), before) << "no socket, mapping or thread handle left";
+        EXPECT_LT(Clock::now() - stopping, 2s) << "within one detection pass";
+        EXPECT_TRUE(allGamePortsFree());
+    };
+    // What lives as long as the process (log files of the ports, the system's caches behind a first
+    // use) exists after the first cycle; anything a run leaves open would pile up cycle after cycle.
+    cycle();
+    const int afterFirst = platform::openResourceCount();
+    ASSERT_GT(afterFirst, 0) << "the count must see the process's handles";
+    cycle();
+    cycle();
+    EXPECT_EQ(platform::openResourceCount(), afterFirst) << "no socket, mapping or thread handle left";
 }
 
 TEST_F(GameSourceThread, StartingTwiceRunsOneThreadAndAStoppedThreadCanStartAgain) {
