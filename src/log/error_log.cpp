@@ -1,6 +1,7 @@
 #include "log/error_log.h"
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -36,8 +37,8 @@ void ErrorLog::open(const std::string& documentsFolder) {
     // The folder usually exists already; a failure shows up as a failed open below.
     std::error_code ignored;
     std::filesystem::create_directories(logFolder(documentsFolder), ignored);
-    file_.open(logFolder(documentsFolder) / "errorlog.txt", std::ios::out | std::ios::app);
-    if (!file_.is_open()) std::cerr << "Failed to open log file" << std::endl;
+    file_.open((logFolder(documentsFolder) / "errorlog.txt").string());
+    if (!file_.isOpen()) std::cerr << "Failed to open log file" << std::endl;
 }
 
 void ErrorLog::logInfo(std::string_view message) {
@@ -50,7 +51,7 @@ void ErrorLog::logError(std::string_view message) {
 
 void ErrorLog::write(const char* tag, std::string_view message) {
     std::lock_guard lock(mutex_);
-    if (!file_.is_open()) {
+    if (!file_.isOpen()) {
         std::cerr << "Log failed: Unable to write to log file." << std::endl;
         return;
     }
@@ -58,8 +59,11 @@ void ErrorLog::write(const char* tag, std::string_view message) {
         platform::localTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    file_ << tag << stamp << "] " << message << '\n';
-    file_.flush();
+    // One write per line, so that the lines of other instances never split it.
+    std::string line;
+    line.reserve(std::strlen(tag) + std::strlen(stamp) + 2 + message.size() + 1);
+    line.append(tag).append(stamp).append("] ").append(message).append("\n");
+    file_.append(line);
 }
 
 }  // namespace tarvelmond

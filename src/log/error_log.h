@@ -1,8 +1,9 @@
 #pragma once
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <string_view>
+
+#include "platform/append_file.h"
 
 namespace tarvelmond {
 
@@ -19,7 +20,7 @@ class ErrorLog {
     void logInfo(std::string_view message);
     void logError(std::string_view message);
 
-    bool isOpen() const { return file_.is_open(); }
+    bool isOpen() const { return file_.isOpen(); }
 
     // The log file inside a Documents folder.
     static std::string filePath(const std::string& documentsFolder);
@@ -28,7 +29,7 @@ class ErrorLog {
     void open(const std::string& documentsFolder);
     void write(const char* tag, std::string_view message);
 
-    std::ofstream file_;
+    platform::AppendFile file_;
     std::mutex mutex_;
 };
 

@@ -90,6 +90,49 @@ class GameSourceThread : public ::testing::Test {
     Product product;
 };
 
+bool allGamePortsFree() {
+    for (int slot = 0; slot < kGameSlots; ++slot) {
+        if (udpGamePort(slot) == 0) continue;
+        UdpPort port;
+        if (port.openUdpPort(udpGamePort(slot)) != 1) return false;
+        port.closeUdpPort();
+    }
+    return true;
+}
+
+TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
+    // One cycle: a connected run, stopped, then a run that searches in vain, stopped.
+    auto cycle = [&] {
+        {
+            UdpGameSender sender(udpGamePort(kBeamNg));
+            sender.startGenerated(
+                [](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
+            product.start();
+            product.ready(1);
+            ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
+            std::this_thread::sleep_for(200ms);
+            product.stop();
+        }
+        EXPECT_TRUE(allGamePortsFree());
+        product.start();  // searching: no game anywhere
+        std::this_thread::sleep_for(1200ms);
+        const auto stopping = Clock::now();
+        product.stop();
+        EXPECT_LT(Clock::now() - stopping, 2s) << "within one detection pass";
+        EXPECT_TRUE(allGamePortsFree());
+    };
+    // What lives as long as the process (log files of the ports, the system's caches behind a first
+    // use) exists after the first cycles; anything a run leaves open would pile up cycle after cycle.
+    cycle();
+    cycle();
+    const int settled = platform::openResourceCount();
+    ASSERT_GT(settled, 0) << "the count must see the process's handles";
+    cycle();
+    cycle();
+    cycle();
+    EXPECT_EQ(platform::openResourceCount(), settled) << "no socket, mapping or thread handle left";
+}
+
 struct NetworkGame {
     int slot;
     const char* process;  // nullptr: found by its data alone
@@ -280,46 +323,6 @@ TEST_F(GameSourceThread, FrozenDataHoldsTheOutputAndIsDroppedInTheEnd) {
         waitFor([&] { return product.transitionStatus() == 0.0 && product.gameId() == kDirtRally2; }, 5s));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(product.gameId(), kDirtRally2) << "the reconnected game is not dropped again at once";
-}
-
-bool allGamePortsFree() {
-    for (int slot = 0; slot < kGameSlots; ++slot) {
-        if (udpGamePort(slot) == 0) continue;
-        UdpPort port;
-        if (port.openUdpPort(udpGamePort(slot)) != 1) return false;
-        port.closeUdpPort();
-    }
-    return true;
-}
-
-TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
-    // One cycle: a connected run, stopped, then a run that searches in vain, stopped.
-    auto cycle = [&] {
-        {
-            UdpGameSender sender(udpGamePort(kBeamNg));
-            sender.startGenerated([](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
-            product.start();
-            product.ready(1);
-            ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
-            std::this_thread::sleep_for(200ms);
-            product.stop();
-        }
-        EXPECT_TRUE(allGamePortsFree());
-        product.start();  // searching: no game anywhere
-        std::this_thread::sleep_for(1200ms);
-        const auto stopping = Clock::now();
-        product.stop();
-        EXPECT_LT(Clock::now() - stopping, 2s) << "within one detection pass";
-        EXPECT_TRUE(allGamePortsFree());
-    };
-    // What lives as long as the process (log files of the ports, the system's caches behind a first
-    // use) exists after the first cycle; anything a run leaves open would pile up cycle after cycle.
-    cycle();
-    const int afterFirst = platform::openResourceCount();
-    ASSERT_GT(afterFirst, 0) << "the count must see the process's handles";
-    cycle();
-    cycle();
-    EXPECT_EQ(platform::openResourceCount(), afterFirst) << "no socket, mapping or thread handle left";
 }
 
 TEST_F(GameSourceThread, StartingTwiceRunsOneThreadAndAStoppedThreadCanStartAgain) {
