@@ -5,10 +5,10 @@
 
 namespace tarvelmond::platform {
 
-// A file opened for appending only, shared with every other writer in this and other processes. Each
-// append() is one write that the system places whole at the file's end, so the lines of independent
-// writers never overwrite or split each other (the C runtime's append mode seeks, then writes, which
-// two writers can interleave).
+// A file opened for appending, shared with every other writer in this and other processes. Each
+// append() lands whole at the file's end, so the lines of independent writers never overwrite or split
+// each other (the C runtime's append mode seeks, then writes, which two writers can interleave): an
+// append-mode write on POSIX, a write at the end under the file's lock on Windows.
 class AppendFile {
   public:
     AppendFile() = default;
