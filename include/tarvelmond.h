@@ -28,7 +28,10 @@
 extern "C" {
 #endif
 
-/* Life cycle and pacing */
+/* Life cycle and pacing. The start and stop calls throw std::system_error (C++ hosts) when the
+ * thread cannot be started or joined. */
+TARVELMOND_API void startGamesource_Thread(void);
+TARVELMOND_API void stopGamesource_Thread(void);
 TARVELMOND_API void setMotionsystemready(int ready);
 TARVELMOND_API void setTimerPrecision(int mode);
 
@@ -52,6 +55,15 @@ TARVELMOND_API int getactiveProfil(void);
 TARVELMOND_API double getTransitionStatus(void);
 TARVELMOND_API double getProfilAirTransitionStatus(void);
 TARVELMOND_API double getProfilGrdTransitionStatus(void);
+
+/* Histories: each getter takes everything recorded since its previous call (at most 150 records of
+ * 23 or 43 doubles, oldest first) in a block the host releases with either Free function; null and
+ * *count 0 when nothing was recorded. GetPositionSnapshot points at the latest position record. */
+TARVELMOND_API double* GetCalculationSnapshots(int* count);
+TARVELMOND_API void FreeCalculationSnapshots(void* block);
+TARVELMOND_API double* GetAccelerationSnapshots(int* count);
+TARVELMOND_API void FreeAccelerationSnapshots(void* block);
+TARVELMOND_API const double* GetPositionSnapshot(void);
 
 #ifdef __cplusplus
 }

@@ -2,8 +2,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
 #include "engine/frame_timer.h"
+#include "engine/snapshot_history.h"
 #include "games/game_source.h"
 #include "motion/evaluation_gate.h"
 #include "motion/motion_profile.h"
@@ -25,11 +28,17 @@ inline constexpr std::size_t kOutputFrameSize = 36;
 // All state of the motion pipeline. The host reaches it only through the exported functions.
 struct MotionEngine {
     MotionEngine();
+    ~MotionEngine();  // stops the game-source thread first
     MotionEngine(const MotionEngine&) = delete;
     MotionEngine& operator=(const MotionEngine&) = delete;
 
     // Profile 0 (AIR) or 1 (GROUND); null for any other index.
     MotionProfile* hostProfile(int index);
+
+    // Histories for the host's graphs; positionSnapshot is the latest position record.
+    SnapshotHistory<kDofChannels> calculationHistory;
+    CueArray positionSnapshot{};
+    SnapshotHistory<kGameDataSlots> accelerationHistory;
 
     std::atomic<bool> connected{false};
     std::atomic<bool> running{false};
@@ -67,6 +76,10 @@ struct MotionEngine {
     std::array<std::uint8_t, kOutputFrameSize> outputFrame{};
 
     EvaluationGate evaluationGate;
+
+    // The game-source thread; start and stop calls from host threads take turns on threadControl.
+    std::thread gameSourceThread;
+    std::mutex threadControl;
 };
 
 // The process-wide engine, created by the first call from any thread.

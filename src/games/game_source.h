@@ -2,18 +2,47 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
+#include "engine/frame_timer.h"
+#include "games/flight_sim_client.h"
 #include "games/game_table.h"
+#include "games/reader_states.h"
+#include "games/shared_memory_slots.h"
 #include "games/telemetry_record.h"
+#include "net/udp_port.h"
 
 namespace tarvelmond {
 
 // The eighteen game slots and the record their readers fill. At most one active flag is set; the
-// host's getters read the flags from other threads, hence atomics.
+// host's getters read the flags from other threads, hence atomics. Everything else belongs to the
+// game-source thread.
 struct GameSource {
+    static constexpr std::size_t kProbeBufferSize = 5045;
+
+    GameSource();
+    GameSource(const GameSource&) = delete;
+    GameSource& operator=(const GameSource&) = delete;
+
     std::array<std::atomic<bool>, kGameSlots> active{};
     // Each reader's on-ground flag (1: the aircraft is on the ground). Only flight simulators set it.
     std::array<std::uint32_t, kGameSlots> onGround{};
+    // Each reader's frame timer; ticked once at construction so the first frame measures from then.
+    std::array<FrameTimer, kGameSlots> timers;
+
+    // The UDP slots' ports, built when the slot first connects (building one opens the log file).
+    std::array<std::optional<UdpPort>, kGameSlots> udpPorts;
+    // Scratch of the detection probes.
+    std::array<std::uint8_t, kProbeBufferSize> probeBuffer{};
+
+    WrcState wrc;
+    CondorState condor;
+    NoLimitsState noLimits;
+    SimClientOps simClient;  // empty until the flight simulator's client is linked in
+    FlightSimSlot msfs2020;
+    FlightSimSlot msfs2024;
+    SharedMemorySlots sharedMemory;
+
     TelemetryRecord record;
 
     int activeSlot() const;   // first active slot in priority order, or -1
@@ -24,5 +53,23 @@ struct GameSource {
 int getGameId(const GameSource& source);
 // Writes the active slot's display name, or "No Game online", NUL-terminated.
 void getGameName(const GameSource& source, char* buffer);
+
+// The UDP telemetry port of a slot, or 0 for slots that do not use UDP.
+int udpGamePort(int slot);
+
+// Probes the slots in their fixed order and sets the active flag of the first game found: 1, or 0
+// with every flag clear. `keepSearching`, when given, is checked between the steps so that a stop
+// request ends a pass early.
+int detectGame(GameSource& source, const std::atomic<bool>* keepSearching = nullptr);
+// Opens the active slot's telemetry channel: 1 when it is open.
+int connectGame(GameSource& source);
+// Closes the active slot's channel and clears its flag: 1, or 0 when no slot was active.
+int disconnectGame(GameSource& source);
+// Releases what detection may have left open beside the active slot (the flight simulator's client
+// handles); the game-source thread calls it when it ends.
+void releaseIdleChannels(GameSource& source);
+
+// Runs the active slot's reader: 1 when the record holds new data, 0 otherwise (also with no slot).
+int readGameFrame(GameSource& source);
 
 }  // namespace tarvelmond

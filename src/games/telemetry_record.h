@@ -78,6 +78,15 @@ struct TelemetryRecord {
     }
 
     void setFrameTimeMs(double ms) { publish(frameTimeMs, ms); }
+
+    // The game's own simulation step and clock; a non-finite value leaves the field as it was, so one
+    // bad time stamp cannot spoil every later step.
+    void setSimStepMs(double ms) {
+        if (std::isfinite(ms)) publish(simStepMs, ms);
+    }
+    void setSimTimePrev(double seconds) {
+        if (std::isfinite(seconds)) publish(simTimePrev, seconds);
+    }
 };
 
 }  // namespace tarvelmond

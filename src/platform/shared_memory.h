@@ -48,7 +48,7 @@ class SharedMemory {
 // Whether a block of that name exists right now (a test open, closed again at once).
 bool sharedMemoryExists(const std::string& name);
 
-// A named event that another program signals (opened only, never created by this side).
+// A named event that another program signals. The library only opens it; create() is the publisher's side.
 class NamedEvent {
   public:
     NamedEvent() = default;
@@ -57,11 +57,16 @@ class NamedEvent {
     NamedEvent& operator=(const NamedEvent&) = delete;
 
     bool openExisting(const std::string& name);
+    // Creates the event (or opens it if it exists): the publishing side, as a game or a test peer.
+    bool create(const std::string& name);
     void close();
     bool isOpen() const { return handle_ != nullptr; }
 
   private:
     void* handle_ = nullptr;
+#if !defined(_WIN32)
+    std::string createdName_;
+#endif
 };
 
 // The name under which a block or event lives in the POSIX namespace.

@@ -4,6 +4,8 @@ namespace tarvelmond::test {
 
 const std::vector<std::string>& exportedFunctionNames() {
     static const std::vector<std::string> names = {
+        "startGamesource_Thread",
+        "stopGamesource_Thread",
         "setMotionsystemready",
         "setTimerPrecision",
         "getGameID",
@@ -23,6 +25,11 @@ const std::vector<std::string>& exportedFunctionNames() {
         "getTransitionStatus",
         "getProfilAirTransitionStatus",
         "getProfilGrdTransitionStatus",
+        "GetCalculationSnapshots",
+        "FreeCalculationSnapshots",
+        "GetAccelerationSnapshots",
+        "FreeAccelerationSnapshots",
+        "GetPositionSnapshot",
     };
     return names;
 }

@@ -1,28 +1,20 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+
+#include "platform/process_info.h"
 
 namespace tarvelmond::platform {
-namespace {
 
-// Like Windows, a bare name is looked for beside the running program first. (dlopen's own search
-// would use the calling object's run path, which a sanitizer runtime intercepting dlopen replaces.)
-std::string besideExecutable(const std::string& name) {
-    if (name.find('/') != std::string::npos) return name;
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return name;
-    std::string directory(path, static_cast<std::size_t>(length));
-    directory.resize(directory.find_last_of('/') + 1);
-    return directory + name;
-}
-
-}  // namespace
-
-DynamicLibrary::DynamicLibrary(const std::string& name) {
-    handle_ = dlopen(besideExecutable(name).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+DynamicLibrary::DynamicLibrary(const std::string& name)
+    : handle_(dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (handle_ == nullptr && name.find('/') == std::string::npos) {
+        // Like Windows, look in the program's own folder too: the $ORIGIN run path is not applied
+        // when a sanitizer's interceptor makes the dlopen call.
+        const std::string self = executablePath();
+        const std::string beside = self.substr(0, self.find_last_of('/') + 1) + name;
+        handle_ = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (handle_ == nullptr) error_ = dlerror();
 }
 

@@ -104,8 +104,21 @@ bool NamedEvent::openExisting(const std::string& name) {
     return true;
 }
 
+bool NamedEvent::create(const std::string& name) {
+    close();
+    const std::string posixName = posixObjectName(name);
+    sem_t* semaphore = sem_open(posixName.c_str(), O_CREAT, 0600, 0);
+    if (semaphore == SEM_FAILED) return false;
+    handle_ = semaphore;
+    createdName_ = posixName;
+    return true;
+}
+
 void NamedEvent::close() {
     if (handle_ != nullptr) sem_close(static_cast<sem_t*>(handle_));
+    // Like a Windows event, the name goes away with the publisher.
+    if (!createdName_.empty()) sem_unlink(createdName_.c_str());
+    createdName_.clear();
     handle_ = nullptr;
 }
 

@@ -91,6 +91,12 @@ bool NamedEvent::openExisting(const std::string& name) {
     return handle_ != nullptr;
 }
 
+bool NamedEvent::create(const std::string& name) {
+    close();
+    handle_ = CreateEventW(nullptr, TRUE, FALSE, widen(name).c_str());
+    return handle_ != nullptr;
+}
+
 void NamedEvent::close() {
     if (handle_ != nullptr) CloseHandle(handle_);
     handle_ = nullptr;

@@ -1,0 +1,138 @@
+#include "engine/game_source_thread.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "engine/motion_engine.h"
+#include "engine/motion_tick.h"
+#include "motion/transition.h"
+#include "platform/scheduling.h"
+
+namespace tarvelmond {
+namespace {
+
+constexpr std::int32_t kMostMissedFrames = 1000;
+constexpr std::int32_t kFrozenHold = 250;
+constexpr std::int32_t kFrozenDrop = 5000;
+constexpr auto kOneMs = std::chrono::milliseconds(1);
+
+void pace(FrameTimer& timer) {
+    if (timer.preciseMode.load(std::memory_order_relaxed) != 0) {
+        timer.waitNextTick();
+    } else {
+        timer.waitNextTickCoarse();
+    }
+}
+
+// The frozen-data watchdog: true when the tick's work is to be skipped.
+bool frozenDataTakesOver(MotionEngine& engine) {
+    if (engine.staleCount <= kFrozenHold) return false;
+    holdOutput(engine);
+    if (engine.staleCount <= kFrozenDrop) return false;
+    GameSource& source = engine.gameSource;
+    // A paused flight simulator stands still for long; it keeps its connection while it is there.
+    if (getGameId(source) == kMsfs2020 && detectGame(source, &engine.running) == 1 &&
+        source.activeSlot() == kMsfs2020) {
+        engine.staleCount = kFrozenHold;
+    } else {
+        resetGameSource(engine);
+    }
+    return true;
+}
+
+}  // namespace
+
+void resetGameSource(MotionEngine& engine) {
+    disconnectGame(engine.gameSource);
+    engine.connected.exchange(false);
+    holdOutput(engine);
+    engine.outputBlocked.exchange(true);
+    engine.noDataCount = 0;
+    // A game that comes back starts with fresh data, not with the count that made it go.
+    engine.staleCount = 0;
+    engine.airWeight.store(1.0);
+    engine.groundWeight.store(0.0);
+    engine.activeProfile.store(0);
+}
+
+void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
+    platform::requestFineTimerResolution();
+    platform::raiseToRealtimePriority();
+    FrameTimer& timer = engine.loopTimer;
+    GameSource& source = engine.gameSource;
+    timer.preciseMode.store(1, std::memory_order_relaxed);
+    source.clearActiveFlags();
+    resetGameSource(engine);
+    source.clearActiveFlags();
+    timer.tick();
+
+    while (engine.running.load()) {
+        if (!engine.connected.load()) {
+            if (detectGame(source, &engine.running) != 0 && connectGame(source) != 0) {
+                engine.connected.exchange(true);
+                timer.tick();
+                engine.outputBlocked.exchange(false);
+            }
+            sleepFor(kOneMs);
+            continue;
+        }
+        if (!engine.motionSystemReady.load()) {
+            sleepFor(kOneMs);
+            sleepFor(kOneMs);
+            continue;
+        }
+        if (readGameFrame(source) == 1) {
+            engine.noDataCount = 0;
+        } else {
+            ++engine.noDataCount;
+        }
+        if (frozenDataTakesOver(engine)) continue;
+        if (engine.noDataCount > kMostMissedFrames) {
+            resetGameSource(engine);
+            continue;
+        }
+        runMotionTick(engine);
+        pace(timer);
+        if (observer != nullptr && observer->paced != nullptr) {
+            observer->paced(observer->context,
+                            timer.deltaTicks.load(std::memory_order_relaxed) / timer.ticksPerUs);
+        }
+        sleepFor(kOneMs);
+    }
+
+    engine.connected.exchange(false);
+    // Nothing stays open once the thread has ended: the game's channel and the client handles that
+    // detection keeps.
+    disconnectGame(source);
+    releaseIdleChannels(source);
+}
+
+void startGameSourceThread(MotionEngine& engine, const TickObserver* observer) {
+    std::lock_guard lock(engine.threadControl);
+    if (engine.running.exchange(true)) return;
+    engine.stopped.exchange(false);
+    if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();  // an earlier run, already ended
+    try {
+        engine.gameSourceThread = std::thread(gameSourceThreadMain, std::ref(engine), observer);
+    } catch (...) {
+        engine.running.exchange(false);
+        engine.stopped.exchange(true);
+        throw;
+    }
+}
+
+void stopGameSourceThread(MotionEngine& engine) {
+    engine.running.exchange(false);
+    {
+        std::lock_guard lock(engine.threadControl);
+        if (engine.gameSourceThread.joinable()) {
+            if (engine.gameSourceThread.get_id() == std::this_thread::get_id()) {
+                throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+            }
+            engine.gameSourceThread.join();
+        }
+    }
+    engine.stopped.exchange(true);
+}
+
+}  // namespace tarvelmond

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+
+namespace tarvelmond {
+
+// The operations of the flight simulator's client interface that the game sources use, as a table the
+// client fills once it exists; with an empty table every step fails as a failed clientOpen would. Each
+// returns a result code, negative on failure (0 success).
+struct SimClientOps {
+    std::int32_t (*clientOpen)(void** handle, const char* applicationName, void* window,
+                               std::uint32_t userMessage, void* event,
+                               std::uint32_t configurationIndex) = nullptr;
+    std::int32_t (*clientClose)(void* handle) = nullptr;
+    std::int32_t (*addToDataDefinition)(void* handle, std::uint32_t definition, const char* variable,
+                                        const char* unit, std::int32_t dataType, float epsilon,
+                                        std::uint32_t datumId) = nullptr;
+    std::int32_t (*requestDataOnSimObject)(void* handle, std::uint32_t request, std::uint32_t definition,
+                                           std::uint32_t object, std::uint32_t period, std::uint32_t flags,
+                                           std::uint32_t origin, std::uint32_t interval,
+                                           std::uint32_t limit) = nullptr;
+    std::int32_t (*subscribeToSystemEvent)(void* handle, std::uint32_t event,
+                                           const char* eventName) = nullptr;
+    std::int32_t (*getNextDispatch)(void* handle, const std::uint8_t** message,
+                                    std::uint32_t* size) = nullptr;
+};
+
+// One flight-simulator slot's client handle; null while closed.
+struct FlightSimSlot {
+    void* handle = nullptr;
+    std::int32_t lastResult = 0;
+};
+
+// Detection: an open handle counts at once; otherwise open one (kept open even when the simulator's
+// process is absent) and succeed if `processName` runs.
+bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* processName);
+// Connection: registers the data definition, the request and the system events; on failure the
+// handle is closed and cleared. 1 or 0.
+int connectFlightSim(const SimClientOps& ops, FlightSimSlot& slot);
+void closeFlightSim(const SimClientOps& ops, FlightSimSlot& slot);
+
+}  // namespace tarvelmond

@@ -1,0 +1,60 @@
+#include "net/udp_port.h"
+
+#include <string>
+
+namespace tarvelmond {
+
+UdpPort::UdpPort() {
+    log_.logInfo("Udp class init");
+}
+
+int UdpPort::openUdpPort(int port) {
+    log_.logInfo("Opening port: " + std::to_string(port));
+    // A port opened twice is closed first, so every open is matched by exactly one release.
+    socket_.close();
+    library_.release();
+
+    startupResult_ = library_.start();
+    if (startupResult_ != 0) {
+        log_.logError("WSAStartup failed with error: " + std::to_string(startupResult_));
+        return 0;
+    }
+    socket_ = platform::Socket::udp();
+    if (!socket_.valid()) {
+        log_.logError("Socket creation failed with error: " + std::to_string(platform::lastSocketError()));
+        library_.release();
+        return 0;
+    }
+    if (!socket_.setNonBlocking()) {
+        log_.logError("Setting non-blocking mode failed with error: " +
+                      std::to_string(platform::lastSocketError()));
+        socket_.close();
+        library_.release();
+        return 0;
+    }
+    address_ = {0, static_cast<std::uint16_t>(port)};
+    if (!socket_.bind(address_)) {
+        log_.logError("Binding socket failed with error: " + std::to_string(platform::lastSocketError()));
+        socket_.close();
+        library_.release();
+        return 0;
+    }
+    log_.logInfo("Port " + std::to_string(port) + " opened successfully.");
+    return 1;
+}
+
+int UdpPort::closeUdpPort() {
+    socket_.close();
+    library_.release();
+    log_.logInfo("Port closed.");
+    return 0;
+}
+
+std::span<const std::uint8_t> UdpPort::receiveDatagram() {
+    if (socket_.waitReadable(1) < 1) return {};
+    const int received = socket_.receiveFrom(receiveArea_, address_);
+    if (received < 1) return {};
+    return {receiveArea_.data(), static_cast<std::size_t>(received)};
+}
+
+}  // namespace tarvelmond

@@ -1,0 +1,42 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "log/error_log.h"
+#include "platform/sockets.h"
+
+namespace tarvelmond {
+
+// A non-blocking IPv4 datagram socket bound to one port on all interfaces, logging its opening and
+// closing. One thread uses it: the game-source thread for a game's telemetry port, or the listen loop.
+class UdpPort {
+  public:
+    static constexpr std::size_t kReceiveSize = 8192;
+
+    UdpPort();
+    ~UdpPort() = default;
+    UdpPort(const UdpPort&) = delete;
+    UdpPort& operator=(const UdpPort&) = delete;
+
+    int openUdpPort(int port);  // 1 opened, 0 failed (logged)
+    int closeUdpPort();         // always 0
+
+    // One waiting datagram, in storage owned by the port and valid until the next receive; empty when
+    // nothing is waiting. Never blocks and never allocates.
+    std::span<const std::uint8_t> receiveDatagram();
+
+    bool isOpen() const { return socket_.valid(); }
+    int startupResult() const { return startupResult_; }
+    const platform::Ipv4Endpoint& address() const { return address_; }  // bound, then the last sender
+
+  private:
+    std::array<std::uint8_t, kReceiveSize> receiveArea_{};
+    int startupResult_ = 0;
+    platform::SocketLibrary library_;
+    platform::Socket socket_;
+    platform::Ipv4Endpoint address_;
+    ErrorLog log_;
+};
+
+}  // namespace tarvelmond

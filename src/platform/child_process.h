@@ -1,0 +1,28 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace tarvelmond::platform {
+
+// A program started by this process; ended (killed and reaped) when the object is destroyed. Test
+// peers use it to run stand-in game processes under the games' executable names.
+class ChildProcess {
+  public:
+    ChildProcess() = default;
+    ~ChildProcess() { terminate(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool start(const std::string& executable, const std::vector<std::string>& arguments = {});
+    void terminate();
+    bool running() const;
+
+  private:
+#if defined(_WIN32)
+    void* process_ = nullptr;
+#else
+    int pid_ = -1;
+#endif
+};
+
+}  // namespace tarvelmond::platform

@@ -1,0 +1,15 @@
+#pragma once
+#include <ctime>
+#include <string>
+
+namespace tarvelmond::platform {
+
+// The current user's Documents folder: on Windows the shell's personal folder (SHGetFolderPathA,
+// CSIDL_PERSONAL); elsewhere XDG_DOCUMENTS_DIR from the environment or from the user-dirs file, else
+// ~/Documents. Empty when it cannot be determined.
+std::string documentsFolder();
+
+// Local calendar time of `t` (thread-safe).
+std::tm localTime(std::time_t t);
+
+}  // namespace tarvelmond::platform

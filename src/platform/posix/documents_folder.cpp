@@ -1,0 +1,62 @@
+#include "platform/documents_folder.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace tarvelmond::platform {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string homeFolder() {
+    std::string home = environment("HOME");
+    if (home.empty()) {
+        if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+            home = entry->pw_dir;
+        }
+    }
+    return home;
+}
+
+// XDG_DOCUMENTS_DIR="$HOME/Documents" in ~/.config/user-dirs.dirs, as the desktop writes it.
+std::string userDirsDocuments(const std::string& home) {
+    std::string config = environment("XDG_CONFIG_HOME");
+    if (config.empty()) config = home + "/.config";
+    std::ifstream file(config + "/user-dirs.dirs");
+    const std::string key = "XDG_DOCUMENTS_DIR=";
+    for (std::string line; std::getline(file, line);) {
+        if (line.compare(0, key.size(), key) != 0) continue;
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
+        return value;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string documentsFolder() {
+    if (std::string fromEnvironment = environment("XDG_DOCUMENTS_DIR"); !fromEnvironment.empty()) {
+        return fromEnvironment;
+    }
+    const std::string home = homeFolder();
+    if (home.empty()) return {};
+    if (std::string configured = userDirsDocuments(home); !configured.empty()) return configured;
+    return home + "/Documents";
+}
+
+std::tm localTime(std::time_t t) {
+    std::tm result{};
+    localtime_r(&t, &result);
+    return result;
+}
+
+}  // namespace tarvelmond::platform

@@ -1,0 +1,36 @@
+#include "platform/process_info.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tarvelmond::platform {
+
+std::string executablePath() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+
+int openResourceCount() {
+    int count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        ++count;
+    }
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find("/dev/shm/") != std::string::npos) ++count;
+    }
+    return count;
+}
+
+std::int64_t threadCpuMicroseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
+}
+
+}  // namespace tarvelmond::platform

@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace tarvelmond::platform {
+
+// Full path of the running program's executable.
+std::string executablePath();
+
+// Kernel objects the process holds: the handle count on Windows; elsewhere open descriptors plus
+// mapped shared-memory blocks. Tests compare it before and after a run to find leaks.
+int openResourceCount();
+
+// CPU time the calling thread has used so far, in microseconds.
+std::int64_t threadCpuMicroseconds();
+
+}  // namespace tarvelmond::platform

@@ -1,0 +1,123 @@
+// The game-source thread at work while host threads call everything the host may call, as often as
+// they can. Built with ThreadSanitizer (native-tsan), any unsynchronised access fails the run.
+#include <gtest/gtest.h>
+#include <tarvelmond.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "engine/host_shared.h"
+#include "game_packets.h"
+#include "games/game_source.h"
+#include "udp_game_sender.h"
+
+namespace tarvelmond::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(GameSourceHammer, HostCallsRaceTheRunningThreadWithoutDataRaces) {
+    emulator::UdpGameSender game(udpGamePort(kXplane));
+    game.startGenerated([](std::uint64_t n) {
+        const float phase = 0.01f * static_cast<float>(n);
+        return emulator::xplanePacket({{17, {5.0f * std::sin(phase), 3.0f, phase}},
+                                       {135, {std::cos(phase), 9.8f, 0.3f, 0.1f, 0.2f, 0.3f}},
+                                       {66, {1.0f, 1.0f, static_cast<float>(n % 2)}}});
+    });
+    for (int dof = 0; dof < 8; ++dof)
+        SetInputDofLimitValue(dof, -20.0, 20.0);
+    for (int dof = 0; dof < 23; ++dof) {
+        ASSERT_EQ(setcheckFilterstring(0, dof, "GAIN(EMALP(VALUE;10);2)"), 1);
+        ASSERT_EQ(setcheckFilterstring(1, dof, "EMAHP(VALUE;50)"), 1);
+    }
+    startGamesource_Thread();
+    setMotionsystemready(1);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (getGameID() != kXplane && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(getGameID(), kXplane);
+
+    std::atomic<bool> done{false};
+    std::atomic<int> snapshotsTaken{0};
+    std::vector<std::thread> hosts;
+    hosts.emplace_back([&] {  // setters
+        for (int i = 0; !done.load(); ++i) {
+            SetInputDofLimitValue(i % 8, -10.0 - i % 3, 10.0);
+            SetRigDofLimitValue(i % 23, -1.0, 1.0);
+            setBelt_Mix(0, i % 43, 0.1);
+            setActiveAxis(i % 2, i % 23, i % 5 != 0);
+            setcheckFilterstring(i % 2, i % 23, i % 7 == 0 ? "GAIN(VALUE;" : "CROP(EMALP(VALUE;5);-3;3)");
+            setTimerPrecision(i % 3 == 0 ? 0 : 1);
+            setMotionsystemready(i % 50 == 0 ? 0 : 1);
+            std::this_thread::sleep_for(100us);
+        }
+    });
+    hosts.emplace_back([&] {  // getters and arrays read by address
+        char name[32];
+        while (!done.load()) {
+            double* data = nullptr;
+            int count = 0;
+            getGameData(&data, &count);
+            for (int k = 0; k < count; ++k)
+                ASSERT_TRUE(std::isfinite(observe(data[k])));
+            for (int which = 0; which < 4; ++which) {
+                getMotionCueData(which, &data, &count);
+                for (int k = 0; k < count; ++k)
+                    ASSERT_TRUE(std::isfinite(observe(data[k])));
+            }
+            const double* position = GetPositionSnapshot();
+            for (int k = 0; k < 23; ++k)
+                ASSERT_TRUE(std::isfinite(observe(position[k])));
+            ::getGameName(name);
+            (void)getGameID();
+            (void)getGameTimeFrame();
+            (void)getMotionDataTimeFrame();
+            (void)getTransitionStatus();
+            (void)getProfilAirTransitionStatus();
+            (void)getProfilGrdTransitionStatus();
+            (void)getactiveProfil();
+        }
+    });
+    for (int t = 0; t < 2; ++t) {
+        hosts.emplace_back([&] {  // two collectors of the histories
+            while (!done.load()) {
+                int count = 0;
+                double* positions = GetCalculationSnapshots(&count);
+                for (int k = 0; k < count * 23; ++k)
+                    ASSERT_TRUE(std::isfinite(positions[k]));
+                FreeCalculationSnapshots(positions);
+                double* accelerations = GetAccelerationSnapshots(&count);
+                snapshotsTaken.fetch_add(count);
+                FreeAccelerationSnapshots(accelerations);
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+    }
+    std::this_thread::sleep_for(3s);
+    done.store(true);
+    for (auto& host : hosts)
+        host.join();
+    EXPECT_GT(snapshotsTaken.load(), 0);
+
+    // Start and stop from several threads at once.
+    std::vector<std::thread> lifecycles;
+    for (int t = 0; t < 3; ++t) {
+        lifecycles.emplace_back([] {
+            for (int i = 0; i < 5; ++i) {
+                startGamesource_Thread();
+                std::this_thread::sleep_for(20ms);
+                stopGamesource_Thread();
+            }
+        });
+    }
+    for (auto& thread : lifecycles)
+        thread.join();
+    stopGamesource_Thread();
+    EXPECT_EQ(getGameID(), -1);
+}
+
+}  // namespace
+}  // namespace tarvelmond::test

@@ -1,0 +1,75 @@
+// The histories the host collects: what a record holds, how many are kept, how they are handed out.
+#include <gtest/gtest.h>
+#include <tarvelmond.h>
+
+#include <memory>
+
+#include "engine/motion_engine.h"
+#include "engine/snapshot_history.h"
+#include "support/engine_fixture.h"
+
+namespace tarvelmond::test {
+namespace {
+
+TEST(SnapshotHistory, TakesEverythingOnceOldestFirstAndKeepsTheNewest150) {
+    auto history = std::make_unique<SnapshotHistory<43>>();
+    int count = -1;
+    EXPECT_EQ(history->take(&count), nullptr);
+    EXPECT_EQ(count, 0);
+    for (int i = 0; i < 200; ++i) {
+        SnapshotHistory<43>::Record record{};
+        record[0] = i;
+        record[42] = -i;
+        history->append(record);
+    }
+    double* block = history->take(&count);
+    ASSERT_EQ(count, 150);
+    EXPECT_EQ(block[0], 50.0) << "the records of the last 150 appends";
+    EXPECT_EQ(block[42], -50.0);
+    EXPECT_EQ(block[149 * 43], 199.0);
+    freeSnapshotBlock(block);
+    EXPECT_EQ(history->take(&count), nullptr) << "a second call finds nothing";
+    EXPECT_EQ(count, 0);
+    freeSnapshotBlock(nullptr);
+}
+
+TEST(SnapshotHistory, TheWorkedTickRecordsShapedCuesAndRawData) {
+    EngineUnderTest e;
+    e.setInputLimit(1, -100.0, 100.0);
+    e.install(0, 1, "GAIN(VALUE;2)");
+    e.install(0, 12, "GAIN(VALUE;3)");  // a belt input: only the AIR stage carries it
+    e.setChannel(Channel::longitu_accel_g, 1.5);
+    e.setChannel(Channel::vertica_accel_g, 4.0);
+    EXPECT_EQ(e->positionSnapshot, CueArray{}) << "zeros before the first worked tick";
+    e.tick();
+    e.tick();
+
+    int count = 0;
+    double* positions = e->calculationHistory.take(&count);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(positions[23 + 1], e->finalCues[1]);
+    EXPECT_EQ(positions[23 + 12], 12.0) << "the belt input's shaped value";
+    EXPECT_EQ(e->positionSnapshot[12], 12.0);
+    EXPECT_EQ(e->positionSnapshot[1], e->finalCues[1]);
+    double* data = e->accelerationHistory.take(&count);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(data[43 + 7], 1.5);
+    EXPECT_EQ(data[43 + 42], e->gameSource.record.get(Channel::belt_sum));
+    // One release operation for both kinds of block.
+    FreeCalculationSnapshots(data);
+    FreeAccelerationSnapshots(positions);
+}
+
+TEST(SnapshotHistory, TheExportsAnswerBeforeAnyTick) {
+    int count = -1;
+    EXPECT_EQ(GetCalculationSnapshots(&count), nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(GetAccelerationSnapshots(&count), nullptr);
+    const double* position = GetPositionSnapshot();
+    ASSERT_NE(position, nullptr);
+    for (int i = 0; i < 23; ++i)
+        EXPECT_EQ(position[i], 0.0);
+}
+
+}  // namespace
+}  // namespace tarvelmond::test

@@ -1,0 +1,76 @@
+// Plays one network game for a while: game_emulator <game> [seconds] [pitch degrees] [lateral g]
+// <game>: xplane, dcs, dirt, condor, f1, wrc, beamng, lfs or nolimits. The games found by their
+// process (dcs, f1, lfs) also get a stand-in process under the game's name.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <thread>
+
+#include "fake_game_process.h"
+#include "game_packets.h"
+#include "nolimits_server.h"
+#include "udp_game_sender.h"
+
+using namespace tarvelmond::emulator;
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(
+            stderr,
+            "usage: %s <xplane|dcs|dirt|condor|f1|wrc|beamng|lfs|nolimits> [seconds] [pitch] [lateral g]\n",
+            argv[0]);
+        return 2;
+    }
+    const std::string game = argv[1];
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
+    const double pitchDeg = argc > 3 ? std::atof(argv[3]) : 10.0;
+    const double lateralG = argc > 4 ? std::atof(argv[4]) : 0.5;
+    const auto pitch = static_cast<float>(pitchDeg * std::numbers::pi / 180.0);
+    const auto lateral = static_cast<float>(lateralG);
+
+    std::unique_ptr<FakeGameProcess> process;
+    std::unique_ptr<UdpGameSender> sender;
+    std::unique_ptr<NoLimitsServer> server;
+    auto send = [&](int port, const Bytes& packet) {
+        sender = std::make_unique<UdpGameSender>(port);
+        sender->start(packet);
+    };
+    if (game == "xplane") {
+        send(4321, xplanePacket({{17, {static_cast<float>(pitchDeg)}}, {135, {lateral, 10.0f}}}));
+    } else if (game == "dcs") {
+        process = std::make_unique<FakeGameProcess>("DCS.exe");
+        send(4124, dcsLine({0.0, lateral, 1.0, 0, 0, 0, 0, 0, 0, 0, 0, pitch}));
+    } else if (game == "dirt") {
+        send(20778, dirtRallyPacket({.lateralG = lateral, .pitch = pitch}));
+    } else if (game == "condor") {
+        send(55278,
+             condorText({{"pitch", std::to_string(pitch)}, {"ax", std::to_string(lateral * 9.80665)}}));
+    } else if (game == "f1") {
+        process = std::make_unique<FakeGameProcess>("F1_24.exe");
+        send(20777, f1MotionPacket(2024, 0, {.lateralG = lateral, .pitch = pitch}));
+    } else if (game == "wrc") {
+        send(20788, wrcPacket({.lateralAccel = static_cast<float>(lateral * 9.80665), .pitchDeg = pitchDeg}));
+    } else if (game == "beamng") {
+        send(4444,
+             beamNgPacket({.acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}, .pitch = pitch}));
+    } else if (game == "lfs") {
+        process = std::make_unique<FakeGameProcess>("LFS.exe");
+        send(4123,
+             lfsPacket({.pitch = pitch, .acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}}));
+    } else if (game == "nolimits") {
+        server = std::make_unique<NoLimitsServer>();
+        const auto half = static_cast<float>(pitchDeg * std::numbers::pi / 360.0);
+        server->setTelemetry({.qx = std::sin(half), .qw = std::cos(half), .gx = -lateral, .gy = 1.0f});
+    } else {
+        std::fprintf(stderr, "unknown game %s\n", game.c_str());
+        return 2;
+    }
+    std::printf("playing %s for %d s\n", game.c_str(), seconds);
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    return 0;
+}
