@@ -32,7 +32,8 @@ enum FilterKind : std::int32_t {
 struct NoiseLayer {
     NoiseLayer(float amplitude, float period, std::uint32_t seed);
 
-    float draw();  // next target: low + (high - low) * (g * 2^-32), single precision
+    float draw();     // next target: low + (high - low) * (g * 2^-32), single precision
+    float advance();  // one 2 ms step along the line; returns the noise value, amplitude applied
 
     float amplitude;
     float period;
@@ -51,12 +52,12 @@ struct FilterSys : std::enable_shared_from_this<FilterSys> {
     FilterKind kind;
     std::string keyword;
     float p1, p2, p3, p4;
-    float state = 0.0f;                // EMA value or SINUS phase
-    std::shared_ptr<FilterSys> inner;  // toward VALUE; empty on the VALUE stage
-    std::weak_ptr<FilterSys> outer;    // the enclosing stage; empty on the head
-    std::shared_ptr<NoiseLayer> noise; // NOISE stages only
-    std::mutex linkMutex;              // guards inner and outer
-    std::atomic<bool> valid{false};    // meaningful on the head only
+    float state = 0.0f;                 // EMA value or SINUS phase
+    std::shared_ptr<FilterSys> inner;   // toward VALUE; empty on the VALUE stage
+    std::weak_ptr<FilterSys> outer;     // the enclosing stage; empty on the head
+    std::shared_ptr<NoiseLayer> noise;  // NOISE stages only
+    std::mutex linkMutex;               // guards inner and outer
+    std::atomic<bool> valid{false};     // meaningful on the head only
 };
 
 const char* filterKeyword(FilterKind kind);
