@@ -1,7 +1,8 @@
 #include "platform/processes.h"
 
-#include <tlhelp32.h>
 #include <windows.h>
+// tool-help needs the base types of windows.h first
+#include <tlhelp32.h>
 
 #include "platform/win32/wide_text.h"
 

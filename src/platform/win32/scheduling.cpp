@@ -1,6 +1,8 @@
 #include "platform/scheduling.h"
 
 #include <windows.h>
+// timeBeginPeriod: WIN32_LEAN_AND_MEAN leaves the multimedia timer out of windows.h
+#include <timeapi.h>
 
 namespace tarvelmond::platform {
 namespace {
