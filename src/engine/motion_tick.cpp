@@ -1,6 +1,7 @@
 #include "engine/motion_tick.h"
 
 #include "engine/motion_engine.h"
+#include "motion/output_stage.h"
 #include "motion/transition.h"
 
 namespace tarvelmond {
@@ -23,6 +24,7 @@ void runMotionTick(MotionEngine& engine) {
     stepProfileTransition(engine);
     countFrozenData(engine);
     fadeOutput(engine);
+    if (!engine.outputBlocked.load()) sendOutputFrame(engine);
 }
 
 }  // namespace tarvelmond
