@@ -131,7 +131,10 @@ bool SerialDevice::open(const std::string& name) {
 }
 
 void SerialDevice::close() {
-    if (handle_ >= 0) ::close(fdOf(handle_));
+    if (handle_ >= 0) {
+        ioctl(fdOf(handle_), TIOCNXCL);  // the device may outlive this open (a pseudo-terminal does)
+        ::close(fdOf(handle_));
+    }
     handle_ = -1;
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A pseudo-terminal pair standing in for a serial device: the library opens one end as "COMn", the
+// test plays the device on the other (the far end).
+//
+// Natively the pair comes from openpty, and the library end is linked as comN in a directory of this
+// process that TARVELMOND_SERIAL_DIR names (the COM mapping of src/platform/serial_device.h). Under
+// Wine, socat makes the pair: one end is linked as $WINEPREFIX/dosdevices/comN, the far end is opened
+// through Wine's Unix namespace, and the name is registered as a DOS device so that the system's
+// device list shows it, as it shows a real port.
+namespace tarvelmond::test {
+
+class FarEnd {
+  public:
+    explicit FarEnd(int comNumber);
+    ~FarEnd();
+    FarEnd(const FarEnd&) = delete;
+    FarEnd& operator=(const FarEnd&) = delete;
+
+    bool ready() const;
+    int comNumber() const { return comNumber_; }
+    std::string comName() const { return "COM" + std::to_string(comNumber_); }
+
+    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
+    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait);
+    void write(const std::uint8_t* bytes, std::size_t count);
+
+    struct Impl;
+
+  private:
+    int comNumber_;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A COM number no other test program of this run uses (Wine's device names are shared by all the
+// programs that run in one prefix at once); `slot` tells apart the ports of one program.
+int uniqueComNumber(int slot);
+
+}  // namespace tarvelmond::test
