@@ -37,8 +37,11 @@ class FarEnd {
     std::unique_ptr<Impl> impl_;
 };
 
-// A COM number no other test program of this run uses (Wine's device names are shared by all the
-// programs that run in one prefix at once); `slot` tells apart the ports of one program.
+// A COM number no other test program of this run uses at the same time (Wine's device names are
+// shared by all the programs that run in one prefix at once): serial tests use slots 0 to 3, wind
+// tests 4 and 5, the output stage's allocation test 7.
 int uniqueComNumber(int slot);
+// A COM number that names no port.
+int missingComNumber();
 
 }  // namespace tarvelmond::test

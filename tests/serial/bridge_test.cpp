@@ -33,9 +33,7 @@ class Bridge : public ::testing::Test {
 
     void startConnected() {
         bridge = std::make_unique<BridgeThread>();
-        testing::internal::CaptureStdout();
-        ASSERT_EQ(connectStandardPort(), 1);
-        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(connectQuietly(), 1);
         controller->clear();
     }
 
@@ -127,16 +125,29 @@ TEST_F(Bridge, ControllerFramesReachTheHostWithTheirTerminator) {
 
 TEST_F(Bridge, ALostPortIsClosedAndItsQueuedMessagesDropped) {
     startConnected();
-    controller.reset();  // the device goes away
-    testing::internal::CaptureStdout();
+    // Hold the loop (without closing the port) while messages queue up and the device goes away.
+    link().interfaceRunning.store(false);
+    std::this_thread::sleep_for(150ms);
     const Bytes m = {0x01, 0x02, 0x0A, 0x0D};
     for (int i = 0; i < 5; ++i)
-        sendMessagemmf(m.data());
-    const bool closed = eventually([] { return !link().portConnected.load(); });
-    const std::string printed = testing::internal::GetCapturedStdout();
+        ASSERT_EQ(sendMessagemmf(m.data()), 1);
+    controller.reset();
+    bool closed = false;
+    bool dropped = false;
+    const std::string printed = printedBy([&] {
+        link().interfaceRunning.store(true);
+        closed = eventually([] { return !link().portConnected.load(); });
+        dropped = eventually([] { return link().serialSendQueue.empty(); });
+        std::this_thread::sleep_for(20ms);
+    });
     ASSERT_TRUE(closed);
-    EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
-    EXPECT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    EXPECT_TRUE(dropped) << "every queued message fails on the closed port and is removed";
+    std::size_t reports = 0;
+    for (auto at = printed.find(" Serial Exception Error: "); at != std::string::npos;
+         at = printed.find(" Serial Exception Error: ", at + 1)) {
+        ++reports;
+    }
+    EXPECT_GE(reports, 5u) << printed;
     EXPECT_FALSE(serialPort().isOpen());
 }
 
@@ -205,18 +216,18 @@ TEST_F(Bridge, ConcurrentHostCallsDuringPauseAndResumeAreRaceFree) {
             std::this_thread::sleep_for(1ms);
         }
     });
-    testing::internal::CaptureStdout();
-    for (int round = 0; round < 3; ++round) {
-        controller->send(controllerFrame(0xF9, {0x05, 0x00, 0x00, 0x00}, true));
-        std::this_thread::sleep_for(40ms);
-        pauseInterface();
-        std::this_thread::sleep_for(20ms);
-        resumeInterface();
-    }
-    done.store(true);
-    for (auto& t : threads)
-        t.join();
-    testing::internal::GetCapturedStdout();
+    printedBy([&] {
+        for (int round = 0; round < 3; ++round) {
+            controller->send(controllerFrame(0xF9, {0x05, 0x00, 0x00, 0x00}, true));
+            std::this_thread::sleep_for(40ms);
+            pauseInterface();
+            std::this_thread::sleep_for(20ms);
+            resumeInterface();
+        }
+        done.store(true);
+        for (auto& t : threads)
+            t.join();
+    });
     EXPECT_TRUE(link().portConnected.load());
     EXPECT_GT(controller->rawBytes().size(), 0u);
 }

@@ -29,10 +29,10 @@ class LinkMessages : public ::testing::Test {
 
 TEST_F(LinkMessages, NothingIsAcceptedWhileNoLoopRuns) {
     const Bytes abc = {'a', 'b', 'c', 0x0A, 0x0D};
-    testing::internal::CaptureStdout();
     EXPECT_EQ(sendMessagemmf(abc.data()), -1);
-    EXPECT_EQ(autoMessagemmf(abc.data()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "no valid data");
+    int result = 1;
+    EXPECT_EQ(printedBy([&] { result = autoMessagemmf(abc.data()); }), "no valid data");
+    EXPECT_EQ(result, 0);
     EXPECT_TRUE(link().serialSendQueue.empty());
     EXPECT_TRUE(link().autoSendQueue.empty());
 }
@@ -101,12 +101,11 @@ TEST_F(LinkMessages, AutomaticMessagesHaveTheirOwnCappedQueue) {
     const Bytes m = {0x07, 0x0A, 0x0D};
     for (int i = 0; i < 150; ++i)
         ASSERT_EQ(autoMessagemmf(m.data()), 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(autoMessagemmf(m.data()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "a full queue refuses silently";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(autoMessagemmf(Bytes(600, 1).data()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "no valid data");
+    int result = 1;
+    EXPECT_EQ(printedBy([&] { result = autoMessagemmf(m.data()); }), "") << "a full queue refuses silently";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(printedBy([&] { result = autoMessagemmf(Bytes(600, 1).data()); }), "no valid data");
+    EXPECT_EQ(result, 0);
 }
 
 TEST_F(LinkMessages, TheHostReadsFramesFromTheLiveLinkUpToTheirFirstTerminator) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "serial/bridge.h"
 #include "serial/link_state.h"
+#include "serial/port_discovery.h"
 #include "serial/serial_port.h"
 
 // Helpers for the tests of the serial link: the process-wide link state set back between tests, a
@@ -86,6 +89,21 @@ class BridgeThread {
     int result_ = 0;
     std::thread thread_;
 };
+
+// What `action` prints on standard output (captured even if it throws nothing but fails a check).
+template <typename Action>
+std::string printedBy(Action&& action) {
+    testing::internal::CaptureStdout();
+    action();
+    return testing::internal::GetCapturedStdout();
+}
+
+// Connects the standard port quietly; 1 on success.
+inline int connectQuietly() {
+    int result = 0;
+    printedBy([&] { result = connectStandardPort(); });
+    return result;
+}
 
 inline bool eventually(const std::function<bool()>& condition,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {

@@ -38,7 +38,7 @@ TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
     link().bridgeRunning.store(true);  // frames are accepted into the send queues
     ASSERT_TRUE(e->poseBlock.open());
     e->motionCancelActive.store(true);
-    WindPeer wind(uniqueComNumber(6));
+    WindPeer wind(uniqueComNumber(7));
     ASSERT_TRUE(wind.ready());
     ASSERT_TRUE(e->windSerial.init(wind.comName(), 115200, "8N1", 2));
     e->windSerial.start();

@@ -74,9 +74,9 @@ TEST_F(PortDiscovery, TheVendorCheckMatchesFriendlyNamesAsSubstringsAndKnowsFour
     EXPECT_TRUE(checkPortVendor("COM5"));
     EXPECT_TRUE(checkPortVendor("COM6"));
     EXPECT_TRUE(checkPortVendor("COM8"));
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(checkPortVendor("COM4"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "vid wrong \n\r");
+    bool accepted = true;
+    EXPECT_EQ(printedBy([&] { accepted = checkPortVendor("COM4"); }), "vid wrong \n\r");
+    EXPECT_FALSE(accepted);
     EXPECT_FALSE(checkPortVendor("COM9"));
 }
 
@@ -88,18 +88,17 @@ TEST_F(PortDiscovery, TheStandardPortAcceptsOnlyTheFirstIdentityInTerminatorForm
     PortsInstalled installed(ports);
     link().standardPortNumber.store(controller.comNumber());
 
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(connectStandardPort(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "opened....id correct. \n");
+    int result = 0;
+    EXPECT_EQ(printedBy([&] { result = connectStandardPort(); }), "opened....id correct. \n");
+    EXPECT_EQ(result, 1);
     EXPECT_TRUE(link().portConnected.load());
     EXPECT_EQ(connectStandardPort(), 0) << "already connected";
     EXPECT_EQ(controller.identificationRequests(), 2) << "the request goes twice";
     closePort();
 
     controller.setAnswer(Answer::Identity2Crc);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(connectStandardPort(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "opened.... wrong id");
+    EXPECT_EQ(printedBy([&] { result = connectStandardPort(); }), "opened.... wrong id");
+    EXPECT_EQ(result, 0);
     EXPECT_FALSE(link().portConnected.load());
     EXPECT_FALSE(serialPort().isOpen());
 }
@@ -107,10 +106,10 @@ TEST_F(PortDiscovery, TheStandardPortAcceptsOnlyTheFirstIdentityInTerminatorForm
 TEST_F(PortDiscovery, AStandardPortWithoutAKnownChipIsNotOpened) {
     FakePorts ports;
     PortsInstalled installed(ports);
-    link().standardPortNumber.store(uniqueComNumber(7));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(connectStandardPort(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "fail vid..");
+    link().standardPortNumber.store(missingComNumber());
+    int result = 1;
+    EXPECT_EQ(printedBy([&] { result = connectStandardPort(); }), "fail vid..");
+    EXPECT_EQ(result, 0);
 }
 
 TEST_F(PortDiscovery, ResumeConnectsTheStandardPortOrGivesUpAfterThreeTries) {

@@ -45,7 +45,7 @@ TEST(WindExports, InitWindSerialThroughTheLibrary) {
     auto init = library.function<int (*)(const tarvelmond_utf16*, int, const tarvelmond_utf16*, unsigned)>(
         "initWindSerial");
     ASSERT_NE(init, nullptr);
-    WindPeer peer(uniqueComNumber(3));
+    WindPeer peer(uniqueComNumber(5));
     ASSERT_TRUE(peer.ready());
     std::basic_string<tarvelmond_utf16> port;
     for (char c : peer.comName())

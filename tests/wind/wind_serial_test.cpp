@@ -31,7 +31,7 @@ TEST(WindSerial, ANameThatIsNoDeviceIsRefusedAndNothingStarts) {
 }
 
 TEST(WindSerial, StartPrimesWithAZeroThenSendsTheLatestValueEveryInterval) {
-    WindPeer peer(uniqueComNumber(0));
+    WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     WindSerial wind;
     ASSERT_TRUE(wind.init(peer.comName(), 9600, "8N1", 15));
@@ -65,7 +65,7 @@ TEST(WindSerial, StartPrimesWithAZeroThenSendsTheLatestValueEveryInterval) {
 }
 
 TEST(WindSerial, PausedValuesAreTakenButNotWritten) {
-    WindPeer peer(uniqueComNumber(0));
+    WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     WindSerial wind;
     ASSERT_TRUE(wind.init(peer.comName(), 19200, "8n1", 5));  // parity letter in any case
@@ -85,7 +85,7 @@ TEST(WindSerial, PausedValuesAreTakenButNotWritten) {
 }
 
 TEST(WindSerial, BadModesMakeStartFail) {
-    WindPeer peer(uniqueComNumber(0));
+    WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     WindSerial wind;
     for (const char* mode : {"8X1", "8N3", "8N", "8N1x"}) {
@@ -102,7 +102,7 @@ TEST(WindSerial, BadModesMakeStartFail) {
 }
 
 TEST(WindSerial, AfterThreeFailedStartsStartWaitsForInitOrStop) {
-    const int number = uniqueComNumber(2);
+    const int number = uniqueComNumber(4);
     WindSerial wind;
     {
         WindPeer gone(number);
@@ -124,7 +124,7 @@ TEST(WindSerial, AfterThreeFailedStartsStartWaitsForInitOrStop) {
 }
 
 TEST(WindSerial, ABackgroundStartOpensThePortOffTheCallersThread) {
-    WindPeer peer(uniqueComNumber(0));
+    WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     WindSerial wind;
     ASSERT_TRUE(wind.init(peer.comName(), 9600, "8N1", 5));
@@ -149,7 +149,7 @@ TEST(WindSerial, ABackgroundStartOpensThePortOffTheCallersThread) {
 }
 
 TEST(WindSerial, InitWindSerialConfiguresTheEnginesInstanceFromUtf16) {
-    WindPeer peer(uniqueComNumber(1));
+    WindPeer peer(uniqueComNumber(5));
     ASSERT_TRUE(peer.ready());
     std::basic_string<tarvelmond_utf16> port;
     for (char c : peer.comName())
@@ -168,7 +168,7 @@ TEST(WindSerial, InitWindSerialConfiguresTheEnginesInstanceFromUtf16) {
 // The output stage feeds the buffer and unpauses from the game-source thread while the host pauses
 // and the sending thread writes; under ThreadSanitizer no access may race.
 TEST(WindSerial, ConcurrentFeedingPausingAndSendingAreRaceFree) {
-    WindPeer peer(uniqueComNumber(0));
+    WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     WindSerial wind;
     ASSERT_TRUE(wind.init(peer.comName(), 9600, "8N1", 1));

@@ -75,6 +75,9 @@ void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
     }
 }
 
-int uniqueComNumber(int slot) { return 10 + slot; }
+// Every process has its own COM directory, so any numbers do; these match the Windows ones.
+int uniqueComNumber(int slot) { return 2 + slot; }
+
+int missingComNumber() { return 250; }
 
 }  // namespace tarvelmond::test
