@@ -176,7 +176,13 @@ std::vector<double> poseSeenByAnotherProcess() {
     const std::string out = directory + "/pose_seen.txt";
 #endif
     std::remove(out.c_str());
-    if (std::system(("\"" + reader + "\" \"" + out + "\"").c_str()) != 0) return {};
+    // cmd.exe takes the quotes of a quoted first word as its own, so the command goes unquoted there.
+#if defined(_WIN32)
+    const std::string command = reader + " " + out;
+#else
+    const std::string command = "'" + reader + "' '" + out + "'";
+#endif
+    if (std::system(command.c_str()) != 0) return {};
     std::ifstream in(out);
     std::vector<double> values;
     for (double v; in >> v;)
