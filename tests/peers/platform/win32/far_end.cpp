@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -16,40 +17,34 @@ bool exists(const std::string& windowsPath) {
     return GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Whether socat's far-end link still exists (it is removed when socat ends).
-bool linkExists(const std::string& unixPath) {
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA(("Z:" + unixPath).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
-}
-
 }  // namespace
 
 struct FarEnd::Impl {
     HANDLE device = INVALID_HANDLE_VALUE;
     std::string farPath;   // Unix path of socat's far end
     std::string stopPath;  // created to end socat
+    std::string donePath;  // appears once socat has ended
     std::string deviceName;
     bool defined = false;
 };
 
-// socat runs as a Unix process beside Wine; a small shell watches for the stop file (or ten minutes)
-// and then ends it, which removes both links.
+// socat runs as a Unix process beside Wine; a small shell ends it when the stop file appears (or
+// after ten minutes), waits for it, and then marks it done, so that a later pair for the same COM
+// number never races the old socat removing its links.
 FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Impl>()) {
+    static std::atomic<int> instances{0};
     const char* prefix = std::getenv("WINEPREFIX");
     if (prefix == nullptr) return;
     const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" +
-                            std::to_string(comNumber);
+                            std::to_string(instances.fetch_add(1)) + "-com" + std::to_string(comNumber);
     impl_->farPath = tag;
     impl_->stopPath = tag + ".stop";
+    impl_->donePath = tag + ".done";
     const std::string library = std::string(prefix) + "/dosdevices/com" + std::to_string(comNumber);
-    std::string command = "/bin/sh -c \"rm -f " + impl_->stopPath + " " + library + "; socat pty,raw,echo=0,link=" +
-                          library + " pty,raw,echo=0,link=" + tag +
-                          " & p=$!; i=0; while [ ! -e " + impl_->stopPath +
-                          " ] && [ $i -lt 6000 ]; do sleep 0.1; i=$((i+1)); done; kill $p; rm -f " +
-                          impl_->stopPath + "\"";
+    std::string command = "/bin/sh -c \"rm -f " + library + "; socat pty,raw,echo=0,link=" + library +
+                          " pty,raw,echo=0,link=" + tag + " & p=$!; i=0; while [ ! -e " + impl_->stopPath +
+                          " ] && [ $i -lt 12000 ]; do sleep 0.05; i=$((i+1)); done; kill $p; wait $p; rm -f " +
+                          impl_->stopPath + " " + library + " " + tag + "; touch " + impl_->donePath + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -78,8 +73,9 @@ FarEnd::~FarEnd() {
     if (impl_->device != INVALID_HANDLE_VALUE) CloseHandle(impl_->device);
     if (!impl_->stopPath.empty()) {
         std::ofstream("Z:" + impl_->stopPath).put('x');
-        for (int i = 0; i < 40 && linkExists(impl_->farPath); ++i)
-            std::this_thread::sleep_for(50ms);
+        for (int i = 0; i < 200 && !exists("Z:" + impl_->donePath); ++i)
+            std::this_thread::sleep_for(25ms);
+        DeleteFileA(("Z:" + impl_->donePath).c_str());
     }
 }
 
