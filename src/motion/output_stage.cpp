@@ -35,8 +35,8 @@ void buildFrame(const MotionEngine& engine, std::array<std::uint8_t, kOutputFram
     frame[0] = 0xFC;
     frame[1] = 0xFC;
     for (int k = 0; k < kAxes; ++k) {
-        const float axis =
-            clampAxis(engine.rigLimits[static_cast<std::size_t>(k)], engine.finalCues[static_cast<std::size_t>(k)]);
+        const float axis = clampAxis(engine.rigLimits[static_cast<std::size_t>(k)],
+                                     engine.finalCues[static_cast<std::size_t>(k)]);
         std::uint32_t bits = 0;
         std::memcpy(&bits, &axis, sizeof bits);
         for (int b = 0; b < 4; ++b)
@@ -68,7 +68,8 @@ void writePose(MotionEngine& engine) {
     engine.poseInput = engine.poseRaw;
     const double filter = engine.poseFilter.load(std::memory_order_relaxed);
     for (std::size_t k = 0; k < 6; ++k)
-        engine.poseFiltered[k] = (engine.poseInput[k] - engine.poseFiltered[k]) / filter + engine.poseFiltered[k];
+        engine.poseFiltered[k] =
+            (engine.poseInput[k] - engine.poseFiltered[k]) / filter + engine.poseFiltered[k];
     engine.poseBlock.write(engine.poseFiltered);
 }
 
@@ -99,6 +100,8 @@ void sendOutputFrame(MotionEngine& engine) {
     sendWindValue(engine);
 }
 
-void openPoseBlock(MotionEngine& engine) { engine.poseBlock.open(); }
+void openPoseBlock(MotionEngine& engine) {
+    engine.poseBlock.open();
+}
 
 }  // namespace tarvelmond

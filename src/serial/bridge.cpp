@@ -37,7 +37,8 @@ class BridgeLoop {
         state_.bridgeStopped.store(false);
         state_.interfaceRunning.store(true);
         state_.bridgeTimer.tick();
-        while (state_.bridgeRunning.load()) pass();
+        while (state_.bridgeRunning.load())
+            pass();
         closePort();
         state_.bridgeStopped.store(true);
     }

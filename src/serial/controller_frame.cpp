@@ -53,7 +53,8 @@ void ReceiveBuffer::consume(std::size_t count) {
     size_ -= count;
 }
 
-std::size_t cutControllerFrames(const std::uint8_t* bytes, std::size_t count, MessageQueue& queue, bool& found) {
+std::size_t cutControllerFrames(const std::uint8_t* bytes, std::size_t count, MessageQueue& queue,
+                                bool& found) {
     std::size_t at = 0;
     std::array<std::uint8_t, kLargeFrameSize> frame{};
     while (count - at >= kVersionFrameSize) {

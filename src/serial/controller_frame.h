@@ -30,8 +30,8 @@ class ReceiveBuffer {
     std::size_t space() const { return kCapacity - size_; }
     std::uint8_t* tail() { return bytes_.data() + size_; }
     void grew(std::size_t count) { size_ += count < space() ? count : space(); }  // after writing at tail()
-    bool append(const std::uint8_t* bytes, std::size_t count);  // all or nothing
-    void consume(std::size_t count);                            // drops bytes from the front
+    bool append(const std::uint8_t* bytes, std::size_t count);                    // all or nothing
+    void consume(std::size_t count);  // drops bytes from the front
     void clear() { size_ = 0; }
 
   private:
@@ -42,7 +42,8 @@ class ReceiveBuffer {
 // Cuts complete frames from the front of bytes[0, count) into `queue` (dropped when it is full) and
 // returns how many bytes were consumed; the rest is a frame still waiting for bytes, or fewer than 8
 // bytes. `found` becomes true when a frame was recognised. Reads nothing beyond `count`.
-std::size_t cutControllerFrames(const std::uint8_t* bytes, std::size_t count, MessageQueue& queue, bool& found);
+std::size_t cutControllerFrames(const std::uint8_t* bytes, std::size_t count, MessageQueue& queue,
+                                bool& found);
 
 // The cutter over a receive buffer: 1 if at least one frame was recognised, else 0.
 int extractControllerFrames(ReceiveBuffer& buffer, MessageQueue& queue);

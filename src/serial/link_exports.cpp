@@ -29,9 +29,13 @@ MessageQueue* liveReceiveQueue(LinkState& state) {
 
 extern "C" {
 
-int startKestrovane_Thread(void) { return runBridge(); }
+int startKestrovane_Thread(void) {
+    return runBridge();
+}
 
-void stopKestrovane_Thread(void) { stopBridge(); }
+void stopKestrovane_Thread(void) {
+    stopBridge();
+}
 
 int sendMessagemmf(const unsigned char* message) {
     LinkState& state = link();
@@ -77,7 +81,9 @@ int isConnected(void) {
     return state.bridgeRunning.load() || state.udpRunning.load() ? 1 : 0;
 }
 
-int isInterfaceRunning(void) { return link().interfaceRunning.load() ? 1 : 0; }
+int isInterfaceRunning(void) {
+    return link().interfaceRunning.load() ? 1 : 0;
+}
 
 int pauseInterface(void) {
     link().interfaceRunning.store(false);
@@ -107,8 +113,12 @@ int disableAutoconnect(void) {
     return 1;
 }
 
-int setStandartPort(const char* port) { return setStandardPort(port); }
+int setStandartPort(const char* port) {
+    return setStandardPort(port);
+}
 
-double getOutputTimeFrame(void) { return link().bridgeTimer.lastIntervalMs(); }
+double getOutputTimeFrame(void) {
+    return link().bridgeTimer.lastIntervalMs();
+}
 
 }  // extern "C"

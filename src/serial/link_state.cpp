@@ -5,8 +5,12 @@ namespace {
 
 class SystemPorts final : public PortSystem {
   public:
-    bool listDeviceNames(std::vector<std::string>& names) override { return platform::listDeviceNames(names); }
-    std::vector<platform::ComPortDevice> listComPortDevices() override { return platform::listComPortDevices(); }
+    bool listDeviceNames(std::vector<std::string>& names) override {
+        return platform::listDeviceNames(names);
+    }
+    std::vector<platform::ComPortDevice> listComPortDevices() override {
+        return platform::listComPortDevices();
+    }
 };
 
 }  // namespace

@@ -36,21 +36,23 @@ bool MessageQueue::front(Message& out) const {
     return true;
 }
 
-bool MessageQueue::popFront() {
-    std::lock_guard lock(mutex_);
-    if (count_ == 0) return false;
+void MessageQueue::removeFront() {
     if (slots_[head_].kind == MessageKind::Motion) --motion_;
     head_ = (head_ + 1) % kMaxQueueSlots;
     --count_;
+}
+
+bool MessageQueue::popFront() {
+    std::lock_guard lock(mutex_);
+    if (count_ == 0) return false;
+    removeFront();
     return true;
 }
 
 bool MessageQueue::popFrontIf(std::uint64_t id) {
     std::lock_guard lock(mutex_);
     if (count_ == 0 || slots_[head_].id != id) return false;
-    if (slots_[head_].kind == MessageKind::Motion) --motion_;
-    head_ = (head_ + 1) % kMaxQueueSlots;
-    --count_;
+    removeFront();
     return true;
 }
 

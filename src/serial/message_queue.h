@@ -53,6 +53,7 @@ class MessageQueue {
 
   private:
     Message& slot(std::size_t fromHead) { return slots_[(head_ + fromHead) % kMaxQueueSlots]; }
+    void removeFront();  // with the mutex held and at least one message
 
     mutable std::mutex mutex_;
     mutable std::condition_variable pushed_;

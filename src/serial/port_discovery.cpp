@@ -107,7 +107,8 @@ int setStandardPort(const char* text) {
     const char* com = std::strstr(text, "COM");
     if (com == nullptr) return 0;
     const long number = std::strtol(com + 3, nullptr, 10);
-    link().standardPortNumber.store(static_cast<std::int32_t>(std::clamp<long>(number, INT32_MIN, INT32_MAX)));
+    link().standardPortNumber.store(
+        static_cast<std::int32_t>(std::clamp<long>(number, INT32_MIN, INT32_MAX)));
     return 1;
 }
 
@@ -194,16 +195,20 @@ int scanPorts() {
     std::fflush(stdout);
     for (std::uint32_t number : ports) {
         sleepFor(200ms);
-        if (!state.bridgeRunning.load() || !state.interfaceRunning.load() || !state.autoConnectEnabled.load()) {
+        if (!state.bridgeRunning.load() || !state.interfaceRunning.load() ||
+            !state.autoConnectEnabled.load()) {
             return 0;
         }
         if (!checkPortVendor("COM" + std::to_string(number))) continue;
         std::lock_guard discovery(state.discoveryMutex);
         if (state.portConnected.load()) return 1;  // resumeInterface connected the standard port
         switch (probePort(state, number)) {
-            case Probe::Connected: return 1;
-            case Probe::EndScan: return 0;
-            case Probe::Rejected: break;
+            case Probe::Connected:
+                return 1;
+            case Probe::EndScan:
+                return 0;
+            case Probe::Rejected:
+                break;
         }
     }
     return 0;

@@ -42,10 +42,12 @@ SendDrain::Result SendDrain::drain(LinkState& state) {
                 return Result::MotionWaiting;
             }
         }
-        const std::size_t size = scratch_.size;
-        const std::uint16_t crc = crc16Arc(scratch_.bytes.data(), size - 2);
-        scratch_.bytes[size - 2] = static_cast<std::uint8_t>(crc & 0xFFU);
-        scratch_.bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
+        const std::size_t size = scratch_.size;  // at least the two bytes of the terminator
+        if (size >= 2) {
+            const std::uint16_t crc = crc16Arc(scratch_.bytes.data(), size - 2);
+            scratch_.bytes[size - 2] = static_cast<std::uint8_t>(crc & 0xFFU);
+            scratch_.bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
+        }
         try {
             serialPort().write(scratch_.bytes.data(), size);
             meter_.wrote(size, WireMeter::Clock::now());

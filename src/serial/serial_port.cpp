@@ -12,7 +12,9 @@ namespace {
 constexpr std::uint32_t kControllerQueueBytes = 5120;
 constexpr std::uint32_t kControllerTimeoutMs = 10000;
 
-std::string comName(int number) { return "COM" + std::to_string(number); }
+std::string comName(int number) {
+    return "COM" + std::to_string(number);
+}
 
 }  // namespace
 
@@ -27,9 +29,13 @@ bool CSerialException::GetErrorMessage(wchar_t* buffer, unsigned size, unsigned*
     return found;
 }
 
-void raiseSerialException() { throw CSerialException(platform::lastSystemError()); }
+void raiseSerialException() {
+    throw CSerialException(platform::lastSystemError());
+}
 
-CSerialPort2::~CSerialPort2() { close(); }
+CSerialPort2::~CSerialPort2() {
+    close();
+}
 
 bool CSerialPort2::openDevice(const std::string& name, const platform::LineSettings& settings) {
     std::lock_guard lock(mutex_);
@@ -55,19 +61,18 @@ bool CSerialPort2::isOpen() const {
 }
 
 void CSerialPort2::configureLink() {
-    {
-        std::lock_guard lock(mutex_);
-        // The lines' state is not used; a port without modem lines (a virtual one) is no failure.
-        if (device_.modemStatus() == platform::ModemStatus::Failed) raiseSerialException();
-        if (!device_.clearErrors(nullptr)) raiseSerialException();
-        if (!device_.clearErrors(nullptr)) raiseSerialException();
-        platform::Timeouts timeouts{};
-        if (!device_.readTimeouts(timeouts)) raiseSerialException();
-        timeouts.readConstant = kControllerTimeoutMs;
-        timeouts.writeConstant = kControllerTimeoutMs;
-        if (!device_.setTimeouts(timeouts)) raiseSerialException();
-        if (!device_.setQueueSizes(kControllerQueueBytes, kControllerQueueBytes)) raiseSerialException();
-    }
+    std::lock_guard lock(mutex_);
+    // The lines' state is not used; a port without modem lines (a virtual one) is no failure.
+    if (device_.modemStatus() == platform::ModemStatus::Failed) raiseSerialException();
+    if (!device_.clearErrors(nullptr)) raiseSerialException();
+    platform::PortStatus status;
+    if (!device_.clearErrors(&status)) raiseSerialException();
+    platform::Timeouts timeouts{};
+    if (!device_.readTimeouts(timeouts)) raiseSerialException();
+    timeouts.readConstant = kControllerTimeoutMs;
+    timeouts.writeConstant = kControllerTimeoutMs;
+    if (!device_.setTimeouts(timeouts)) raiseSerialException();
+    if (!device_.setQueueSizes(kControllerQueueBytes, kControllerQueueBytes)) raiseSerialException();
 }
 
 void CSerialPort2::write(const std::uint8_t* bytes, std::size_t count) {

@@ -19,9 +19,12 @@ WindSerial::WindSerial() : port_(std::make_unique<Port>()) {
     buffer_.reserve(16);  // updateBuffer then copies without allocating
 }
 
-WindSerial::~WindSerial() { stop(); }
+WindSerial::~WindSerial() {
+    stop();
+}
 
-bool WindSerial::init(const std::string& port, int baudRate, const std::string& mode, unsigned int intervalMs) {
+bool WindSerial::init(const std::string& port, int baudRate, const std::string& mode,
+                      unsigned int intervalMs) {
     interval_.store(intervalMs);
     if (!tarvelmond::platform::isKnownDeviceName(port)) {
         initialised_.exchange(false);
@@ -43,10 +46,17 @@ bool WindSerial::configurePort(int baudRate, const std::string& mode) {
     if (mode.size() != 3) return false;
     settings.dataBits = static_cast<std::uint8_t>(mode[0] - '0');
     switch (std::toupper(static_cast<unsigned char>(mode[1]))) {
-        case 'E': settings.parity = platform::Parity::Even; break;
-        case 'N': settings.parity = platform::Parity::None; break;
-        case 'O': settings.parity = platform::Parity::Odd; break;
-        default: return false;
+        case 'E':
+            settings.parity = platform::Parity::Even;
+            break;
+        case 'N':
+            settings.parity = platform::Parity::None;
+            break;
+        case 'O':
+            settings.parity = platform::Parity::Odd;
+            break;
+        default:
+            return false;
     }
     if (mode[2] != '1' && mode[2] != '2') return false;
     settings.stopBits = mode[2] == '2' ? platform::StopBits::Two : platform::StopBits::One;
@@ -125,7 +135,9 @@ void WindSerial::pause() {
     paused_.exchange(true);
 }
 
-void WindSerial::unpause() { paused_.exchange(false); }
+void WindSerial::unpause() {
+    paused_.exchange(false);
+}
 
 void WindSerial::stop() {
     {
@@ -147,9 +159,13 @@ void WindSerial::stop() {
     cancelStart_ = false;
 }
 
-bool WindSerial::isRunning() const { return running_.load(); }
+bool WindSerial::isRunning() const {
+    return running_.load();
+}
 
-bool WindSerial::isInit() const { return initialised_.load(); }
+bool WindSerial::isInit() const {
+    return initialised_.load();
+}
 
 void WindSerial::updateBuffer(const std::vector<uint8_t>& bytes) {
     std::lock_guard lock(bufferMutex_);

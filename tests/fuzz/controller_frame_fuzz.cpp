@@ -18,7 +18,8 @@ void checkQueued(MessageQueue& queue) {
     Message m;
     while (queue.front(m)) {
         const bool known = m.size == 8 || m.size == 38 || m.size == 78 || m.size == 465;
-        if (!known || m.bytes[0] != m.bytes[1] || m.bytes[m.size - 2] != 0x0A || m.bytes[m.size - 1] != 0x0D) {
+        if (!known || m.bytes[0] != m.bytes[1] || m.bytes[m.size - 2] != 0x0A ||
+            m.bytes[m.size - 1] != 0x0D) {
             std::abort();
         }
         queue.popFront();

@@ -9,7 +9,8 @@
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     tarvelmond::platform::SharedMemory block;
-    if (!block.openExisting("Local\\motionRigPose", 512, tarvelmond::platform::ViewAccess::ReadOnly)) return 1;
+    if (!block.openExisting("Local\\motionRigPose", 512, tarvelmond::platform::ViewAccess::ReadOnly))
+        return 1;
     double pose[6];
     std::memcpy(pose, block.data(), sizeof pose);
     std::FILE* out = std::fopen(argv[1], "w");

@@ -14,17 +14,24 @@ constexpr std::size_t kOutputFrameBytes = 36;
 constexpr std::size_t kCommandBytes = 8;
 
 bool crcAtEnd(const std::uint8_t* bytes, std::size_t length) {
-    return crc16Arc(bytes, length - 2) == static_cast<std::uint16_t>(bytes[length - 2] | (bytes[length - 1] << 8));
+    return crc16Arc(bytes, length - 2) ==
+           static_cast<std::uint16_t>(bytes[length - 2] | (bytes[length - 1] << 8));
 }
 
 std::vector<std::uint8_t> answerBytes(VirtualController::Answer answer) {
     switch (answer) {
-        case VirtualController::Answer::Identity1: return {0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D};
-        case VirtualController::Answer::Identity1Crc: return {0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11};
-        case VirtualController::Answer::Identity2: return {0xF9, 0xF9, 0x01, 0x00, 0x02, 0x00, 0x0A, 0x0D};
-        case VirtualController::Answer::Identity2Crc: return {0xF9, 0xF9, 0x01, 0x00, 0x02, 0x00, 0x88, 0xE1};
-        case VirtualController::Answer::Wrong: return {0xF9, 0xF9, 0x01, 0x00, 0x07, 0x00, 0x0A, 0x0D};
-        case VirtualController::Answer::Silent: return {};
+        case VirtualController::Answer::Identity1:
+            return {0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D};
+        case VirtualController::Answer::Identity1Crc:
+            return {0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11};
+        case VirtualController::Answer::Identity2:
+            return {0xF9, 0xF9, 0x01, 0x00, 0x02, 0x00, 0x0A, 0x0D};
+        case VirtualController::Answer::Identity2Crc:
+            return {0xF9, 0xF9, 0x01, 0x00, 0x02, 0x00, 0x88, 0xE1};
+        case VirtualController::Answer::Wrong:
+            return {0xF9, 0xF9, 0x01, 0x00, 0x07, 0x00, 0x0A, 0x0D};
+        case VirtualController::Answer::Silent:
+            return {};
     }
     return {};
 }
@@ -40,13 +47,15 @@ OutputFrame decodeOutputFrame(const std::vector<std::uint8_t>& bytes) {
             bits |= static_cast<std::uint32_t>(bytes[2 + 4 * k + b]) << (8 * b);
         std::memcpy(&frame.axes[k], &bits, sizeof bits);
     }
-    frame.belt = (static_cast<std::uint32_t>(bytes[26]) << 24) | (static_cast<std::uint32_t>(bytes[27]) << 16) |
+    frame.belt = (static_cast<std::uint32_t>(bytes[26]) << 24) |
+                 (static_cast<std::uint32_t>(bytes[27]) << 16) |
                  (static_cast<std::uint32_t>(bytes[28]) << 8) | bytes[29];
     frame.zeroTail = bytes[30] == 0 && bytes[31] == 0 && bytes[32] == 0 && bytes[33] == 0;
     return frame;
 }
 
-std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload, bool crc) {
+std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload,
+                                          bool crc) {
     std::vector<std::uint8_t> frame = {kind, kind};
     frame.insert(frame.end(), payload.begin(), payload.end());
     if (crc) {
@@ -121,8 +130,7 @@ void VirtualController::decode(PeerClock::time_point now) {
         if (left >= 2 && p[0] == 0xFC && p[1] == 0xFC) {
             if (left < kOutputFrameBytes) break;
             if (crcAtEnd(p, kOutputFrameBytes)) {
-                messages_.push_back(
-                    {ReceivedMessage::Kind::Output, {p, p + kOutputFrameBytes}, true, now});
+                messages_.push_back({ReceivedMessage::Kind::Output, {p, p + kOutputFrameBytes}, true, now});
                 at += kOutputFrameBytes;
                 continue;
             }
@@ -131,7 +139,8 @@ void VirtualController::decode(PeerClock::time_point now) {
             if (left < kCommandBytes) break;
             const bool terminated = p[6] == 0x0A && p[7] == 0x0D;
             if (terminated || crcAtEnd(p, kCommandBytes)) {
-                messages_.push_back({ReceivedMessage::Kind::Command, {p, p + kCommandBytes}, !terminated, now});
+                messages_.push_back(
+                    {ReceivedMessage::Kind::Command, {p, p + kCommandBytes}, !terminated, now});
                 at += kCommandBytes;
                 if (terminated && p[2] == 0x01 && p[4] == 0x00) answerRequest();
                 continue;

@@ -39,7 +39,8 @@ OutputFrame decodeOutputFrame(const std::vector<std::uint8_t>& bytes);
 
 // Builds a controller frame of the given kind (0xF8, 0xF9, 0xFA, 0xFB) around `payload`, ending in the
 // CRC or in 0x0A 0x0D.
-std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload, bool crc);
+std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload,
+                                          bool crc);
 
 class VirtualController {
   public:

@@ -1,6 +1,6 @@
 // The bridge loop on a host thread, connected to a virtual controller on a pseudo-terminal.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <algorithm>
 
@@ -94,8 +94,11 @@ TEST_F(Bridge, TheNextAutomaticMessageReplacesTheOneThatRepeats) {
     ASSERT_TRUE(eventually([] { return link().autoSendQueue.empty(); }));
     std::this_thread::sleep_for(50ms);
     const auto received = controller->received();
-    EXPECT_EQ(std::count_if(received.begin(), received.end(), [&](const auto& m) { return m.bytes == first; }), 1);
-    EXPECT_GE(std::count_if(received.begin(), received.end(), [&](const auto& m) { return m.bytes == second; }), 11);
+    EXPECT_EQ(
+        std::count_if(received.begin(), received.end(), [&](const auto& m) { return m.bytes == first; }), 1);
+    EXPECT_GE(
+        std::count_if(received.begin(), received.end(), [&](const auto& m) { return m.bytes == second; }),
+        11);
 }
 
 TEST_F(Bridge, ControllerFramesReachTheHostWithTheirTerminator) {

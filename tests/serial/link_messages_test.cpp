@@ -1,8 +1,8 @@
 // The host's message calls: acceptance, routing between the serial and UDP links, and reading the
 // controller's frames from the live link. The loops are represented by their flags here; the bridge
 // itself is exercised in bridge_test.cpp.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <cstring>
 #include <vector>

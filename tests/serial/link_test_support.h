@@ -33,8 +33,8 @@ inline void resetLink() {
     s.autoRepeatCount.store(0);
     s.standardPortNumber.store(0);
     s.supersededMotionFrames.store(0);
-    for (MessageQueue* q : {&s.serialSendQueue, &s.udpSendQueue, &s.autoSendQueue, &s.serialReceiveQueue,
-                            &s.udpReceiveQueue}) {
+    for (MessageQueue* q :
+         {&s.serialSendQueue, &s.udpSendQueue, &s.autoSendQueue, &s.serialReceiveQueue, &s.udpReceiveQueue}) {
         q->clear();
     }
     s.serialReceiveBuffer.clear();
@@ -47,7 +47,8 @@ class FakePorts final : public PortSystem {
     void add(const std::string& comName, const std::string& hardwareIds = "USB\\VID_1A86&PID_7523&REV_0254",
              const std::string& friendlyName = "") {
         names_.push_back(comName);
-        devices_.push_back({friendlyName.empty() ? "USB-SERIAL CH340 (" + comName + ")" : friendlyName, hardwareIds});
+        devices_.push_back(
+            {friendlyName.empty() ? "USB-SERIAL CH340 (" + comName + ")" : friendlyName, hardwareIds});
     }
     bool listDeviceNames(std::vector<std::string>& names) override {
         names = names_;

@@ -91,7 +91,8 @@ TEST(MessageQueue, AWaitingConsumerWakesOnAPush) {
     });
     EXPECT_TRUE(q->waitForPush(seen, std::chrono::steady_clock::now() + std::chrono::seconds(30)));
     producer.join();
-    EXPECT_FALSE(q->waitForPush(q->pushCount(), std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+    EXPECT_FALSE(
+        q->waitForPush(q->pushCount(), std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
 }
 
 // Producers on several threads (host calls, the real-time thread), a consumer that copies, "writes"

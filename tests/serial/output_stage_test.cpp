@@ -1,7 +1,7 @@
 // The output stage on an engine instance: the 36-byte frame, its way to the controller through the
 // bridge, the motion-cancel pose as another process reads it, and the wind byte.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -201,12 +201,12 @@ TEST_F(OutputStage, TheMotionCancelPoseIsReadBackByAnotherProcessAsSixDoubles) {
     sendOutputFrame(*e);
     const std::vector<double> seen = poseSeenByAnotherProcess();
     ASSERT_EQ(seen.size(), 6u);
-    EXPECT_EQ(seen[0], 1.0);                            // sway
-    EXPECT_EQ(seen[1], -2.5);                           // surge
-    EXPECT_EQ(seen[2], 6.0);                            // heave
-    EXPECT_EQ(seen[3], 20.0);                           // yaw
-    EXPECT_EQ(seen[4], ((1.0 + 4.0) + 0.125) * 2.0);    // roll with channels 6 and 8
-    EXPECT_EQ(seen[5], ((2.0 + -6.0) + -0.25) * 2.0);   // pitch with channels 7 and 9
+    EXPECT_EQ(seen[0], 1.0);                           // sway
+    EXPECT_EQ(seen[1], -2.5);                          // surge
+    EXPECT_EQ(seen[2], 6.0);                           // heave
+    EXPECT_EQ(seen[3], 20.0);                          // yaw
+    EXPECT_EQ(seen[4], ((1.0 + 4.0) + 0.125) * 2.0);   // roll with channels 6 and 8
+    EXPECT_EQ(seen[5], ((2.0 + -6.0) + -0.25) * 2.0);  // pitch with channels 7 and 9
 
     // The default filter smooths over 60 ticks, and the state carries from tick to tick.
     e->poseFilter.store(60.0);
@@ -280,7 +280,8 @@ TEST_F(OutputStage, TheWindByteFollowsChannel21WhileItIsActive) {
     ASSERT_TRUE(wind.waitForCount(1, 2s));
     EXPECT_EQ(wind.bytes().front().value, 0x00) << "the device is primed with a zero";
 
-    const std::pair<double, std::uint8_t> cases[] = {{50.0, 127}, {150.0, 255}, {-1.0, 0}, {100.0, 255}, {20.0, 51}};
+    const std::pair<double, std::uint8_t> cases[] = {
+        {50.0, 127}, {150.0, 255}, {-1.0, 0}, {100.0, 255}, {20.0, 51}};
     for (const auto& [cue, expected] : cases) {
         e->finalCues[21] = cue;
         sendOutputFrame(*e);

@@ -1,7 +1,7 @@
 // Finding the controller: the standard port's name, the system's port list, the USB identity check,
 // the identification handshake of the standard port and of the bridge's automatic scan.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <algorithm>
 
@@ -58,7 +58,8 @@ TEST_F(PortDiscovery, TheSystemListsAPseudoTerminalStandingInForAPort) {
     ASSERT_TRUE(controller.ready());
     std::vector<std::uint32_t> ports;
     ASSERT_TRUE(enumeratePorts(ports));  // the system's own list
-    EXPECT_NE(std::find(ports.begin(), ports.end(), static_cast<std::uint32_t>(controller.comNumber())), ports.end());
+    EXPECT_NE(std::find(ports.begin(), ports.end(), static_cast<std::uint32_t>(controller.comNumber())),
+              ports.end());
 }
 
 TEST_F(PortDiscovery, TheVendorCheckMatchesFriendlyNamesAsSubstringsAndKnowsFourChips) {

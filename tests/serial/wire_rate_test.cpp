@@ -1,8 +1,8 @@
 // Motion frames against a controller that reads at the wire rate of a 250000-baud UART (25000
 // bytes/s): two 36-byte frames every 2 ms are more than the wire carries, so frames must give way to
 // newer ones instead of queueing up, while host messages all arrive, in order.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <algorithm>
 #include <cstring>
@@ -74,9 +74,9 @@ TEST(WireRate, MotionFramesStayCurrentAndHostMessagesAllArrive) {
             const float sequence = decodeOutputFrame(m.bytes).axes[0];
             ordered = ordered && sequence >= previous;
             previous = sequence;
-            latencyMs.push_back(
-                std::chrono::duration<double, std::milli>(m.arrival - sentAt[static_cast<std::size_t>(sequence)])
-                    .count());
+            latencyMs.push_back(std::chrono::duration<double, std::milli>(
+                                    m.arrival - sentAt[static_cast<std::size_t>(sequence)])
+                                    .count());
         } else if (m.kind == ReceivedMessage::Kind::Command && m.bytes[2] == 0x07) {
             hostSeen.push_back(m.bytes[4]);
         }

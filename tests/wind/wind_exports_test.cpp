@@ -1,7 +1,7 @@
 // The product loaded by name, as a host loads it: WindSerial's members are exported under GCC's names,
 // and the flat initWindSerial configures the library's own instance.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <fstream>
 #include <regex>
@@ -32,7 +32,8 @@ TEST(WindExports, EveryMemberTheHeaderListsIsExported) {
     ASSERT_FALSE(header.empty());
     const std::regex member("exported member: ([A-Za-z0-9_]+)");
     int count = 0;
-    for (auto it = std::sregex_iterator(header.begin(), header.end(), member); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(header.begin(), header.end(), member); it != std::sregex_iterator();
+         ++it) {
         EXPECT_NE(library.symbol((*it)[1].str().c_str()), nullptr) << (*it)[1].str();
         ++count;
     }

@@ -1,7 +1,7 @@
 // The wind device's driver on a pseudo-terminal: configuration, priming with a zero, pacing, pause,
 // the limit on failed starts, and the flat initWindSerial.
-#include <tarvelmond.h>
 #include <gtest/gtest.h>
+#include <tarvelmond.h>
 
 #include <algorithm>
 #include <thread>
@@ -58,9 +58,9 @@ TEST(WindSerial, StartPrimesWithAZeroThenSendsTheLatestValueEveryInterval) {
     EXPECT_EQ(bytes.back().value, 0x00) << "stop writes a zero";
     const std::size_t valueBytes = bytes.size() - 2;
     EXPECT_LE(valueBytes, static_cast<std::size_t>(elapsed / 15ms) + 2);
-    EXPECT_TRUE(std::is_sorted(bytes.begin() + 1, bytes.end() - 1,
-                               [](const auto& a, const auto& b) { return a.value < b.value; }))
-        << "values come newest-first from the buffer, never an old one after a new one";
+    EXPECT_TRUE(std::is_sorted(bytes.begin() + 1, bytes.end() - 1, [](const auto& a, const auto& b) {
+        return a.value < b.value;
+    })) << "values come newest-first from the buffer, never an old one after a new one";
     EXPECT_FALSE(wind.isRunning());
 }
 

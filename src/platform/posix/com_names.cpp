@@ -1,5 +1,6 @@
 #include "platform/posix/com_names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
@@ -50,17 +51,18 @@ std::optional<std::string> comDevicePath(const std::string& name) {
 }
 
 unsigned comNumberOfTty(const std::string& ttyName) {
+    const std::string_view name = ttyName;
     for (const TtyFamily& family : kFamilies) {
-        const std::string_view rest = std::string_view(ttyName).substr(
-            ttyName.compare(0, family.prefix.size(), family.prefix) == 0 ? family.prefix.size() : ttyName.size());
-        if (rest.empty() || rest.size() > 2) continue;
-        unsigned index = 0;
-        bool digits = true;
-        for (char c : rest) {
-            digits = digits && c >= '0' && c <= '9';
-            index = index * 10 + static_cast<unsigned>(c - '0');
+        if (name.substr(0, family.prefix.size()) != family.prefix) continue;
+        const std::string_view digits = name.substr(family.prefix.size());
+        if (digits.empty() || digits.size() > 2 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
         }
-        if (digits && index < kPerFamily) return family.firstCom + index;
+        unsigned index = 0;
+        for (char c : digits)
+            index = index * 10 + static_cast<unsigned>(c - '0');
+        if (index < kPerFamily) return family.firstCom + index;
     }
     return 0;
 }

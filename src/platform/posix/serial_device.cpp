@@ -23,7 +23,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kNoWait = std::numeric_limits<std::uint32_t>::max();
 
-int fdOf(std::intptr_t handle) { return static_cast<int>(handle); }
+int fdOf(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
 
 bool failWith(int error) {
     errno = error;
@@ -32,29 +34,50 @@ bool failWith(int error) {
 
 speed_t standardSpeed(std::uint32_t baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
     }
 }
 
 bool applyFraming(termios& settings, const LineSettings& line) {
     settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
     switch (line.dataBits) {
-        case 5: settings.c_cflag |= CS5; break;
-        case 6: settings.c_cflag |= CS6; break;
-        case 7: settings.c_cflag |= CS7; break;
-        case 8: settings.c_cflag |= CS8; break;
-        default: return failWith(EINVAL);
+        case 5:
+            settings.c_cflag |= CS5;
+            break;
+        case 6:
+            settings.c_cflag |= CS6;
+            break;
+        case 7:
+            settings.c_cflag |= CS7;
+            break;
+        case 8:
+            settings.c_cflag |= CS8;
+            break;
+        default:
+            return failWith(EINVAL);
     }
     if (line.parity == Parity::Even) settings.c_cflag |= PARENB;
     if (line.parity == Parity::Odd) settings.c_cflag |= PARENB | PARODD;
@@ -138,7 +161,9 @@ void SerialDevice::close() {
     handle_ = -1;
 }
 
-bool SerialDevice::isOpen() const { return handle_ >= 0; }
+bool SerialDevice::isOpen() const {
+    return handle_ >= 0;
+}
 
 bool SerialDevice::configure(const LineSettings& line) {
     termios settings{};
@@ -208,8 +233,8 @@ bool SerialDevice::purgeInput() {
 bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size_t& written) {
     written = 0;
     if (!isOpen()) return failWith(EBADF);
-    const auto deadline =
-        deadlineAfter(static_cast<std::uint64_t>(timeouts_.writeMultiplier) * count + timeouts_.writeConstant);
+    const auto deadline = deadlineAfter(static_cast<std::uint64_t>(timeouts_.writeMultiplier) * count +
+                                        timeouts_.writeConstant);
     const int fd = fdOf(handle_);
     while (written < count) {
         const ssize_t n = ::write(fd, bytes + written, count - written);

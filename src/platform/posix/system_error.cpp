@@ -5,9 +5,13 @@
 
 namespace tarvelmond::platform {
 
-std::uint32_t lastSystemError() { return static_cast<std::uint32_t>(errno); }
+std::uint32_t lastSystemError() {
+    return static_cast<std::uint32_t>(errno);
+}
 
-void setLastSystemError(std::uint32_t code) { errno = static_cast<int>(code); }
+void setLastSystemError(std::uint32_t code) {
+    errno = static_cast<int>(code);
+}
 
 bool systemErrorText(std::uint32_t code, std::wstring& text) {
     text.clear();

@@ -7,13 +7,18 @@
 namespace tarvelmond::platform {
 namespace {
 
-HANDLE handleOf(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE handleOf(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 BYTE parityCode(Parity parity) {
     switch (parity) {
-        case Parity::Odd: return ODDPARITY;
-        case Parity::Even: return EVENPARITY;
-        default: return NOPARITY;
+        case Parity::Odd:
+            return ODDPARITY;
+        case Parity::Even:
+            return EVENPARITY;
+        default:
+            return NOPARITY;
     }
 }
 
@@ -27,8 +32,8 @@ bool failWith(DWORD error) {
 bool SerialDevice::open(const std::string& name) {
     close();
     const std::string path = name.rfind("\\\\", 0) == 0 ? name : "\\\\.\\" + name;
-    HANDLE handle = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE handle =
+        CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     handle_ = reinterpret_cast<std::intptr_t>(handle);
     return true;
@@ -39,7 +44,9 @@ void SerialDevice::close() {
     handle_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 }
 
-bool SerialDevice::isOpen() const { return handleOf(handle_) != INVALID_HANDLE_VALUE && handle_ != 0; }
+bool SerialDevice::isOpen() const {
+    return handleOf(handle_) != INVALID_HANDLE_VALUE && handle_ != 0;
+}
 
 bool SerialDevice::configure(const LineSettings& line) {
     DCB state{};
@@ -74,8 +81,9 @@ bool SerialDevice::readTimeouts(Timeouts& timeouts) {
     COMMTIMEOUTS current{};
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
     if (!GetCommTimeouts(handleOf(handle_), &current)) return false;
-    timeouts = {current.ReadIntervalTimeout, current.ReadTotalTimeoutMultiplier, current.ReadTotalTimeoutConstant,
-                current.WriteTotalTimeoutMultiplier, current.WriteTotalTimeoutConstant};
+    timeouts = {current.ReadIntervalTimeout, current.ReadTotalTimeoutMultiplier,
+                current.ReadTotalTimeoutConstant, current.WriteTotalTimeoutMultiplier,
+                current.WriteTotalTimeoutConstant};
     return true;
 }
 
@@ -150,16 +158,20 @@ bool hasDefaultConfiguration(const std::string& name) {
     return GetDefaultCommConfigW(widen(name).c_str(), &configuration, &size) != FALSE;
 }
 
-std::uint32_t lastSystemError() { return GetLastError(); }
+std::uint32_t lastSystemError() {
+    return GetLastError();
+}
 
-void setLastSystemError(std::uint32_t code) { SetLastError(code); }
+void setLastSystemError(std::uint32_t code) {
+    SetLastError(code);
+}
 
 bool systemErrorText(std::uint32_t code, std::wstring& text) {
     text.clear();
     wchar_t* message = nullptr;
     const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&message), 0, nullptr);
     if (length == 0 || message == nullptr) return false;
     text.assign(message, length);
     LocalFree(message);

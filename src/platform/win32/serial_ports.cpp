@@ -12,7 +12,8 @@ namespace tarvelmond::platform {
 namespace {
 
 // GUID_DEVINTERFACE_COMPORT, spelled out to need no GUID-defining header.
-constexpr GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+constexpr GUID kComPortInterface = {
+    0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 constexpr DWORD kMaxDevices = 6000;
 constexpr DWORD kPropertyBytes = 1024;
 
@@ -59,7 +60,8 @@ bool listDeviceNames(std::vector<std::string>& names) {
 
 std::vector<ComPortDevice> listComPortDevices() {
     std::vector<ComPortDevice> devices;
-    HDEVINFO set = SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return devices;
     std::unique_ptr<void, DeviceSetDeleter> owner(set);
     for (DWORD index = 0; index < kMaxDevices; ++index) {

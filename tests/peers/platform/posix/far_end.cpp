@@ -49,7 +49,9 @@ FarEnd::~FarEnd() {
     if (impl_->master >= 0) close(impl_->master);
 }
 
-bool FarEnd::ready() const { return impl_->master >= 0 && !impl_->link.empty(); }
+bool FarEnd::ready() const {
+    return impl_->master >= 0 && !impl_->link.empty();
+}
 
 std::size_t FarEnd::read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) {
     pollfd entry{impl_->master, POLLIN, 0};
@@ -76,8 +78,12 @@ void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 // Every process has its own COM directory, so any numbers do; these match the Windows ones.
-int uniqueComNumber(int slot) { return 2 + slot; }
+int uniqueComNumber(int slot) {
+    return 2 + slot;
+}
 
-int missingComNumber() { return 250; }
+int missingComNumber() {
+    return 250;
+}
 
 }  // namespace tarvelmond::test

@@ -41,14 +41,16 @@ FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Im
     impl_->stopPath = tag + ".stop";
     impl_->donePath = tag + ".done";
     const std::string library = std::string(prefix) + "/dosdevices/com" + std::to_string(comNumber);
-    std::string command = "/bin/sh -c \"rm -f " + library + "; socat pty,raw,echo=0,link=" + library +
-                          " pty,raw,echo=0,link=" + tag + " & p=$!; i=0; while [ ! -e " + impl_->stopPath +
-                          " ] && [ $i -lt 12000 ]; do sleep 0.05; i=$((i+1)); done; kill $p; wait $p; rm -f " +
-                          impl_->stopPath + " " + library + " " + tag + "; touch " + impl_->donePath + "\"";
+    std::string command =
+        "/bin/sh -c \"rm -f " + library + "; socat pty,raw,echo=0,link=" + library +
+        " pty,raw,echo=0,link=" + tag + " & p=$!; i=0; while [ ! -e " + impl_->stopPath +
+        " ] && [ $i -lt 12000 ]; do sleep 0.05; i=$((i+1)); done; kill $p; wait $p; rm -f " +
+        impl_->stopPath + " " + library + " " + tag + "; touch " + impl_->donePath + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         return;
     }
     CloseHandle(process.hThread);
@@ -58,14 +60,15 @@ FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Im
     for (char& c : unixPath)
         if (c == '/') c = '\\';
     for (int i = 0; i < 200 && impl_->device == INVALID_HANDLE_VALUE; ++i) {
-        impl_->device =
-            CreateFileA(unixPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        impl_->device = CreateFileA(unixPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
         if (impl_->device == INVALID_HANDLE_VALUE) std::this_thread::sleep_for(25ms);
     }
     std::this_thread::sleep_for(20ms);
     impl_->deviceName = comName();
     const std::string target = "\\??\\com" + std::to_string(comNumber);
-    impl_->defined = DefineDosDeviceA(DDD_RAW_TARGET_PATH, impl_->deviceName.c_str(), target.c_str()) != FALSE;
+    impl_->defined =
+        DefineDosDeviceA(DDD_RAW_TARGET_PATH, impl_->deviceName.c_str(), target.c_str()) != FALSE;
 }
 
 FarEnd::~FarEnd() {
@@ -79,7 +82,9 @@ FarEnd::~FarEnd() {
     }
 }
 
-bool FarEnd::ready() const { return impl_->device != INVALID_HANDLE_VALUE && impl_->defined; }
+bool FarEnd::ready() const {
+    return impl_->device != INVALID_HANDLE_VALUE && impl_->defined;
+}
 
 // Polls without blocking: Wine waits out the whole total time-out of a "wait for the first byte" read
 // even when bytes are there, which would make the far end read far slower than a wire.
@@ -103,8 +108,12 @@ void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
 // Wine 8 knows only COM1 to COM9 by name (QueryDosDevice and GetDefaultCommConfig answer for those
 // only), and COM1 is the prefix's own: slot n is COM(n + 2). The programs that may run at the same
 // time use slots of their own (serial tests 0-3, wind tests 4-5, the allocation test 7).
-int uniqueComNumber(int slot) { return 2 + slot; }
+int uniqueComNumber(int slot) {
+    return 2 + slot;
+}
 
-int missingComNumber() { return 250; }
+int missingComNumber() {
+    return 250;
+}
 
 }  // namespace tarvelmond::test
