@@ -134,6 +134,8 @@ TARVELMOND_API int initWindSerial(const tarvelmond_utf16* port, int baudRate, co
  */
 class TARVELMOND_API WindSerial {
   public:
+    struct Port; /* the open device, defined inside the library */
+
     WindSerial();
     ~WindSerial();
     WindSerial(const WindSerial&) = delete;
@@ -153,8 +155,6 @@ class TARVELMOND_API WindSerial {
     /* start without waiting for the port: the sending thread opens it. For callers that must not
      * block, such as the library's real-time thread. */
     void startInBackground();
-
-    struct Port;
 
   private:
     bool configurePort(int baudRate, const std::string& mode);
