@@ -108,13 +108,18 @@ TEST_F(Bridge, ControllerFramesReachTheHostWithTheirTerminator) {
     statusPayload[9] = 0x0D;
     const Bytes status = controllerFrame(0xF8, statusPayload, true);
     const Bytes version = controllerFrame(0xF9, {0x02, 0x00, 0x10, 0x03}, true);
+    Bytes largePayload(461);
+    for (std::size_t i = 0; i < largePayload.size(); ++i)
+        largePayload[i] = static_cast<std::uint8_t>(0x30 + i % 7);  // no 0x0A inside
+    const Bytes large = controllerFrame(0xFA, largePayload, false);
+    const Bytes crcOnly = controllerFrame(0xFB, Bytes(74, 0x61), true);
     Bytes stream = {0x00, 0x42};  // line noise first
-    stream.insert(stream.end(), status.begin(), status.end());
-    stream.insert(stream.end(), version.begin(), version.end());
+    for (const Bytes* frame : {&status, &version, &large, &crcOnly})
+        stream.insert(stream.end(), frame->begin(), frame->end());
     controller->send(stream);
 
     // First comes the answer to the second identification request, which the handshake left unread.
-    ASSERT_TRUE(eventually([] { return newMessagemmf() == 1 && link().serialReceiveQueue.size() == 3; }));
+    ASSERT_TRUE(eventually([] { return newMessagemmf() == 1 && link().serialReceiveQueue.size() == 5; }));
     EXPECT_TRUE(link().serialControllerPresent.load());
     unsigned char buffer[512];
     ASSERT_EQ(readMessagemmf(buffer), 8);
@@ -123,6 +128,13 @@ TEST_F(Bridge, ControllerFramesReachTheHostWithTheirTerminator) {
     EXPECT_EQ(Bytes(buffer, buffer + 12), Bytes(status.begin(), status.begin() + 12));
     ASSERT_EQ(readMessagemmf(buffer), 8);
     EXPECT_EQ(Bytes(buffer, buffer + 8), (Bytes{0xF9, 0xF9, 0x02, 0x00, 0x10, 0x03, 0x0A, 0x0D}));
+    ASSERT_EQ(readMessagemmf(buffer), 465);
+    EXPECT_EQ(Bytes(buffer, buffer + 465), large);
+    ASSERT_EQ(readMessagemmf(buffer), 78);
+    Bytes crcOnlyAsRead = crcOnly;
+    crcOnlyAsRead[76] = 0x0A;
+    crcOnlyAsRead[77] = 0x0D;
+    EXPECT_EQ(Bytes(buffer, buffer + 78), crcOnlyAsRead);
     EXPECT_EQ(newMessagemmf(), 0);
 }
 
