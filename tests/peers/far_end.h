@@ -15,20 +15,33 @@
 // device list shows it, as it shows a real port.
 namespace tarvelmond::test {
 
-class FarEnd {
+// The device's side of a link to the library: a pseudo-terminal here, a datagram socket for a
+// controller on the network.
+class PeerLink {
+  public:
+    virtual ~PeerLink() = default;
+    virtual bool ready() const = 0;
+    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
+    virtual std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) = 0;
+    virtual void write(const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+class FarEnd final : public PeerLink {
   public:
     explicit FarEnd(int comNumber);
-    ~FarEnd();
+    ~FarEnd() override;
     FarEnd(const FarEnd&) = delete;
     FarEnd& operator=(const FarEnd&) = delete;
 
-    bool ready() const;
+    bool ready() const override;
     int comNumber() const { return comNumber_; }
     std::string comName() const { return "COM" + std::to_string(comNumber_); }
 
-    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
-    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait);
-    void write(const std::uint8_t* bytes, std::size_t count);
+    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) override;
+    void write(const std::uint8_t* bytes, std::size_t count) override;
+
+    // The output rate the library set on its end; 0 where it cannot be seen (under Wine).
+    std::uint32_t libraryLineRate() const;
 
     struct Impl;
 

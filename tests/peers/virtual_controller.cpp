@@ -69,7 +69,13 @@ std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<s
     return frame;
 }
 
-VirtualController::VirtualController(int comNumber, Answer answer) : far_(comNumber), answer_(answer) {
+VirtualController::VirtualController(int comNumber, Answer answer)
+    : VirtualController(std::make_unique<FarEnd>(comNumber), answer) {
+    comNumber_ = comNumber;
+}
+
+VirtualController::VirtualController(std::unique_ptr<PeerLink> link, Answer answer)
+    : link_(std::move(link)), answer_(answer) {
     reader_ = std::thread([this] { readLoop(); });
 }
 
@@ -106,7 +112,7 @@ void VirtualController::readLoop() {
                 continue;
             }
         }
-        const std::size_t n = far_.read(chunk.data(), allowed, 5ms);
+        const std::size_t n = link_->read(chunk.data(), allowed, 5ms);
         if (n == 0) {
             if (rate != 0) rateStart = PeerClock::now(), rateBytes = 0;  // an idle wire builds no credit
             continue;
@@ -166,7 +172,7 @@ void VirtualController::answerRequest() {
     if (answer.empty()) return;
     std::vector<std::uint8_t> bytes = prefix_;
     bytes.insert(bytes.end(), answer.begin(), answer.end());
-    far_.write(bytes.data(), bytes.size());
+    link_->write(bytes.data(), bytes.size());
 }
 
 std::vector<ReceivedMessage> VirtualController::received() const {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -46,12 +47,15 @@ class VirtualController {
   public:
     enum class Answer { Identity1, Identity1Crc, Identity2, Identity2Crc, Wrong, Silent };
 
+    // On a pseudo-terminal that the library opens as COMn.
     explicit VirtualController(int comNumber, Answer answer = Answer::Identity1);
+    // On any other link (a network controller's socket, for one).
+    explicit VirtualController(std::unique_ptr<PeerLink> link, Answer answer = Answer::Identity1);
     ~VirtualController();
 
-    bool ready() const { return far_.ready(); }
-    std::string comName() const { return far_.comName(); }
-    int comNumber() const { return far_.comNumber(); }
+    bool ready() const { return link_->ready(); }
+    std::string comName() const { return "COM" + std::to_string(comNumber_); }
+    int comNumber() const { return comNumber_; }
 
     void setAnswer(Answer answer) { answer_.store(answer); }
     // Bytes sent before each identification answer (a device that talks first).
@@ -59,7 +63,7 @@ class VirtualController {
     // 0: read whatever arrives at once; otherwise at most this many bytes per second.
     void setReadRate(std::uint32_t bytesPerSecond) { readRate_.store(bytesPerSecond); }
 
-    void send(const std::vector<std::uint8_t>& bytes) { far_.write(bytes.data(), bytes.size()); }
+    void send(const std::vector<std::uint8_t>& bytes) { link_->write(bytes.data(), bytes.size()); }
 
     std::vector<ReceivedMessage> received() const;
     std::vector<std::uint8_t> rawBytes() const;  // everything received, in order
@@ -75,7 +79,8 @@ class VirtualController {
     void decode(PeerClock::time_point now);
     void answerRequest();
 
-    FarEnd far_;
+    std::unique_ptr<PeerLink> link_;
+    int comNumber_ = 0;
     std::atomic<Answer> answer_;
     std::atomic<std::uint32_t> readRate_{0};
     std::atomic<bool> stop_{false};

@@ -49,6 +49,16 @@ TEST_F(SerialPortAccess, OpensConfiguresWritesReadsAndClosesAPseudoTerminal) {
     EXPECT_THROW(serialPort().write(frame.data(), frame.size()), CSerialException);
 }
 
+TEST_F(SerialPortAccess, TheControllerPortRunsAt250000Baud) {
+    FarEnd device(uniqueComNumber(1));
+    ASSERT_TRUE(device.ready());
+    ASSERT_EQ(openPort(device.comNumber()), 1);
+    const std::uint32_t rate = device.libraryLineRate();
+    closePort();
+    if (rate == 0) GTEST_SKIP() << "the far end cannot see the rate here (Wine)";
+    EXPECT_EQ(rate, 250000u) << "a rate termios has no constant for";
+}
+
 TEST_F(SerialPortAccess, OpeningAnotherPortClosesTheFirstEvenWhenTheSecondFails) {
     VirtualController first(uniqueComNumber(0), VirtualController::Answer::Silent);
     ASSERT_TRUE(first.ready());

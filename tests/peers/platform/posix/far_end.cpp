@@ -1,4 +1,5 @@
 #include "peers/far_end.h"
+#include "peers/platform/posix/line_rate.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -78,6 +79,10 @@ void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 // Every process has its own COM directory, so any numbers do; these match the Windows ones.
+std::uint32_t FarEnd::libraryLineRate() const {
+    return outputLineRate(impl_->slave);
+}
+
 int uniqueComNumber(int slot) {
     return 2 + slot;
 }

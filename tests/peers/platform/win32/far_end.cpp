@@ -116,4 +116,8 @@ int missingComNumber() {
     return 250;
 }
 
+std::uint32_t FarEnd::libraryLineRate() const {
+    return 0;
+}
+
 }  // namespace tarvelmond::test
