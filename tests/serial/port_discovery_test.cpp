@@ -114,7 +114,9 @@ TEST_F(PortDiscovery, AStandardPortWithoutAKnownChipIsNotOpened) {
 }
 
 TEST_F(PortDiscovery, ResumeConnectsTheStandardPortOrGivesUpAfterThreeTries) {
-    VirtualController controller(uniqueComNumber(0), Answer::Identity1);
+    // A COM number of its own: under Wine, the next pair on the number this test used has been seen
+    // to miss what the library wrote to it (a quirk of the Wine set-up, not yet understood).
+    VirtualController controller(uniqueComNumber(3), Answer::Identity1);
     ASSERT_TRUE(controller.ready());
     FakePorts ports;
     ports.add(controller.comName());

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -64,9 +65,17 @@ FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Im
                                     0, nullptr);
         if (impl_->device == INVALID_HANDLE_VALUE) std::this_thread::sleep_for(25ms);
     }
+    if (impl_->device != INVALID_HANDLE_VALUE) {
+        COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 0};
+        SetCommTimeouts(impl_->device, &immediate);
+    }
     std::this_thread::sleep_for(20ms);
     impl_->deviceName = comName();
     const std::string target = "\\??\\com" + std::to_string(comNumber);
+    // Definitions left by a test program that was killed stay in the Wine server; clear them first.
+    for (int i = 0; i < 16 && DefineDosDeviceA(DDD_REMOVE_DEFINITION, impl_->deviceName.c_str(), nullptr);
+         ++i) {
+    }
     impl_->defined =
         DefineDosDeviceA(DDD_RAW_TARGET_PATH, impl_->deviceName.c_str(), target.c_str()) != FALSE;
 }
@@ -86,16 +95,21 @@ bool FarEnd::ready() const {
     return impl_->device != INVALID_HANDLE_VALUE && impl_->defined;
 }
 
-// Polls without blocking: Wine waits out the whole total time-out of a "wait for the first byte" read
-// even when bytes are there, which would make the far end read far slower than a wire.
+// Reads only what the driver reports waiting, so that a read never blocks (Wine waits out the whole
+// total time-out of a "wait for the first byte" read even when bytes are there).
 std::size_t FarEnd::read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) {
-    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-    SetCommTimeouts(impl_->device, &timeouts);
     const auto until = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(impl_->device, bytes, static_cast<DWORD>(max), &got, nullptr)) return 0;
-        if (got > 0 || std::chrono::steady_clock::now() >= until) return got;
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(impl_->device, &errors, &status)) return 0;
+        if (status.cbInQue > 0) {
+            DWORD got = 0;
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(max, status.cbInQue));
+            if (!ReadFile(impl_->device, bytes, want, &got, nullptr)) return 0;
+            return got;
+        }
+        if (std::chrono::steady_clock::now() >= until) return 0;
         Sleep(1);
     }
 }
