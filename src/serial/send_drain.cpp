@@ -32,15 +32,20 @@ SendDrain::Result SendDrain::drain(LinkState& state) {
     double driverBytes = -1.0;
     while (queue.front(scratch_)) {
         if (scratch_.kind == MessageKind::Motion) {
+            const auto now = WireMeter::Clock::now();
             if (driverBytes < 0.0) driverBytes = driverBacklog();
-            const double backlog = std::max(meter_.backlogBytes(WireMeter::Clock::now()), driverBytes);
+            double backlog = meter_.backlogBytes(now);
+            if (!heldSince_ || now - *heldSince_ < kDriverBacklogTrust)
+                backlog = std::max(backlog, driverBytes);
             if (backlog > kMotionBacklogLimitBytes) {
+                if (!heldSince_) heldSince_ = now;
                 if (queue.motionCount() > 1) {
                     if (queue.popFrontIf(scratch_.id)) state.supersededMotionFrames.fetch_add(1);
                     continue;
                 }
                 return Result::MotionWaiting;
             }
+            heldSince_.reset();
         }
         const std::size_t size = scratch_.size;  // at least the two bytes of the terminator
         if (size >= 2) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
+#include <optional>
 
 #include "serial/message_queue.h"
 #include "serial/wire_meter.h"
@@ -12,6 +14,10 @@ struct LinkState;
 // half a millisecond at 250000 baud, so the wire never idles between two frames, and a frame never
 // waits behind a backlog of older ones.
 inline constexpr double kMotionBacklogLimitBytes = 12.0;
+
+// A driver's own count of unsent bytes holds motion frames back for at most this long; past it only
+// the line-rate model counts, so a driver that never reports an empty queue cannot stop the rig.
+inline constexpr std::chrono::milliseconds kDriverBacklogTrust{4};
 
 // Writes the serial send queue to the controller's port, each message with the CRC-16/ARC of its
 // bytes in place of its closing 0x0A 0x0D. Host messages all go, in order. A motion frame goes when
@@ -32,6 +38,7 @@ class SendDrain {
   private:
     WireMeter meter_;
     Message scratch_;
+    std::optional<WireMeter::Clock::time_point> heldSince_;  // motion frames wait since then
 };
 
 }  // namespace tarvelmond
