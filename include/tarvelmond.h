@@ -24,6 +24,15 @@
 #define TARVELMOND_API __attribute__((visibility("default")))
 #endif
 
+/* UTF-16 text: wchar_t on Windows. */
+#if defined(_WIN32)
+typedef wchar_t tarvelmond_utf16;
+#elif defined(__cplusplus)
+typedef char16_t tarvelmond_utf16;
+#else
+typedef uint_least16_t tarvelmond_utf16;
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -64,9 +73,123 @@ TARVELMOND_API void FreeCalculationSnapshots(void* block);
 TARVELMOND_API double* GetAccelerationSnapshots(int* count);
 TARVELMOND_API void FreeAccelerationSnapshots(void* block);
 TARVELMOND_API const double* GetPositionSnapshot(void);
+/* Output frame and motion cancel: the rig pose for VR motion compensation is published in the shared
+ * block "Local\motionRigPose" (512 bytes) as six doubles at offsets 0 to 40, in this order: sway,
+ * surge, heave, yaw, roll, pitch. */
+TARVELMOND_API void getOutputData(uint8_t* out); /* the last 36-byte output frame */
+TARVELMOND_API void activateMotionCancel(bool enable);
+TARVELMOND_API void setFilterMotionCancel(double filter);
+TARVELMOND_API void setGainMotionCancel(double gain);
+
+/* Serial link to the motion controller. startKestrovane_Thread runs the bridge on the calling thread
+ * and returns 1 when stopKestrovane_Thread has ended it. Messages end with 0x0A 0x0D (at most 512
+ * bytes in all); the library puts their CRC-16/ARC in place of that pair on the wire. */
+TARVELMOND_API int startKestrovane_Thread(void);
+TARVELMOND_API void stopKestrovane_Thread(void);
+TARVELMOND_API int sendMessagemmf(const unsigned char* message); /* 1 queued, -1 refused */
+TARVELMOND_API int autoMessagemmf(const unsigned char* message); /* 1 queued, 0 refused */
+TARVELMOND_API int readMessagemmf(unsigned char* buffer);        /* buffer of 512 bytes; bytes copied */
+TARVELMOND_API int newMessagemmf(void);
+TARVELMOND_API int isConnected(void);
+TARVELMOND_API int isInterfaceRunning(void);
+TARVELMOND_API int pauseInterface(void);
+TARVELMOND_API int resumeInterface(void);
+TARVELMOND_API int enableAutoconnect(void);
+TARVELMOND_API int disableAutoconnect(void);
+TARVELMOND_API int setStandartPort(const char* port); /* "COM7", "\\.\COM12" */
+TARVELMOND_API double getOutputTimeFrame(void);
+
+/* Wind device: configures the engine's own WindSerial (port such as "COM5", mode such as "8N1",
+ * interval between two bytes in ms). Hosts built with MSVC use this function, not the class below. */
+TARVELMOND_API int initWindSerial(const tarvelmond_utf16* port, int baudRate, const tarvelmond_utf16* mode,
+                                  unsigned int intervalMs);
 
 #ifdef __cplusplus
 }
+#endif
+
+#ifdef __cplusplus
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+/* The wind device's driver, exported as a class. The library is built with GCC (mingw-w64 on
+ * Windows), so the class has GCC's C++ ABI: its std::string and std::vector arguments and its object
+ * layout are those of libstdc++, not of MSVC's library. Only hosts built with a GCC-compatible
+ * toolchain may construct and call it; hosts built with MSVC use initWindSerial and the instance the
+ * library keeps inside itself.
+ *
+ * One byte goes to the device every `intervalMs` while it runs (the latest value handed over with
+ * updateBuffer), and a 0x00 byte when it starts, pauses and stops.
+ *
+ * exported member: _ZN10WindSerialC1Ev
+ * exported member: _ZN10WindSerialC2Ev
+ * exported member: _ZN10WindSerialD1Ev
+ * exported member: _ZN10WindSerialD2Ev
+ * exported member: _ZN10WindSerial4initERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEiS7_j
+ * exported member: _ZN10WindSerial5startEv
+ * exported member: _ZN10WindSerial5pauseEv
+ * exported member: _ZN10WindSerial7unpauseEv
+ * exported member: _ZN10WindSerial4stopEv
+ * exported member: _ZNK10WindSerial9isRunningEv
+ * exported member: _ZNK10WindSerial6isInitEv
+ * exported member: _ZN10WindSerial12updateBufferERKSt6vectorIhSaIhEE
+ * exported member: _ZN10WindSerial17startInBackgroundEv
+ * exported member: _ZN10WindSerial13configurePortEiRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE
+ * exported member: _ZN10WindSerial17sendingThreadFuncEv
+ * exported member: _ZN10WindSerial12openAndPrimeEv
+ * exported member: _ZNK10WindSerial8mayStartEv
+ */
+class TARVELMOND_API WindSerial {
+  public:
+    struct Port; /* the open device, defined inside the library */
+
+    WindSerial();
+    ~WindSerial();
+    WindSerial(const WindSerial&) = delete;
+    WindSerial& operator=(const WindSerial&) = delete;
+
+    /* False when the port is no known device; the interval is kept either way. */
+    bool init(const std::string& port, int baudRate, const std::string& mode, unsigned int intervalMs);
+    /* Opens, configures and primes the port on the calling thread, then starts sending; gives up after
+     * three failures until the next successful init or stop. */
+    void start();
+    void pause();   /* writes 0x00 if the port is open; values are then taken but not written */
+    void unpause(); /* writes nothing; the next value goes out */
+    void stop();    /* writes 0x00, ends the sending thread, closes the port */
+    bool isRunning() const;
+    bool isInit() const;
+    void updateBuffer(const std::vector<uint8_t>& bytes);
+    /* start without waiting for the port: the sending thread opens it. For callers that must not
+     * block, such as the library's real-time thread. */
+    void startInBackground();
+
+  private:
+    bool configurePort(int baudRate, const std::string& mode);
+    void sendingThreadFunc();
+    bool openAndPrime(); /* open, configure, write 0x00; the port stays open only on success */
+    bool mayStart() const;
+
+    std::unique_ptr<Port> port_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> initialised_{false};
+    std::thread sendingThread_;
+    std::mutex bufferMutex_;
+    std::vector<uint8_t> buffer_;
+    std::atomic<unsigned int> interval_{15};
+    std::string portName_;
+    int baudRate_ = 0;
+    std::string mode_;
+    int startAttempts_ = 0;
+    /* Guards the port and the settings above against the sending thread, pause and stop. */
+    std::mutex portMutex_;
+    std::atomic<bool> starting_{false};
+    bool cancelStart_ = false;
+};
 #endif
 
 #endif /* TARVELMOND_H */

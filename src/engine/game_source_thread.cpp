@@ -5,6 +5,7 @@
 
 #include "engine/motion_engine.h"
 #include "engine/motion_tick.h"
+#include "motion/output_stage.h"
 #include "motion/transition.h"
 #include "platform/scheduling.h"
 
@@ -44,6 +45,8 @@ bool frozenDataTakesOver(MotionEngine& engine) {
 
 void resetGameSource(MotionEngine& engine) {
     disconnectGame(engine.gameSource);
+    // The pose block exists while the thread runs, whether or not motion cancel is active.
+    openPoseBlock(engine);
     engine.connected.exchange(false);
     holdOutput(engine);
     engine.outputBlocked.exchange(true);
@@ -53,6 +56,7 @@ void resetGameSource(MotionEngine& engine) {
     engine.airWeight.store(1.0);
     engine.groundWeight.store(0.0);
     engine.activeProfile.store(0);
+    engine.windSerial.pause();
 }
 
 void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
@@ -101,6 +105,7 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
     }
 
     engine.connected.exchange(false);
+    engine.windSerial.stop();
     // Nothing stays open once the thread has ended: the game's channel and the client handles that
     // detection keeps.
     disconnectGame(source);

@@ -1,7 +1,10 @@
 #pragma once
+#include <tarvelmond.h>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 #include <mutex>
 #include <thread>
 
@@ -10,6 +13,7 @@
 #include "games/game_source.h"
 #include "motion/evaluation_gate.h"
 #include "motion/motion_profile.h"
+#include "motion/output_stage_pose.h"
 
 namespace tarvelmond {
 
@@ -35,6 +39,8 @@ struct MotionEngine {
     // Profile 0 (AIR) or 1 (GROUND); null for any other index.
     MotionProfile* hostProfile(int index);
 
+    // First, so that it is built first and destroyed last.
+    WindSerial windSerial;
     // Histories for the host's graphs; positionSnapshot is the latest position record.
     SnapshotHistory<kDofChannels> calculationHistory;
     CueArray positionSnapshot{};
@@ -55,6 +61,15 @@ struct MotionEngine {
     CueArray heldCues{};
     CueArray airStage{};
     CueArray groundStage{};
+
+    // Motion cancel (output stage).
+    std::array<double, 6> poseRaw{};
+    PoseBlock poseBlock;
+    std::array<double, 6> poseInput{};
+    std::array<double, 6> poseFiltered{};
+    std::atomic<double> poseFilter{60.0};
+    std::atomic<double> poseGain{1.0};
+    std::vector<std::uint8_t> windByte = std::vector<std::uint8_t>(1);  // handed to windSerial each tick
 
     std::array<MotionProfile, 3> profiles{MotionProfile{"Profil AIR"}, MotionProfile{"Profil GROUND"},
                                           MotionProfile{"Transition"}};

@@ -2,6 +2,7 @@
 
 #include "engine/motion_engine.h"
 #include "engine/snapshot_history.h"
+#include "motion/output_stage.h"
 #include "motion/transition.h"
 
 namespace tarvelmond {
@@ -25,6 +26,7 @@ void runMotionTick(MotionEngine& engine) {
     countFrozenData(engine);
     fadeOutput(engine);
     recordSnapshots(engine);
+    if (!engine.outputBlocked.load()) sendOutputFrame(engine);
 }
 
 }  // namespace tarvelmond

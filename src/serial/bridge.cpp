@@ -1,0 +1,162 @@
+#include "serial/bridge.h"
+
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/scheduling.h"
+#include "platform/shared_memory.h"
+#include "serial/link_state.h"
+#include "serial/port_discovery.h"
+#include "serial/send_drain.h"
+#include "serial/serial_port.h"
+
+namespace tarvelmond {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t kControllerBaud = 250000;
+constexpr std::size_t kHostBlockSize = 512;
+constexpr int kMaxReadsPerPass = 64;
+
+void openHostBlock(platform::SharedMemory& block, const char* name) {
+    if (!block.createOrOpen(name, kHostBlockSize, platform::ViewAccess::ReadWrite)) {
+        std::printf("Could not map view of file (%d).\n", static_cast<int>(platform::lastSystemError()));
+        std::fflush(stdout);
+    }
+}
+
+double elapsedUs(const FrameTimer& timer) {
+    return static_cast<double>(platform::performanceCounter() - timer.last) / timer.ticksPerUs;
+}
+
+class BridgeLoop {
+  public:
+    explicit BridgeLoop(LinkState& state) : state_(state), drain_(kControllerBaud) {}
+
+    void run() {
+        state_.bridgeStopped.store(false);
+        state_.interfaceRunning.store(true);
+        state_.bridgeTimer.tick();
+        while (state_.bridgeRunning.load())
+            pass();
+        closePort();
+        state_.bridgeStopped.store(true);
+    }
+
+  private:
+    void pass() {
+        if (!state_.interfaceRunning.load() || state_.udpControllerPresent.load()) {
+            sleepFor(std::chrono::milliseconds(100));
+            return;
+        }
+        if (!state_.portConnected.load()) {
+            state_.serialControllerPresent.store(false);
+            motionWaiting_ = false;
+            if (state_.autoConnectEnabled.load()) {
+                scanPorts();
+            } else {
+                sleepFor(std::chrono::milliseconds(2));  // resumeInterface connects; check again shortly
+            }
+            return;
+        }
+        serveSendQueue();
+        drain_.sendAutomatic(state_);
+        bool found = false;
+        try {
+            readController(found);
+        } catch (const CSerialException& failure) {
+            std::printf(" Serial Exception Error: %u \n", static_cast<unsigned>(failure.m_dwError));
+            std::fflush(stdout);
+            closePort();
+            return;
+        }
+        if (extractControllerFrames(state_.serialReceiveBuffer, state_.serialReceiveQueue) > 0 || found) {
+            state_.serialControllerPresent.store(true);
+        }
+        waitForNextPass();
+    }
+
+    void serveSendQueue() {
+        servedPushes_ = state_.serialSendQueue.pushCount();
+        motionWaiting_ = drain_.drain(state_) == SendDrain::Result::MotionWaiting;
+    }
+
+    // Reads everything waiting, in chunks that fit the receive buffer, cutting when it fills.
+    void readController(bool& found) {
+        ReceiveBuffer& buffer = state_.serialReceiveBuffer;
+        for (int reads = 0; reads < kMaxReadsPerPass; ++reads) {
+            const std::size_t waiting = serialPort().status().bytesToRead;
+            if (waiting == 0) return;
+            if (buffer.space() == 0) {
+                found = extractControllerFrames(buffer, state_.serialReceiveQueue) > 0 || found;
+                if (buffer.space() == 0) buffer.consume(1);  // cannot happen with frames <= 465 bytes
+            }
+            buffer.grew(serialPort().read(buffer.tail(), std::min(waiting, buffer.space())));
+        }
+    }
+
+    bool sendWorkReady() const {
+        if (state_.serialSendQueue.pushCount() != servedPushes_) return true;
+        return motionWaiting_ && Clock::now() >= drain_.wireReadyAt();
+    }
+
+    // The 2 ms pacing of the frame timer (a 1 ms sleep early in the period, then a spin to 2000 us),
+    // except that whatever the send queue receives meanwhile goes out at once, or as soon as the
+    // wire can take it: a motion frame does not wait for the next pass.
+    void waitForNextPass() {
+        FrameTimer& timer = state_.bridgeTimer;
+        double e = elapsedUs(timer);
+        if (e > 0.0 && e < 1000.0) {
+            const auto sleepUntil = Clock::now() + std::chrono::milliseconds(1);
+            for (auto now = Clock::now(); now < sleepUntil; now = Clock::now()) {
+                if (sendWorkReady()) serveSendQueue();
+                auto wake = sleepUntil;
+                if (motionWaiting_ && drain_.wireReadyAt() < wake) wake = drain_.wireReadyAt();
+                state_.serialSendQueue.waitForPush(servedPushes_, wake);
+            }
+        }
+        for (e = elapsedUs(timer); e <= 2000.0; e = elapsedUs(timer)) {
+            if (sendWorkReady()) serveSendQueue();
+        }
+        timer.tick();
+        timer.lastIntervalUs = e;
+    }
+
+    LinkState& state_;
+    SendDrain drain_;
+    std::uint64_t servedPushes_ = 0;
+    bool motionWaiting_ = false;
+};
+
+}  // namespace
+
+int runBridge() {
+    LinkState& state = link();
+    state.bridgeRunning.store(true);
+    if (state.bridgeActive.exchange(true)) return 1;  // one loop at a time drives the port
+    platform::requestFineTimerResolution();
+    platform::raiseToRealtimePriority();
+    {
+        platform::SharedMemory tx;
+        platform::SharedMemory rx;
+        openHostBlock(tx, "Tarvelmond_tx");
+        openHostBlock(rx, "Tarvelmond_rx");
+        BridgeLoop(state).run();
+    }
+    closePort();
+    state.bridgeActive.store(false);
+    return 1;
+}
+
+void stopBridge() {
+    LinkState& state = link();
+    for (;;) {
+        // Cleared on every turn: a loop that is just starting sets the flag once more.
+        state.bridgeRunning.store(false);
+        state.udpRunning.store(false);
+        if (!state.bridgeActive.load() && (state.udpStopped.load() || !state.udpStarted.load())) return;
+        sleepFor(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace tarvelmond

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace tarvelmond {
+
+// The serial bridge's loop on the calling (host's) thread: every 2 ms it writes the queued messages
+// to the controller's port, reads and cuts what the controller sent, and scans for the port while
+// none is connected. Holds "Tarvelmond_tx" and "Tarvelmond_rx" while it runs. Returns 1 when stopped;
+// a second call while a loop runs returns 1 at once.
+int runBridge();
+
+// Asks the bridge and the UDP loops to end and waits for them; returns at once when none runs.
+void stopBridge();
+
+}  // namespace tarvelmond

@@ -1,0 +1,90 @@
+#include "serial/send_drain.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "serial/crc16.h"
+#include "serial/link_state.h"
+#include "serial/serial_port.h"
+
+namespace tarvelmond {
+namespace {
+
+// A failed port call: the port is closed (clearing portConnected) and the pass goes on.
+void reportFailure(const CSerialException& failure) {
+    std::printf(" Serial Exception Error: %u \n", static_cast<unsigned>(failure.m_dwError));
+    std::fflush(stdout);
+    closePort();
+}
+
+double driverBacklog() {
+    try {
+        return static_cast<double>(serialPort().status().bytesToWrite);
+    } catch (const CSerialException&) {
+        return 0.0;  // the write that follows meets the same failure and reports it
+    }
+}
+
+}  // namespace
+
+SendDrain::Result SendDrain::drain(LinkState& state) {
+    MessageQueue& queue = state.serialSendQueue;
+    double driverBytes = -1.0;
+    while (queue.front(scratch_)) {
+        if (scratch_.kind == MessageKind::Motion) {
+            const auto now = WireMeter::Clock::now();
+            if (driverBytes < 0.0) driverBytes = driverBacklog();
+            double backlog = meter_.backlogBytes(now);
+            if (!heldSince_ || now - *heldSince_ < kDriverBacklogTrust)
+                backlog = std::max(backlog, driverBytes);
+            if (backlog > kMotionBacklogLimitBytes) {
+                if (!heldSince_) heldSince_ = now;
+                if (queue.motionCount() > 1) {
+                    if (queue.popFrontIf(scratch_.id)) state.supersededMotionFrames.fetch_add(1);
+                    continue;
+                }
+                return Result::MotionWaiting;
+            }
+            heldSince_.reset();
+        }
+        const std::size_t size = scratch_.size;  // at least the two bytes of the terminator
+        if (size >= 2) {
+            const std::uint16_t crc = crc16Arc(scratch_.bytes.data(), size - 2);
+            scratch_.bytes[size - 2] = static_cast<std::uint8_t>(crc & 0xFFU);
+            scratch_.bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
+        }
+        try {
+            serialPort().write(scratch_.bytes.data(), size);
+            meter_.wrote(size, WireMeter::Clock::now());
+        } catch (const CSerialException& failure) {
+            reportFailure(failure);  // the message counts as sent; the rest fail alike on the closed port
+        }
+        queue.popFrontIf(scratch_.id);
+    }
+    return Result::Empty;
+}
+
+void SendDrain::sendAutomatic(LinkState& state) {
+    MessageQueue& queue = state.autoSendQueue;
+    if (!queue.front(scratch_)) return;
+    if (scratch_.size > 2) {
+        try {
+            serialPort().write(scratch_.bytes.data(), scratch_.size);
+            meter_.wrote(scratch_.size, WireMeter::Clock::now());
+        } catch (const CSerialException& failure) {
+            reportFailure(failure);
+        }
+    }
+    // A lone message repeats on the following passes, so a controller that missed it sees it again.
+    if (queue.size() > 1) {
+        queue.popFrontIf(scratch_.id);
+        state.autoRepeatCount.store(0);
+    } else if (state.autoRepeatCount.load() > 10) {
+        queue.popFrontIf(scratch_.id);
+        state.autoRepeatCount.store(1);
+    } else {
+        state.autoRepeatCount.fetch_add(1);
+    }
+}
+
+}  // namespace tarvelmond

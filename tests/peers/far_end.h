@@ -1,0 +1,60 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A pseudo-terminal pair standing in for a serial device: the library opens one end as "COMn", the
+// test plays the device on the other (the far end).
+//
+// Natively the pair comes from openpty, and the library end is linked as comN in a directory of this
+// process that TARVELMOND_SERIAL_DIR names (the COM mapping of src/platform/serial_device.h). Under
+// Wine, socat makes the pair: one end is linked as $WINEPREFIX/dosdevices/comN, the far end is opened
+// through Wine's Unix namespace, and the name is registered as a DOS device so that the system's
+// device list shows it, as it shows a real port.
+namespace tarvelmond::test {
+
+// The device's side of a link to the library: a pseudo-terminal here, a datagram socket for a
+// controller on the network.
+class PeerLink {
+  public:
+    virtual ~PeerLink() = default;
+    virtual bool ready() const = 0;
+    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
+    virtual std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) = 0;
+    virtual void write(const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+class FarEnd final : public PeerLink {
+  public:
+    explicit FarEnd(int comNumber);
+    ~FarEnd() override;
+    FarEnd(const FarEnd&) = delete;
+    FarEnd& operator=(const FarEnd&) = delete;
+
+    bool ready() const override;
+    int comNumber() const { return comNumber_; }
+    std::string comName() const { return "COM" + std::to_string(comNumber_); }
+
+    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) override;
+    void write(const std::uint8_t* bytes, std::size_t count) override;
+
+    // The output rate the library set on its end; 0 where it cannot be seen (under Wine).
+    std::uint32_t libraryLineRate() const;
+
+    struct Impl;
+
+  private:
+    int comNumber_;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A COM number no other test program of this run uses at the same time (Wine's device names are
+// shared by all the programs that run in one prefix at once): serial tests use slots 0 to 3, wind
+// tests 4 and 5, the output stage's allocation test 7.
+int uniqueComNumber(int slot);
+// A COM number that names no port.
+int missingComNumber();
+
+}  // namespace tarvelmond::test

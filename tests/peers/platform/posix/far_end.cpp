@@ -1,0 +1,94 @@
+#include "peers/far_end.h"
+#include "peers/platform/posix/line_rate.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace tarvelmond::test {
+namespace {
+
+// One directory of COM links per test process, named to the library through the environment.
+const std::string& comDirectoryOfThisProcess() {
+    static const std::string directory = [] {
+        const std::string path = "/tmp/tarvelmond-com-" + std::to_string(getpid());
+        std::filesystem::create_directories(path);
+        setenv("TARVELMOND_SERIAL_DIR", path.c_str(), 1);
+        return path;
+    }();
+    return directory;
+}
+
+}  // namespace
+
+struct FarEnd::Impl {
+    int master = -1;
+    int slave = -1;  // held open, so that the far end never sees a hang-up between the library's opens
+    std::string link;
+};
+
+FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Impl>()) {
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&impl_->master, &impl_->slave, nullptr, &raw, nullptr) != 0) return;
+    fcntl(impl_->master, F_SETFL, fcntl(impl_->master, F_GETFL) | O_NONBLOCK);
+    impl_->link = comDirectoryOfThisProcess() + "/com" + std::to_string(comNumber);
+    std::filesystem::remove(impl_->link);
+    std::filesystem::create_symlink(ttyname(impl_->slave), impl_->link);
+}
+
+FarEnd::~FarEnd() {
+    if (!impl_->link.empty()) std::filesystem::remove(impl_->link);
+    if (impl_->slave >= 0) close(impl_->slave);
+    if (impl_->master >= 0) close(impl_->master);
+}
+
+bool FarEnd::ready() const {
+    return impl_->master >= 0 && !impl_->link.empty();
+}
+
+std::size_t FarEnd::read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) {
+    pollfd entry{impl_->master, POLLIN, 0};
+    if (poll(&entry, 1, static_cast<int>(wait.count())) <= 0) return 0;
+    const ssize_t n = ::read(impl_->master, bytes, max);
+    if (n > 0) return static_cast<std::size_t>(n);
+    if (n < 0 && errno == EIO) std::this_thread::sleep_for(wait);  // no one holds the library end
+    return 0;
+}
+
+void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(impl_->master, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return;
+        } else {
+            pollfd entry{impl_->master, POLLOUT, 0};
+            poll(&entry, 1, 100);
+        }
+    }
+}
+
+// Every process has its own COM directory, so any numbers do; these match the Windows ones.
+std::uint32_t FarEnd::libraryLineRate() const {
+    return outputLineRate(impl_->slave);
+}
+
+int uniqueComNumber(int slot) {
+    return 2 + slot;
+}
+
+int missingComNumber() {
+    return 250;
+}
+
+}  // namespace tarvelmond::test

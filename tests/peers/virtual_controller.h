@@ -1,0 +1,122 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "peers/far_end.h"
+
+// A motion controller on the far end of a pseudo-terminal. It answers identification requests (in the
+// form chosen, or wrongly, or not at all), sends its own frames, checks the CRC of everything it
+// receives and decodes the 36-byte output frames, each with the time its last byte arrived. It can
+// read as fast as bytes come or at the wire rate of a UART (25000 bytes/s at 250000 baud).
+namespace tarvelmond::test {
+
+using PeerClock = std::chrono::steady_clock;
+
+struct ReceivedMessage {
+    enum class Kind { Output, Command, Other };
+    Kind kind = Kind::Other;
+    std::vector<std::uint8_t> bytes;  // as they came over the wire
+    bool crcForm = false;             // ended with the CRC (else with 0x0A 0x0D)
+    PeerClock::time_point arrival;    // when the last byte was read
+};
+
+struct OutputFrame {
+    std::array<float, 6> axes{};
+    std::uint32_t belt = 0;
+    bool zeroTail = false;  // bytes 30 to 33 are zero
+};
+
+// Decodes a 36-byte frame as the controller reads it.
+OutputFrame decodeOutputFrame(const std::vector<std::uint8_t>& bytes);
+
+// Builds a controller frame of the given kind (0xF8, 0xF9, 0xFA, 0xFB) around `payload`, ending in the
+// CRC or in 0x0A 0x0D.
+std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<std::uint8_t>& payload,
+                                          bool crc);
+
+class VirtualController {
+  public:
+    enum class Answer { Identity1, Identity1Crc, Identity2, Identity2Crc, Wrong, Silent };
+
+    // On a pseudo-terminal that the library opens as COMn.
+    explicit VirtualController(int comNumber, Answer answer = Answer::Identity1);
+    // On any other link (a network controller's socket, for one).
+    explicit VirtualController(std::unique_ptr<PeerLink> link, Answer answer = Answer::Identity1);
+    ~VirtualController();
+
+    bool ready() const { return link_->ready(); }
+    std::string comName() const { return "COM" + std::to_string(comNumber_); }
+    int comNumber() const { return comNumber_; }
+
+    void setAnswer(Answer answer) { answer_.store(answer); }
+    // Bytes sent before each identification answer (a device that talks first).
+    void setAnswerPrefix(std::vector<std::uint8_t> prefix);
+    // 0: read whatever arrives at once; otherwise at most this many bytes per second.
+    void setReadRate(std::uint32_t bytesPerSecond) { readRate_.store(bytesPerSecond); }
+
+    void send(const std::vector<std::uint8_t>& bytes) { link_->write(bytes.data(), bytes.size()); }
+
+    std::vector<ReceivedMessage> received() const;
+    std::vector<std::uint8_t> rawBytes() const;  // everything received, in order
+    int identificationRequests() const { return requests_.load(); }
+    int crcFailures() const { return crcFailures_.load(); }
+    // Waits until `done` holds for the received messages, or the time passes; returns the last result.
+    bool waitFor(const std::function<bool(const std::vector<ReceivedMessage>&)>& done,
+                 std::chrono::milliseconds timeout) const;
+    void clear();
+
+  private:
+    void readLoop();
+    void decode(PeerClock::time_point now);
+    void answerRequest();
+
+    std::unique_ptr<PeerLink> link_;
+    int comNumber_ = 0;
+    std::atomic<Answer> answer_;
+    std::atomic<std::uint32_t> readRate_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+    std::atomic<int> crcFailures_{0};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<std::uint8_t> prefix_;
+    std::vector<std::uint8_t> pending_;  // received, not yet decoded
+    std::vector<std::uint8_t> raw_;
+    std::vector<ReceivedMessage> messages_;
+    std::thread reader_;
+};
+
+// A wind device: records every byte with its arrival time.
+class WindPeer {
+  public:
+    explicit WindPeer(int comNumber);
+    ~WindPeer();
+    bool ready() const { return far_.ready(); }
+    std::string comName() const { return far_.comName(); }
+
+    struct Byte {
+        std::uint8_t value;
+        PeerClock::time_point arrival;
+    };
+    std::vector<Byte> bytes() const;
+    bool waitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  private:
+    FarEnd far_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<Byte> bytes_;
+    std::thread reader_;
+};
+
+}  // namespace tarvelmond::test

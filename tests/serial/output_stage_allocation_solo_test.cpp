@@ -1,0 +1,69 @@
+// The output stage runs 500 times a second on the real-time thread: with the bridge accepting frames,
+// the pose block mapped and the wind device running, it must not allocate. This program counts every
+// allocation of the thread that sends (the peers' threads record what they receive and allocate).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "motion/output_stage.h"
+#include "peers/virtual_controller.h"
+#include "serial/link_state.h"
+#include "support/engine_fixture.h"
+
+namespace {
+thread_local long allocations = 0;
+}
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace tarvelmond::test {
+namespace {
+
+TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
+    EngineUnderTest e;
+    e->outputBlocked.store(false);
+    for (std::size_t k = 0; k < 6; ++k) {
+        e->rigLimits[k].min.store(-10.0);
+        e->rigLimits[k].max.store(10.0);
+    }
+    link().bridgeRunning.store(true);  // frames are accepted into the send queues
+    ASSERT_TRUE(e->poseBlock.open());
+    e->motionCancelActive.store(true);
+    WindPeer wind(uniqueComNumber(7));
+    ASSERT_TRUE(wind.ready());
+    ASSERT_TRUE(e->windSerial.init(wind.comName(), 115200, "8N1", 2));
+    e->windSerial.start();
+    ASSERT_TRUE(e->windSerial.isRunning());
+
+    const long before = allocations;
+    for (int t = 0; t < 2000; ++t) {
+        e->finalCues[0] = 0.001 * t;
+        e->finalCues[21] = t % 100;
+        sendOutputFrame(*e);
+        if (t % 100 == 0) {
+            link().serialSendQueue.clear();  // as the bridge would drain them
+            link().udpSendQueue.clear();
+        }
+    }
+    const long during = allocations - before;
+    e->windSerial.stop();
+    e->poseBlock.close();
+    link().bridgeRunning.store(false);
+    EXPECT_EQ(during, 0);
+}
+
+}  // namespace
+}  // namespace tarvelmond::test
