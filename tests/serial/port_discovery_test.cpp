@@ -94,7 +94,9 @@ TEST_F(PortDiscovery, TheStandardPortAcceptsOnlyTheFirstIdentityInTerminatorForm
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(link().portConnected.load());
     EXPECT_EQ(connectStandardPort(), 0) << "already connected";
-    EXPECT_EQ(controller.identificationRequests(), 2) << "the request goes twice";
+    // The answer to the first request can arrive before the controller has read the second.
+    EXPECT_TRUE(eventually([&] { return controller.identificationRequests() == 2; }))
+        << "the request goes twice";
     closePort();
 
     controller.setAnswer(Answer::Identity2Crc);
@@ -173,8 +175,8 @@ TEST_F(AutomaticScan, SkipsWrongChipsAndWrongAnswersAndJudgesTheLastEightBytes) 
     BridgeThread bridge;
     ASSERT_TRUE(eventually([] { return link().portConnected.load(); }, 8000ms));
     EXPECT_EQ(wrongChip.identificationRequests(), 0) << "a port behind another chip is not opened";
-    EXPECT_EQ(wrongAnswer.identificationRequests(), 2);
-    EXPECT_EQ(talkative.identificationRequests(), 2);
+    EXPECT_TRUE(eventually([&] { return wrongAnswer.identificationRequests() == 2; }));
+    EXPECT_TRUE(eventually([&] { return talkative.identificationRequests() == 2; }));
 
     // After the scan the controller receives two commands, their CRC in place of the terminator.
     ASSERT_TRUE(talkative.waitFor(
