@@ -16,6 +16,10 @@ wine_start() {
             setsid wine wineboot -i 9>&- </dev/null >/dev/null 2>&1
             touch "$WINEPREFIX/.tarvelmond-ready"
         fi
+        # The prefix's service processes (services.exe, winedevice.exe, ...) live as long as the server
+        # and keep the standard streams of whichever program started them; start them here, on
+        # /dev/null, rather than from the first test under ctest's pipes.
+        setsid wine wineboot 9>&- </dev/null >/dev/null 2>&1
     ) 9>"$WINEPREFIX.lock"
 }
 
