@@ -4,7 +4,8 @@
 
 // Named shared-memory blocks: Windows named file mappings backed by the paging file; elsewhere POSIX
 // shared memory, where a name such as "Local\acpmf_physics" becomes "/Local.acpmf_physics" (a leading
-// slash added, every backslash turned into a dot; see posixObjectName).
+// slash added, every backslash turned into a dot; with TARVELMOND_SHM_NAMESPACE set to, say, "rig2",
+// "/rig2.Local.acpmf_physics"; see posixObjectName).
 namespace tarvelmond::platform {
 
 enum class ViewAccess { ReadOnly, ReadWrite };
