@@ -62,7 +62,8 @@ std::optional<IRacingHeader> parseIRacingHeader(BlockBytes block) {
         *variableCount > (bytes.size() - *variableHeaders) / IRacingHeader::kVariableHeaderSize) {
         return std::nullopt;
     }
-    if (*bufferCount < 1 || *bufferCount > IRacingHeader::kMostBuffers || *bufferLength == 0) return std::nullopt;
+    if (*bufferCount < 1 || *bufferCount > IRacingHeader::kMostBuffers || *bufferLength == 0)
+        return std::nullopt;
     for (std::size_t i = 0; i < *bufferCount; ++i) {
         const auto offset = nonNegative(bytes.i32le(bufferEntry(i) + 4));
         if (!offset || !bytes.has(*offset, *bufferLength)) return std::nullopt;
@@ -148,8 +149,8 @@ IRacingFrame parseIRacingBlock(BlockBytes block, std::int32_t& lastTick, std::sp
         Channel channel;
     };
     constexpr Angle angles[] = {
-        {"YawRate", 1.0, Channel::yaw_speed},  {"RollRate", 1.0, Channel::roll_speed},
-        {"PitchRate", 1.0, Channel::pitch_speed}, {"Yaw", kRadToDeg, Channel::yaw_position},
+        {"YawRate", 1.0, Channel::yaw_speed},        {"RollRate", 1.0, Channel::roll_speed},
+        {"PitchRate", 1.0, Channel::pitch_speed},    {"Yaw", kRadToDeg, Channel::yaw_position},
         {"Roll", kRadToDeg, Channel::roll_position}, {"Pitch", -kRadToDeg, Channel::pitch_position},
     };
     for (const Angle& a : angles)

@@ -78,7 +78,7 @@ struct IRacingBuffer {
 IRacingBuffer newestIRacingBuffer(BlockBytes block, const IRacingHeader& header);
 
 struct IRacingVariable {
-    std::int32_t type = 0;  // 4: 32-bit float, 5: double
+    std::int32_t type = 0;   // 4: 32-bit float, 5: double
     std::size_t offset = 0;  // inside a data buffer
 };
 // The first variable whose name is exactly `name` (up to 32 characters).

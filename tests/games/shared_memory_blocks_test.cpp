@@ -117,7 +117,8 @@ TEST(RaceRoomBlock, AnUnknownVersionOrAStateOtherThanDrivingGivesNoData) {
     for (R3eVersion version : {R3eVersion{0, 0}, R3eVersion{1, 9}, R3eVersion{4, 0}, R3eVersion{3, -1}}) {
         Block block(kR3eBytes);
         writeR3e(block, r3eDriving(version));
-        EXPECT_EQ(raceRoomState(block), RaceRoomState::UnknownVersion) << version.major << "." << version.minor;
+        EXPECT_EQ(raceRoomState(block), RaceRoomState::UnknownVersion)
+            << version.major << "." << version.minor;
     }
     Block block(kR3eBytes);
     R3eBlock r3e = r3eDriving({3, 4});
@@ -334,7 +335,8 @@ TEST(IRacingBlock, ABufferLongerThanTheScratchAreaIsCopiedAsFarAsItFits) {
 
 // The dump of a live block (a replay was playing, so the car's motion values are 0).
 Block liveCapture() {
-    std::ifstream file(std::string(TARVELMOND_CAPTURES_DIR) + "/iracing/live_test_file.ibt", std::ios::binary);
+    std::ifstream file(std::string(TARVELMOND_CAPTURES_DIR) + "/iracing/live_test_file.ibt",
+                       std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
@@ -454,14 +456,15 @@ TEST(RFactor2Orientation, GivesBackTheAnglesTheMatrixWasBuiltFrom) {
         double turn, pitch, roll;
     };
     const Case cases[] = {
-        {0, 0, 0},   {30, 0, 0},    {0, 10, 0},   {0, 0, -15},   {-120, 5, 8},
+        {0, 0, 0},     {30, 0, 0},   {0, 10, 0},    {0, 0, -15},  {-120, 5, 8},
         {45, -20, 30}, {170, 4, -6}, {-175, -3, 2}, {20, 160, 5}, {0, -170, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.turn) + " " + std::to_string(c.pitch) + " " + std::to_string(c.roll));
         const Attitude a = rFactor2Attitude(carOrientation(c.turn, c.pitch, c.roll));
         // The heading counts the other way round than the turn about the game's up axis.
-        expectSameMatrix(carOrientation(-a.yawDeg, a.pitchDeg, a.rollDeg), carOrientation(c.turn, c.pitch, c.roll));
+        expectSameMatrix(carOrientation(-a.yawDeg, a.pitchDeg, a.rollDeg),
+                         carOrientation(c.turn, c.pitch, c.roll));
         if (std::fabs(c.pitch) < 90) {
             EXPECT_NEAR(a.yawDeg, -c.turn, 1e-9);
             EXPECT_NEAR(a.pitchDeg, c.pitch, 1e-9);

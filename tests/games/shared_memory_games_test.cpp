@@ -84,8 +84,8 @@ TEST(AssettoCorsaGame, ReadsEachNewPacketAndNothingWhileTheGameHangs) {
     EXPECT_NEAR(r.get(Channel::longitu_speed), 42.0, 1e-5);
     EXPECT_NEAR(r.get(Channel::pitch_position), -0.05 / kDeg, 1e-4);
     EXPECT_NEAR(r.get(Channel::longitu_gravi), g * std::sin(-0.05), 1e-5);
-    EXPECT_NEAR(r.get(Channel::lateral_accel_g), r.get(Channel::lateral_accel) + r.get(Channel::lateral_gravi),
-                1e-9);
+    EXPECT_NEAR(r.get(Channel::lateral_accel_g),
+                r.get(Channel::lateral_accel) + r.get(Channel::lateral_gravi), 1e-9);
     EXPECT_GE(source->sharedMemory.assettoCorsa.lastPacket, 100U) << "the game's packet counter";
 
     game.command(PublisherCommand::Freeze);
@@ -244,7 +244,8 @@ TEST(IRacingGame, ReadsRotatingBuffersFollowsARestartAndStopsWithTheSession) {
     IRacingSlot& slot = source->sharedMemory.iRacing;
     EXPECT_TRUE(slot.mapped);
     EXPECT_GE(slot.block.size(), kIRacingBytes) << "the whole mapping";
-    ASSERT_TRUE(readUntil(*source, [&] { return std::fabs(source->record.get(Channel::lateral_accel_g) - 2.0) < 1e-6; }));
+    ASSERT_TRUE(readUntil(
+        *source, [&] { return std::fabs(source->record.get(Channel::lateral_accel_g) - 2.0) < 1e-6; }));
     const TelemetryRecord& r = source->record;
     EXPECT_NEAR(r.get(Channel::vertica_accel_g), 9.6, 1e-5);
     EXPECT_NEAR(r.get(Channel::longitu_accel_g), 1.0, 1e-6);
@@ -368,7 +369,10 @@ TEST(RFactor2Game, WaitsForThePluginsDataReadsForwardTimeAndReleasesTheBlock) {
 
 TEST(TruckGame, ReadsWhileTheGameRunsAndNothingWhenItStops) {
     BlockScene scene;
-    scene.truck = {.heading = 0.125f, .pitch = 0.01f, .speed = 18.0f, .rpm = 1200.0f,
+    scene.truck = {.heading = 0.125f,
+                   .pitch = 0.01f,
+                   .speed = 18.0f,
+                   .rpm = 1200.0f,
                    .linearAcceleration = {0.5f, 0.0f, -1.0f}};
     GameBlockPublisher game(BlockGame::Truck, scene);
     ASSERT_TRUE(game.started());

@@ -40,9 +40,12 @@ TEST(SharedMemoryReads, AllocateNothing) {
         int slot;
     };
     const Game games[] = {
-        {BlockGame::AssettoCorsa, kAssettoCorsa}, {BlockGame::RaceRoom, kRaceRoom},
-        {BlockGame::Pcars2, kPcars2},             {BlockGame::IRacing, kIRacing},
-        {BlockGame::RFactor2, kRFactor2},         {BlockGame::Truck, kEts2},
+        {BlockGame::AssettoCorsa, kAssettoCorsa},
+        {BlockGame::RaceRoom, kRaceRoom},
+        {BlockGame::Pcars2, kPcars2},
+        {BlockGame::IRacing, kIRacing},
+        {BlockGame::RFactor2, kRFactor2},
+        {BlockGame::Truck, kEts2},
     };
     for (const Game& g : games) {
         SCOPED_TRACE(blockGameName(g.game));

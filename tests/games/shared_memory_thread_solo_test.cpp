@@ -162,8 +162,8 @@ TEST_F(SharedMemoryGameThread, FindsEachBlockGameAndReadsItsChannels) {
             << "pitch " << product.channel(Channel::pitch_position);
         EXPECT_TRUE(waitFor([&] { return near(c.lateralChannel, c.lateral); }, 5s))
             << "lateral " << product.channel(c.lateralChannel);
-        EXPECT_TRUE(waitFor(
-            [&] { return near(Channel::longitu_gravi, g * std::sin(c.pitchDeg * kDeg), 1e-6); }, 5s));
+        EXPECT_TRUE(
+            waitFor([&] { return near(Channel::longitu_gravi, g * std::sin(c.pitchDeg * kDeg), 1e-6); }, 5s));
         EXPECT_GT(product.gameTimeFrame(), 0.0);
         product.ready(0);
         product.stop();
@@ -176,7 +176,8 @@ TEST_F(SharedMemoryGameThread, FindsEachBlockGameAndReadsItsChannels) {
 void dropAndFindAgain(const Product& product, int slot, double pitch, double laterPitch,
                       const std::function<void()>& stopGame, const std::function<void()>& resumeGame) {
     auto pitchIs = [&](double expected) {
-        return waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - expected) < 1e-4; }, 5s);
+        return waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - expected) < 1e-4; },
+                       5s);
     };
     product.start();
     product.ready(1);

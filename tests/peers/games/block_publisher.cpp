@@ -163,7 +163,8 @@ class Publication {
 
     bool openCapture() {
         std::ifstream file(capture_, std::ios::binary);
-        const std::vector<char> content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const std::vector<char> content{std::istreambuf_iterator<char>(file),
+                                        std::istreambuf_iterator<char>()};
         if (content.empty() || !block_.createOrOpen(kIRacingName, content.size(), ViewAccess::ReadWrite)) {
             return false;
         }

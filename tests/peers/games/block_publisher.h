@@ -16,7 +16,15 @@
 // test steers it through a small control block of its own.
 namespace tarvelmond::emulator {
 
-enum class BlockGame : std::uint32_t { AssettoCorsa, AssettoCorsaEvo, RaceRoom, Pcars2, IRacing, RFactor2, Truck };
+enum class BlockGame : std::uint32_t {
+    AssettoCorsa,
+    AssettoCorsaEvo,
+    RaceRoom,
+    Pcars2,
+    IRacing,
+    RFactor2,
+    Truck
+};
 
 const char* blockGameName(BlockGame game);  // the name on the publisher's command line
 std::optional<BlockGame> blockGameByName(std::string_view name);
@@ -54,7 +62,7 @@ struct BlockScene {
 struct PublisherControl {
     std::uint32_t sequence;  // odd while the test rewrites the scene
     BlockScene scene;
-    std::uint64_t frames;    // frames the publisher has written
+    std::uint64_t frames;     // frames the publisher has written
     std::uint32_t blockOpen;  // 1 while the game's block is published
     std::uint32_t finished;   // 1 once the publisher has closed everything and is about to end
 };

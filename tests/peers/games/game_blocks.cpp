@@ -117,13 +117,26 @@ IRacingBlockWriter::IRacingBlockWriter(std::uint32_t missing) {
     };
     // In the game's order: the 360 Hz variants come before the 60 Hz values they share a prefix with.
     const Listed listed[] = {
-        {"SessionTime", 5, 1, -1},       {"SessionTick", 2, 1, -1},      {"Speed", 4, 1, -1},
-        {"Yaw", 4, 1, kYaw},             {"YawNorth", 4, 1, -1},         {"Pitch", 4, 1, kPitch},
-        {"Roll", 4, 1, kRoll},           {"YawRate_ST", 4, 6, -1},       {"PitchRate_ST", 4, 6, -1},
-        {"RollRate_ST", 4, 6, -1},       {"YawRate", 4, 1, kYawRate},    {"PitchRate", 4, 1, kPitchRate},
-        {"RollRate", 4, 1, kRollRate},   {"VertAccel_ST", 4, 6, -1},     {"LatAccel_ST", 4, 6, -1},
-        {"LongAccel_ST", 4, 6, -1},      {"VertAccel", 4, 1, kVertAccel}, {"LatAccel", 4, 1, kLatAccel},
-        {"LongAccel", 4, 1, kLongAccel}, {"RPM", 4, 1, -1},
+        {"SessionTime", 5, 1, -1},
+        {"SessionTick", 2, 1, -1},
+        {"Speed", 4, 1, -1},
+        {"Yaw", 4, 1, kYaw},
+        {"YawNorth", 4, 1, -1},
+        {"Pitch", 4, 1, kPitch},
+        {"Roll", 4, 1, kRoll},
+        {"YawRate_ST", 4, 6, -1},
+        {"PitchRate_ST", 4, 6, -1},
+        {"RollRate_ST", 4, 6, -1},
+        {"YawRate", 4, 1, kYawRate},
+        {"PitchRate", 4, 1, kPitchRate},
+        {"RollRate", 4, 1, kRollRate},
+        {"VertAccel_ST", 4, 6, -1},
+        {"LatAccel_ST", 4, 6, -1},
+        {"LongAccel_ST", 4, 6, -1},
+        {"VertAccel", 4, 1, kVertAccel},
+        {"LatAccel", 4, 1, kLatAccel},
+        {"LongAccel", 4, 1, kLongAccel},
+        {"RPM", 4, 1, -1},
     };
     std::size_t offset = 0;
     for (const Listed& l : listed) {
