@@ -47,7 +47,23 @@ class ByteView {
                static_cast<std::uint32_t>(bytes_[offset + 2]) << 8 |
                static_cast<std::uint32_t>(bytes_[offset + 3]);
     }
+    std::optional<std::uint64_t> u64le(std::size_t offset) const {
+        if (!has(offset, 8)) return std::nullopt;
+        std::uint64_t value = 0;
+        for (std::size_t i = 8; i-- > 0;)
+            value = value << 8 | bytes_[offset + i];
+        return value;
+    }
+    std::optional<std::int32_t> i32le(std::size_t offset) const {
+        const auto bits = u32le(offset);
+        if (!bits) return std::nullopt;
+        return std::bit_cast<std::int32_t>(*bits);
+    }
     float f32le(std::size_t offset) const { return toFloat(u32le(offset)); }
+    double f64le(std::size_t offset) const {
+        const auto bits = u64le(offset);
+        return bits ? std::bit_cast<double>(*bits) : std::numeric_limits<double>::quiet_NaN();
+    }
     float f32be(std::size_t offset) const { return toFloat(u32be(offset)); }
 
     bool startsWith(const char* tag, std::size_t length) const {

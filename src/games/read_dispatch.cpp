@@ -1,6 +1,7 @@
 // Hands the record to the active slot's reader.
 #include "games/game_source.h"
 #include "games/readers.h"
+#include "games/shared_memory_readers.h"
 
 namespace tarvelmond {
 
@@ -9,6 +10,7 @@ int readGameFrame(GameSource& source) {
     if (slot < 0) return 0;
     const auto index = static_cast<std::size_t>(slot);
     const ReaderContext context{source.timers[index], source.record, source.onGround[index]};
+    SharedMemorySlots& memory = source.sharedMemory;
     std::optional<UdpPort>& port = source.udpPorts[index];
     const bool portOpen = port && port->isOpen();
     int result = 0;
@@ -40,9 +42,31 @@ int readGameFrame(GameSource& source) {
         case kNoLimits2:
             result = readNoLimits(source.noLimits, context);
             break;
+        case kAssettoCorsa:
+            result = readAssettoCorsa(memory.assettoCorsa.physics, memory.assettoCorsa.lastPacket, context);
+            break;
+        case kAssettoCorsaEvo:
+            result =
+                readAssettoCorsa(memory.assettoCorsaEvo.physics, memory.assettoCorsaEvo.lastPacket, context);
+            break;
+        case kRaceRoom:
+            result = readRaceRoom(memory.raceRoom, context);
+            break;
+        case kPcars2:
+            result = readPcars2(memory.pcars2, context);
+            break;
+        case kIRacing:
+            result = readIRacing(memory.iRacing, context);
+            break;
+        case kRFactor2:
+            result = readRFactor2(memory.rFactor2, context);
+            break;
+        case kEts2:
+            result = readTruck(memory.truck.block, context);
+            break;
         default:
-            // The flight simulators' and the shared-memory games' readers are not part of this build
-            // yet: their slots connect but deliver no frames, so the no-data watchdog lets them go.
+            // The flight simulators' reader is not part of this build yet: their slots connect but
+            // deliver no frames, so the no-data watchdog lets them go.
             result = 0;
             break;
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "games/shared_memory_readers.h"
 #include "platform/processes.h"
 
 namespace tarvelmond {
@@ -59,6 +60,9 @@ int connectGuarded(GuardedBlockSlot& slot, const char* name, std::size_t size) {
         slot.openFailed = true;
         return 0;
     }
+    // Holding the mapping would keep its name alive, and the reader's test that the game still publishes
+    // its block could never fail.
+    slot.block.releaseName();
     std::fputs("Memory mapped successfully\n", stdout);
     slot.connected = true;
     slot.dataValid = true;
@@ -67,6 +71,11 @@ int connectGuarded(GuardedBlockSlot& slot, const char* name, std::size_t size) {
 }
 
 }  // namespace
+
+BlockBytes viewBytes(const SharedMemory& view) {
+    if (!view.isOpen()) return {};
+    return {view.data(), view.size()};
+}
 
 bool detectAssettoCorsa() {
     SharedMemory graphics;
@@ -125,7 +134,13 @@ int connectAssettoCorsaEvo(AssettoCorsaEvoSlot& slot) {
 
 int connectRaceRoom(GuardedBlockSlot& slot) {
     if (slot.connected || !raceRoomRuns()) return 0;
-    return connectGuarded(slot, kRaceRoomBlock, kRaceRoomSize);
+    if (connectGuarded(slot, kRaceRoomBlock, kRaceRoomSize) == 0) return 0;
+    // The block moved between versions; one this reader does not know yields no frames, and says why.
+    if (raceRoomState(viewBytes(slot.block)) == RaceRoomState::UnknownVersion) {
+        std::printf("RaceRoom shared memory version %d.%d is not supported\n",
+                    static_cast<int>(wordAt(slot.block, 0)), static_cast<int>(wordAt(slot.block, 4)));
+    }
+    return 1;
 }
 
 int connectPcars2(GuardedBlockSlot& slot) {
@@ -164,6 +179,7 @@ int connectIRacing(IRacingSlot& slot) {
 
 int connectRFactor2(RFactor2Slot& slot) {
     if (slot.connected || !platform::isProcessRunning("rFactor2.exe")) {
+        slot.block.close();
         slot.mapped = false;
         slot.connected = false;
         return 0;
@@ -183,6 +199,8 @@ int connectRFactor2(RFactor2Slot& slot) {
     std::fputs("Memory mapped successfully\n", stdout);
     slot.mapped = true;
     slot.connected = true;
+    // A new connection takes the game's clock as it finds it, even if a restarted session set it back.
+    slot.lastTimeStamp = kNoTimeStampSeen;
     return 1;
 }
 

@@ -29,6 +29,11 @@ class SharedMemory {
 
     void close();  // unmaps and closes; a block this object created disappears with its last user
 
+    // Keeps the view but lets go of the block's name: from then on the name exists only while its
+    // publisher holds it (Windows keeps a named mapping for as long as any handle to it is open;
+    // elsewhere the view never holds the name).
+    void releaseName();
+
     bool isOpen() const { return view_ != nullptr; }
     const unsigned char* data() const { return static_cast<const unsigned char*>(view_); }
     unsigned char* writableData() { return static_cast<unsigned char*>(view_); }
@@ -48,6 +53,23 @@ class SharedMemory {
 
 // Whether a block of that name exists right now (a test open, closed again at once).
 bool sharedMemoryExists(const std::string& name);
+
+// A block name turned into the system's form once, so that the repeated test for the block (made on the
+// real-time thread) allocates nothing.
+class SharedMemoryName {
+  public:
+    SharedMemoryName() = default;
+    explicit SharedMemoryName(const std::string& name);
+
+    bool exists() const;  // a test open, closed again at once
+
+  private:
+#if defined(_WIN32)
+    std::wstring native_;
+#else
+    std::string native_;
+#endif
+};
 
 // A named event that another program signals. The library only opens it; create() is the publisher's side.
 class NamedEvent {

@@ -79,6 +79,8 @@ bool SharedMemory::openExisting(const std::string& name, std::size_t size, ViewA
     return true;
 }
 
+void SharedMemory::releaseName() {}
+
 void SharedMemory::close() {
     if (view_ != nullptr) munmap(view_, size_);
     // A Windows section vanishes with its creator's last handle; unlinking the name gives the same
@@ -91,6 +93,16 @@ void SharedMemory::close() {
 
 bool sharedMemoryExists(const std::string& name) {
     const int fd = shm_open(posixObjectName(name).c_str(), O_RDONLY, 0);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+SharedMemoryName::SharedMemoryName(const std::string& name) : native_(posixObjectName(name)) {}
+
+bool SharedMemoryName::exists() const {
+    if (native_.empty()) return false;
+    const int fd = shm_open(native_.c_str(), O_RDONLY, 0);
     if (fd < 0) return false;
     ::close(fd);
     return true;

@@ -69,6 +69,12 @@ bool SharedMemory::openExisting(const std::string& name, std::size_t size, ViewA
     return true;
 }
 
+void SharedMemory::releaseName() {
+    // The view keeps the section itself alive.
+    if (mapping_ != nullptr) CloseHandle(mapping_);
+    mapping_ = nullptr;
+}
+
 void SharedMemory::close() {
     if (view_ != nullptr) UnmapViewOfFile(view_);
     if (mapping_ != nullptr) CloseHandle(mapping_);
@@ -80,6 +86,16 @@ void SharedMemory::close() {
 
 bool sharedMemoryExists(const std::string& name) {
     HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, widen(name).c_str());
+    if (mapping == nullptr) return false;
+    CloseHandle(mapping);
+    return true;
+}
+
+SharedMemoryName::SharedMemoryName(const std::string& name) : native_(widen(name)) {}
+
+bool SharedMemoryName::exists() const {
+    if (native_.empty()) return false;
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, native_.c_str());
     if (mapping == nullptr) return false;
     CloseHandle(mapping);
     return true;

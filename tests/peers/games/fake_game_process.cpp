@@ -13,9 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path standInProgram() {
+fs::path programBesideSelf(const std::string& program) {
     const fs::path self = platform::executablePath();
-    return self.parent_path() / ("fake_game" + self.extension().string());
+    return self.parent_path() / (program + self.extension().string());
 }
 
 std::string privateFolder() {
@@ -28,12 +28,17 @@ std::string privateFolder() {
 
 }  // namespace
 
-FakeGameProcess::FakeGameProcess(const std::string& executableName) : folder_(privateFolder()) {
+FakeGameProcess::FakeGameProcess(const std::string& executableName)
+    : FakeGameProcess(executableName, "fake_game", {}) {}
+
+FakeGameProcess::FakeGameProcess(const std::string& executableName, const std::string& program,
+                                 const std::vector<std::string>& arguments)
+    : folder_(privateFolder()) {
     std::error_code error;
     fs::create_directories(folder_, error);
     const fs::path copy = fs::path(folder_) / executableName;
-    fs::copy_file(standInProgram(), copy, fs::copy_options::overwrite_existing, error);
-    if (error || !process_.start(copy.string())) return;
+    fs::copy_file(programBesideSelf(program), copy, fs::copy_options::overwrite_existing, error);
+    if (error || !process_.start(copy.string(), arguments)) return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
         if (platform::isProcessRunning(executableName)) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "platform/child_process.h"
 
@@ -11,6 +12,10 @@ namespace tarvelmond::emulator {
 class FakeGameProcess {
   public:
     explicit FakeGameProcess(const std::string& executableName);
+    // The same with another program beside the test program (its name without extension), started
+    // with arguments: a stand-in that also plays the game's part.
+    FakeGameProcess(const std::string& executableName, const std::string& program,
+                    const std::vector<std::string>& arguments);
     ~FakeGameProcess();
     FakeGameProcess(const FakeGameProcess&) = delete;
     FakeGameProcess& operator=(const FakeGameProcess&) = delete;

@@ -1,6 +1,8 @@
-// Plays one network game for a while: game_emulator <game> [seconds] [pitch degrees] [lateral g]
-// <game>: xplane, dcs, dirt, condor, f1, wrc, beamng, lfs or nolimits. The games found by their
-// process (dcs, f1, lfs) also get a stand-in process under the game's name.
+// Plays one game for a while: game_emulator <game> [seconds] [pitch degrees] [lateral g]
+// <game>: the network games xplane, dcs, dirt, condor, f1, wrc, beamng, lfs or nolimits; the games found
+// by their process (dcs, f1, lfs) also get a stand-in process under the game's name. The shared-memory
+// games assetto, assetto-evo, raceroom, pcars2, iracing, rfactor2 and truck are played by a publisher
+// process under the game's executable name that writes the game's block under its real name.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "block_publisher.h"
 #include "fake_game_process.h"
 #include "game_packets.h"
 #include "nolimits_server.h"
@@ -17,12 +20,41 @@
 
 using namespace tarvelmond::emulator;
 
+namespace {
+
+// The same pitch (radians, nose up) and lateral load for every shared-memory game, each in its own
+// terms, with a little yaw-rate motion so that the frames differ.
+BlockScene blockScene(float pitch, double lateralG) {
+    const double lateral = lateralG * 9.80665;
+    BlockScene scene;
+    scene.wobble = 0.001f;
+    scene.ac.pitch = pitch;
+    scene.ac.accG[0] = static_cast<float>(lateralG);
+    scene.r3e.versionMinor = 4;
+    scene.r3e.orientation[0] = pitch;
+    scene.r3e.localAcceleration[0] = -lateral;
+    scene.pcars2.orientation[2] = pitch;
+    scene.pcars2.localAcceleration[0] = static_cast<float>(lateral);
+    scene.iRacing[kPitch] = -pitch;
+    scene.iRacing[kLatAccel] = static_cast<float>(-lateral);
+    scene.iRacing[kVertAccel] = 9.80665f;
+    scene.rf2.orientation = {
+        1, 0, 0, 0, std::cos(pitch), -std::sin(pitch), 0, std::sin(pitch), std::cos(pitch)};
+    scene.rf2.localAcceleration[0] = -lateral;
+    scene.truck.pitch = static_cast<float>(pitch / (2.0 * std::numbers::pi));
+    scene.truck.linearAcceleration[0] = static_cast<float>(lateral);
+    return scene;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(
-            stderr,
-            "usage: %s <xplane|dcs|dirt|condor|f1|wrc|beamng|lfs|nolimits> [seconds] [pitch] [lateral g]\n",
-            argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s "
+                     "<xplane|dcs|dirt|condor|f1|wrc|beamng|lfs|nolimits|assetto|assetto-evo|raceroom|pcars2|"
+                     "iracing|rfactor2|truck> [seconds] [pitch] [lateral g]\n",
+                     argv[0]);
         return 2;
     }
     const std::string game = argv[1];
@@ -35,6 +67,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<FakeGameProcess> process;
     std::unique_ptr<UdpGameSender> sender;
     std::unique_ptr<NoLimitsServer> server;
+    std::unique_ptr<GameBlockPublisher> publisher;
     auto send = [&](int port, const Bytes& packet) {
         sender = std::make_unique<UdpGameSender>(port);
         sender->start(packet);
@@ -65,6 +98,12 @@ int main(int argc, char** argv) {
         server = std::make_unique<NoLimitsServer>();
         const auto half = static_cast<float>(pitchDeg * std::numbers::pi / 360.0);
         server->setTelemetry({.qx = std::sin(half), .qw = std::cos(half), .gx = -lateral, .gy = 1.0f});
+    } else if (const auto blockGame = blockGameByName(game)) {
+        publisher = std::make_unique<GameBlockPublisher>(*blockGame, blockScene(pitch, lateralG));
+        if (!publisher->started()) {
+            std::fprintf(stderr, "the publisher of %s did not start\n", game.c_str());
+            return 1;
+        }
     } else {
         std::fprintf(stderr, "unknown game %s\n", game.c_str());
         return 2;

@@ -1,0 +1,94 @@
+// RaceRoom: the "$R3E" block. It opens with its version (major at 0, minor at 4) and the game's state
+// (paused at 16, in menus at 20, in a replay at 24); the player's high-precision data follows. That data
+// starts at 36 up to version 3.2; 3.3 put it at 40, and 3.4 added a field inside it before the motion
+// values, so from there those sit 8 bytes later than in the old layout. Values are doubles in SI units
+// and radians; the game's lateral and longitudinal axes and its heading run opposite to the record's.
+#include <cstring>
+
+#include "engine/frame_timer.h"
+#include "games/byte_view.h"
+#include "games/kinematics.h"
+#include "games/shared_memory_readers.h"
+
+namespace tarvelmond {
+namespace {
+
+// Where the player's data starts in the layout of versions 2.0 to 3.2.
+constexpr std::size_t kPlayerStart = 36;
+
+// Offsets of the motion values in that old layout; the copy starts at kPlayerStart (plus the shift).
+constexpr std::size_t inCopy(std::size_t offset) {
+    return offset - kPlayerStart;
+}
+
+}  // namespace
+
+std::optional<std::size_t> raceRoomLayoutShift(std::int32_t major, std::int32_t minor) {
+    if (minor < 0) return std::nullopt;
+    if (major == 2) return 0;
+    if (major != 3) return std::nullopt;  // a new major version may move anything
+    if (minor <= 2) return 0;
+    if (minor == 3) return 4;
+    return 8;
+}
+
+RaceRoomState raceRoomState(BlockBytes block) {
+    const ByteView bytes(block);
+    const auto major = bytes.i32le(0);
+    const auto minor = bytes.i32le(4);
+    if (!major || !minor) return RaceRoomState::TooShort;
+    const auto shift = raceRoomLayoutShift(*major, *minor);
+    if (!shift) return RaceRoomState::UnknownVersion;
+    if (!bytes.has(kPlayerStart + *shift, RaceRoomSlot::kCopySize)) return RaceRoomState::TooShort;
+    if (*bytes.i32le(16) == 1) return RaceRoomState::Paused;
+    if (*bytes.i32le(20) == 1 || *bytes.i32le(24) == 1) return RaceRoomState::NotDriving;
+    return RaceRoomState::Driving;
+}
+
+void fillRaceRoomRecord(BlockBytes block, std::span<std::uint8_t, RaceRoomSlot::kCopySize> copy,
+                        TelemetryRecord& record) {
+    const ByteView header(block);
+    const auto shift = raceRoomLayoutShift(header.i32le(0).value_or(-1), header.i32le(4).value_or(-1));
+    if (!shift || !header.has(kPlayerStart + *shift, copy.size())) return;
+    std::memcpy(copy.data(), block.data() + kPlayerStart + *shift, copy.size());
+    const ByteView bytes(copy);
+    const auto value = [&](std::size_t offset) { return bytes.f64le(inCopy(offset)); };
+    record.set(Channel::lateral_speed, -value(96));
+    record.set(Channel::longitu_speed, -value(112));
+    record.set(Channel::vertica_speed, value(104));
+    record.set(Channel::lateral_accel, -value(144));
+    record.set(Channel::longitu_accel, -value(160));
+    record.set(Channel::vertica_accel, value(152));
+    record.set(Channel::yaw_position, -value(176) * kRadToDeg);
+    record.set(Channel::roll_position, value(184) * kRadToDeg);
+    record.set(Channel::pitch_position, value(168) * kRadToDeg);
+    record.set(Channel::yaw_speed, -value(248) * kRadToDeg);
+    record.set(Channel::roll_speed, value(256) * kRadToDeg);
+    record.set(Channel::pitch_speed, value(240) * kRadToDeg);
+    record.set(Channel::yaw_accel, -value(224) * kRadToDeg);
+    record.set(Channel::roll_accel, value(232) * kRadToDeg);
+    record.set(Channel::pitch_accel, value(216) * kRadToDeg);
+}
+
+int readRaceRoom(RaceRoomSlot& slot, const ReaderContext& context) {
+    if (!slot.connected || !slot.block.isOpen()) return 0;
+    const BlockBytes block = viewBytes(slot.block);
+    const RaceRoomState state = raceRoomState(block);
+    if (state == RaceRoomState::Paused) {
+        slot.dataValid = false;
+        return 0;
+    }
+    slot.dataValid = true;
+    // The view outlives a game that closed its block; only the name tells that it is gone.
+    if (state != RaceRoomState::Driving || !slot.name.exists()) {
+        slot.dataValid = false;
+        return 0;
+    }
+    fillRaceRoomRecord(block, slot.copy, context.record);
+    context.onGround = 0;
+    updateFrameTime(context.timer, context.record);
+    applyGravitySplit(context.record, GravityMode::WithoutGravity);
+    return 1;
+}
+
+}  // namespace tarvelmond

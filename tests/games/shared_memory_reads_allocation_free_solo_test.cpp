@@ -1,0 +1,77 @@
+// A shared-memory reader runs on the real-time thread 500 times a second: reading a frame, including
+// the test that RaceRoom's and Project CARS 2's blocks still exist, must not allocate. This program
+// counts every allocation of the process while it reads blocks another process publishes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "block_publisher.h"
+#include "games/game_source.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace tarvelmond::test {
+namespace {
+
+using namespace emulator;
+
+TEST(SharedMemoryReads, AllocateNothing) {
+    struct Game {
+        BlockGame game;
+        int slot;
+    };
+    const Game games[] = {
+        {BlockGame::AssettoCorsa, kAssettoCorsa},
+        {BlockGame::RaceRoom, kRaceRoom},
+        {BlockGame::Pcars2, kPcars2},
+        {BlockGame::IRacing, kIRacing},
+        {BlockGame::RFactor2, kRFactor2},
+        {BlockGame::Truck, kEts2},
+    };
+    for (const Game& g : games) {
+        SCOPED_TRACE(blockGameName(g.game));
+        BlockScene scene;
+        scene.wobble = 0.01f;
+        scene.r3e.versionMinor = 4;
+        GameBlockPublisher game(g.game, scene);
+        ASSERT_TRUE(game.started());
+        auto source = std::make_unique<GameSource>();
+        ASSERT_EQ(detectGame(*source), 1);
+        ASSERT_EQ(getGameId(*source), g.slot);
+        ASSERT_EQ(connectGame(*source), 1);
+
+        const long before = allocations.load();
+        int withData = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (std::chrono::steady_clock::now() < end) {
+            withData += readGameFrame(*source);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        const long during = allocations.load() - before;
+        EXPECT_EQ(during, 0);
+        EXPECT_GT(withData, 0) << "frames were read";
+        disconnectGame(*source);
+    }
+}
+
+}  // namespace
+}  // namespace tarvelmond::test
