@@ -90,7 +90,8 @@ std::vector<UdpGame> udpGames() {
           {lateral_speed, 3.0}, {longitu_speed, 70.0}, {vertica_speed, -1.0}, {yaw_speed, 0.1 / kDeg},
           {roll_speed, 0.2 / kDeg}, {pitch_speed, 0.3 / kDeg}, {yaw_position, 0.4 / kDeg},
           {roll_position, 0.05 / kDeg}, {pitch_position, 10.0}, {fr_lft_susp_pos, 0.75},
-          {re_lft_susp_pos, 0.5}, {vertica_accel, g - g * std::cos(10 * kDeg) * std::cos(0.05)}}},
+          {re_lft_susp_pos, 0.5}, {vertica_accel, g - g * std::cos(10 * kDeg) * std::cos(0.05)},
+          {longitu_accel, 0.25 * g - g * std::sin(10 * kDeg)}}},
         {"Condor 2",
          condorText({{"time", "12.5"}, {"pitch", "0.1745329"}, {"bank", "0.0872665"}, {"yaw", "3.14159265"},
                      {"ax", "1.5"}, {"ay", "-2"}, {"az", "0.5"}, {"vx", "1"}, {"vy", "30"}, {"vz", "-3"},
@@ -165,30 +166,20 @@ TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
         std::vector<Expect> expected;
     };
     // The motion packets' player is car 0 (byte 27; byte 28 is 255: no second player).
+    // clang-format off
     const Recorded recorded[] = {
-        {"f1_2023_packet-0.bin",
-         1349,
-         {{lateral_accel_g, -1.625970},
-          {longitu_accel_g, -2.554016},
-          {vertica_accel_g, -0.255257},
-          {yaw_position, 143.906799},
-          {pitch_position, -0.459576},
-          {roll_position, -0.185147}}},
-        {"f1_2024_packet-0.bin",
-         1349,
-         {{lateral_accel_g, -13.225238},
-          {longitu_accel_g, -3.338315},
-          {vertica_accel_g, -2.170970},
-          {yaw_position, 150.480105},
-          {pitch_position, 0.717935},
-          {roll_position, -0.134064}}},
-        {"f1_2023_packet-13.bin",
-         217,
+        {"f1_2023_packet-0.bin", 1349,
+         {{lateral_accel_g, -1.625970}, {longitu_accel_g, -2.554016}, {vertica_accel_g, -0.255257},
+          {yaw_position, 143.906799}, {pitch_position, -0.459576}, {roll_position, -0.185147}}},
+        {"f1_2024_packet-0.bin", 1349,
+         {{lateral_accel_g, -13.225238}, {longitu_accel_g, -3.338315}, {vertica_accel_g, -2.170970},
+          {yaw_position, 150.480105}, {pitch_position, 0.717935}, {roll_position, -0.134064}}},
+        {"f1_2023_packet-13.bin", 217,
          {{roll_speed, 0.695088}, {pitch_speed, 0.040363}, {yaw_speed, 0.040968}}},
-        {"f1_2024_packet-13.bin",
-         237,
+        {"f1_2024_packet-13.bin", 237,
          {{roll_speed, -4.438907}, {pitch_speed, -21.658810}, {yaw_speed, 12.172820}}},
     };
+    // clang-format on
     for (const Recorded& r : recorded) {
         SCOPED_TRACE(r.file);
         const Bytes packet = readCapture(std::string("f1/") + r.file);

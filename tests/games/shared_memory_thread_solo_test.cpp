@@ -50,50 +50,27 @@ struct Product {
     double (*gameTimeFrame)();
 };
 
+// The games whose stops differ, each stopped so that the watchdog drops it.
 struct ThreadGame {
     BlockGame game;
     int slot;
-    // Reports a nose-up pitch (radians) and a lateral acceleration (m/s^2) in the game's own terms.
-    std::function<void(BlockScene&, double pitch, double lateral)> report;
-    Channel lateralChannel;
-    double lateralSign;
-    std::function<void(GameBlockPublisher&, BlockScene&)> stop;  // so that the watchdog drops it
+    Channel lateralChannel;  // where the lateral acceleration of motionScene() arrives
+    std::function<void(GameBlockPublisher&, BlockScene&)> stop;
 };
 
 std::vector<ThreadGame> threadGames() {
-    const auto assettoCorsa = [](BlockScene& s, double pitch, double lateral) {
-        s.ac.pitch = static_cast<float>(pitch);
-        s.ac.accG[0] = static_cast<float>(lateral / 9.81);
-    };
     return {
-        {BlockGame::AssettoCorsa, kAssettoCorsa, assettoCorsa, lateral_accel, 1.0,
+        {BlockGame::AssettoCorsa, kAssettoCorsa, lateral_accel,  // hangs
          [](GameBlockPublisher& game, BlockScene&) { game.command(PublisherCommand::Freeze); }},
-        {BlockGame::RaceRoom, kRaceRoom,
-         [](BlockScene& s, double pitch, double lateral) {
-             s.r3e.versionMinor = 4;
-             s.r3e.orientation[0] = pitch;
-             s.r3e.localAcceleration[0] = lateral;
-         },
-         lateral_accel, -1.0,
+        {BlockGame::RaceRoom, kRaceRoom, lateral_accel,  // closes its block
          [](GameBlockPublisher& game, BlockScene&) { game.command(PublisherCommand::Close); }},
-        {BlockGame::IRacing, kIRacing,
-         [](BlockScene& s, double pitch, double lateral) {
-             s.iRacing[kPitch] = static_cast<float>(-pitch);
-             s.iRacing[kLatAccel] = static_cast<float>(lateral);
-             s.iRacing[kVertAccel] = static_cast<float>(g);
-         },
-         lateral_accel_g, -1.0,
+        {BlockGame::IRacing, kIRacing, lateral_accel_g,
          [](GameBlockPublisher& game, BlockScene& s) {
              s.iRacingStatus = 0;  // the session ends
              game.setScene(s);
          }},
-        {BlockGame::RFactor2, kRFactor2,
-         [](BlockScene& s, double pitch, double lateral) {
-             const double c = std::cos(pitch), sn = std::sin(pitch);
-             s.rf2.orientation = {1, 0, 0, 0, c, -sn, 0, sn, c};
-             s.rf2.localAcceleration[0] = lateral;
-         },
-         lateral_accel, -1.0, [](GameBlockPublisher& game, BlockScene&) { game.quit(); }},
+        {BlockGame::RFactor2, kRFactor2, lateral_accel,
+         [](GameBlockPublisher& game, BlockScene&) { game.quit(); }},
     };
 }
 
@@ -115,12 +92,7 @@ TEST_F(SharedMemoryGameThread, FindsEachGameReadsItsChannelsDropsAStoppedGameAnd
         const ThreadGame& row = games[i];
         SCOPED_TRACE(gameDisplayName(row.slot));
         const double pitch = 4.0 + static_cast<double>(i), lateral = 1.5 + 0.25 * static_cast<double>(i);
-        const auto scene = [&](double pitchDeg) {
-            BlockScene s;
-            s.wobble = 0.001f;  // frames differ as in motion
-            row.report(s, pitchDeg * kDeg, lateral);
-            return s;
-        };
+        const auto scene = [&](double pitchDeg) { return motionScene(pitchDeg * kDeg, lateral); };
         BlockScene playing = scene(pitch);
         auto game = std::make_unique<GameBlockPublisher>(row.game, playing);
         ASSERT_TRUE(game->started());
@@ -128,7 +100,7 @@ TEST_F(SharedMemoryGameThread, FindsEachGameReadsItsChannelsDropsAStoppedGameAnd
         product.ready(1);
         ASSERT_TRUE(waitFor([&] { return product.gameId() == row.slot; }, 20s)) << product.gameId();
         EXPECT_TRUE(product.reads(pitch_position, pitch));
-        EXPECT_TRUE(product.reads(row.lateralChannel, row.lateralSign * lateral));
+        EXPECT_TRUE(product.reads(row.lateralChannel, lateral));
         EXPECT_TRUE(product.reads(longitu_gravi, g * std::sin(pitch * kDeg), 1e-6));
         EXPECT_GT(product.gameTimeFrame(), 0.0);
 

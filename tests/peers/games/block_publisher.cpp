@@ -1,8 +1,10 @@
 #include "block_publisher.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -183,6 +185,27 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 }  // namespace
+
+BlockScene motionScene(double pitch, double lateral) {
+    BlockScene scene;
+    scene.wobble = 0.001f;
+    scene.ac.pitch = static_cast<float>(pitch);
+    scene.ac.accG[0] = static_cast<float>(lateral / 9.81);  // the game's own g
+    scene.r3e.versionMinor = 4;
+    scene.r3e.orientation[0] = pitch;
+    scene.r3e.localAcceleration[0] = -lateral;
+    scene.pcars2.orientation[2] = static_cast<float>(pitch);
+    scene.pcars2.localAcceleration[0] = static_cast<float>(lateral);
+    scene.iRacing[kPitch] = static_cast<float>(-pitch);
+    scene.iRacing[kLatAccel] = static_cast<float>(-lateral);
+    scene.iRacing[kVertAccel] = 9.80665f;
+    const double c = std::cos(pitch), s = std::sin(pitch);
+    scene.rf2.orientation = {1, 0, 0, 0, c, -s, 0, s, c};
+    scene.rf2.localAcceleration[0] = -lateral;
+    scene.truck.pitch = static_cast<float>(pitch / (2.0 * std::numbers::pi));  // revolutions
+    scene.truck.linearAcceleration[0] = static_cast<float>(lateral);
+    return scene;
+}
 
 std::optional<BlockGame> blockGameByName(std::string_view name) {
     for (const GameFacts& f : kGames) {

@@ -57,6 +57,11 @@ struct BlockScene {
     TruckBlock truck{};
 };
 
+// The same motion for every game, each in its own terms: a nose-up pitch (radians) and a lateral
+// acceleration (m/s^2) that the record holds with the same sign (as lateral_accel_g for iRacing), with
+// a little yaw-rate motion so that the frames differ.
+BlockScene motionScene(double pitch, double lateral);
+
 // The control block shared by the test and the publisher.
 struct PublisherControl {
     std::uint32_t sequence;  // odd while the test rewrites the scene
