@@ -274,7 +274,11 @@ TEST_F(LiveChain, HostMessagesFromSeveralThreadsAllArriveInOrderAmongMotionFrame
                    decodeOutputFrame(all.back().bytes).axes[3] == last;
         },
         5s))
-        << "the rig ends on the game's last datagram, not behind it";
+        << "the rig ends on the game's last datagram " << last << ", not behind it: the last frame has "
+        << [&] {
+               const auto all = ofKind(controller->received(), ReceivedMessage::Kind::Output);
+               return all.empty() ? -1.0f : decodeOutputFrame(all.back().bytes).axes[3];
+           }();
     controller->setReadRate(0);
 
     const auto messages = controller->receivedFrom(from);
