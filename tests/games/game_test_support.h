@@ -97,7 +97,7 @@ struct ReaderHarness {
     }
 
     // Sends the datagrams and waits until the first of them can be received.
-    void deliver(std::initializer_list<Bytes> datagrams) {
+    void deliver(const std::vector<Bytes>& datagrams) {
         for (const auto& datagram : datagrams)
             ASSERT_TRUE(game.send(datagram));
         sleepFor(20ms);  // loopback delivery; the readers never wait

@@ -157,6 +157,43 @@ TEST(UdpGames, ADatagramShortOfItsLayoutIsNotRead) {
     }
 }
 
+// ---- A game that sends faster than the loop reads leaves no backlog behind the rig
+
+TEST(Backlog, XplaneTakesEveryWaitingDatagramInOrderUpToTheBoundOfOneRead) {
+    ReaderHarness h;
+    // Two groups: the reader skips datagrams of fewer than two records.
+    const auto attitude = [](int pitch) {
+        return xplanePacket({{17, {static_cast<float>(pitch)}}, {0, {}}});
+    };
+    // Five frames of attitude, then the speed in a datagram of its own, as a game may split its groups.
+    h.deliver(
+        {attitude(1), attitude(2), attitude(3), attitude(4), attitude(5), xplanePacket({{3, {}}, {0, {}}})});
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), 5.0);
+    EXPECT_EQ(readXplane(h.port, h.context()), 0) << "a stale datagram was left behind";
+
+    // A flood leaves the rest for the next tick instead of holding the loop.
+    std::vector<Bytes> flood;
+    for (int i = 0; i < kMostDatagramsPerRead + 3; ++i)
+        flood.push_back(attitude(i));
+    h.deliver(flood);
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead - 1);
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead + 2);
+}
+
+TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
+    ReaderHarness h;
+    // A short stray datagram after the newest frame does not hide it.
+    h.deliver({dirtRallyPacket({.pitch = radians(1)}), dirtRallyPacket({.pitch = radians(3)}), Bytes{1}});
+    ASSERT_EQ(readDirtRally(h.port, h.context()), 1);
+    EXPECT_NEAR(h.record.get(pitch_position), 3.0, 1e-4);
+    EXPECT_EQ(readDirtRally(h.port, h.context()), 0);
+    h.deliver({Bytes{1}});
+    EXPECT_EQ(readDirtRally(h.port, h.context()), 0) << "nothing usable waiting";
+}
+
 // ---- F1 23 / F1 24
 
 TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
