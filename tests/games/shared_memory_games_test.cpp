@@ -1,17 +1,21 @@
-// The shared-memory games against blocks that another process publishes under the games' real names
-// and sizes, running under the games' executable names: detection, connection, the readers through
-// readGameFrame, what they give when the game pauses, hangs or closes its block, and disconnection.
+// The shared-memory games. Through the real parts: blocks that another process publishes under the
+// games' real names and sizes, running under the games' executable names, found, connected and read
+// through readGameFrame in the games' units and signs; what the readers give when the game pauses,
+// hangs, restarts or closes its block; and what disconnection releases. On blocks built in this process
+// and on a dump of a live iRacing block: the RaceRoom versions, the iRacing header checks, the rFactor 2
+// orientation, the truck games' angle ranges and views shorter than the layouts.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
-#include <numbers>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "block_publisher.h"
+#include "game_test_support.h"
 #include "games/game_source.h"
 #include "games/shared_memory_readers.h"
 
@@ -19,379 +23,473 @@ namespace tarvelmond::test {
 namespace {
 
 using namespace emulator;
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-constexpr double g = 9.80665;
-constexpr double kDeg = std::numbers::pi / 180.0;
+using Block = std::vector<std::uint8_t>;
 
-std::unique_ptr<GameSource> detectedSource(int expectedSlot) {
+// ---- rFactor 2's orientation matrix
+
+using Matrix = std::array<double, 9>;
+
+Matrix multiply(const Matrix& a, const Matrix& b) {
+    Matrix m{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            for (int k = 0; k < 3; ++k)
+                m[r * 3 + c] += a[r * 3 + k] * b[k * 3 + c];
+        }
+    }
+    return m;
+}
+
+// Rotations about the game's axes: x to the left, y up, z to the back.
+Matrix about(int axis, double deg) {
+    const double c = std::cos(deg * kDeg), s = std::sin(deg * kDeg);
+    if (axis == 0) return {1, 0, 0, 0, c, -s, 0, s, c};
+    if (axis == 1) return {c, 0, s, 0, 1, 0, -s, 0, c};
+    return {c, -s, 0, s, c, 0, 0, 0, 1};
+}
+
+// A car's orientation: turned about the up axis by `turn`, then rolled about its own long axis, then
+// pitched about its own lateral axis. Raising the nose (away from -z) and lowering the right side
+// (the -x side) are positive.
+Matrix carOrientation(double turn, double pitch, double roll) {
+    return multiply(multiply(about(1, turn), about(2, roll)), about(0, pitch));
+}
+
+TEST(RFactor2Orientation, GivesBackTheAnglesTheMatrixWasBuiltFrom) {
+    struct Case {
+        double turn, pitch, roll;
+    };
+    const Case cases[] = {{30, 0, 0}, {0, 10, 0}, {0, 0, -15}, {-120, 5, 8}, {-175, -3, 2}, {20, 160, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.turn << " " << c.pitch << " " << c.roll);
+        const Matrix m = carOrientation(c.turn, c.pitch, c.roll);
+        const Attitude a = rFactor2Attitude(m);
+        // The heading counts the other way round than the turn about the game's up axis. Past a right
+        // angle of pitch or roll other angles describe the same attitude: they rebuild the same matrix.
+        const Matrix rebuilt = carOrientation(-a.yawDeg, a.pitchDeg, a.rollDeg);
+        for (std::size_t i = 0; i < 9; ++i)
+            EXPECT_NEAR(rebuilt[i], m[i], 1e-9) << "element " << i;
+        if (std::fabs(c.pitch) < 90 && std::fabs(c.roll) < 90) {
+            EXPECT_NEAR(a.yawDeg, -c.turn, 1e-9);
+            EXPECT_NEAR(a.pitchDeg, c.pitch, 1e-9);
+            EXPECT_NEAR(a.rollDeg, c.roll, 1e-9);
+        }
+    }
+}
+
+// ---- The games as another process publishes them
+
+// A RaceRoom car in the current layout, and what the record holds for it.
+const R3eBlock kRaceRoomCar = {.versionMajor = 3,
+                               .versionMinor = 4,
+                               .localVelocity = {2.0, 0.1, -35.0},
+                               .localAcceleration = {-4.0, 0.5, 2.0},
+                               .orientation = {0.02, 0.9, -0.04},
+                               .angularAcceleration = {0.1, 0.2, 0.3},
+                               .angularVelocity = {0.05, -0.25, 0.15}};
+const std::vector<Expect> kRaceRoomCarRecord = {
+    {lateral_speed, -2.0},         {vertica_speed, 0.1},        {longitu_speed, 35.0},
+    {lateral_accel, 4.0},          {vertica_accel, 0.5},        {longitu_accel, -2.0},
+    {pitch_position, 0.02 / kDeg}, {yaw_position, -0.9 / kDeg}, {roll_position, -0.04 / kDeg},
+    {pitch_speed, 0.05 / kDeg},    {yaw_speed, 0.25 / kDeg},    {roll_speed, 0.15 / kDeg},
+    {pitch_accel, 0.1 / kDeg},     {yaw_accel, -0.2 / kDeg},    {roll_accel, 0.3 / kDeg}};
+
+struct PublishedGame {
+    BlockGame game;
+    int slot;
+    std::function<void(BlockScene&)> report;  // what the game reports
+    std::vector<Expect> record;               // and what the record then holds
+    std::function<void(BlockScene&)> stop;    // the game stops giving data but keeps its block
+    bool nameChecked;  // a closed block ends the data although the reader's view stays valid
+};
+
+// One game a row: what it reports in its own terms, what the record then holds, how it stops.
+// clang-format off
+std::vector<PublishedGame> publishedGames() {
+    const auto assettoCorsa = [](BlockScene& s) {
+        s.ac = {.packetId = 100, .accG = {0.4f, 0.1f, -0.3f}, .heading = 0.7f, .pitch = -0.05f, .roll = 0.03f,
+                .localAngularVel = {0.1f, 0.2f, 0.3f}, .localVelocity = {0.5f, -1.0f, 42.0f}};
+    };
+    // Accelerations in the game's own g of 9.81.
+    const std::vector<Expect> assettoCorsaRecord = {
+        {lateral_accel, 0.4 * 9.81}, {vertica_accel, -0.1 * 9.81},   {longitu_accel, -0.3 * 9.81},
+        {lateral_speed, 0.5},        {vertica_speed, -1.0},          {longitu_speed, 42.0},
+        {pitch_speed, 0.1 / kDeg},   {yaw_speed, 0.2 / kDeg},        {roll_speed, 0.3 / kDeg},
+        {yaw_position, -0.7 / kDeg}, {pitch_position, -0.05 / kDeg}, {roll_position, -0.03 / kDeg}};
+    const auto freeze = [](BlockScene& s) { s.command = PublisherCommand::Freeze; };
+    return {
+        {BlockGame::AssettoCorsa, kAssettoCorsa, assettoCorsa, assettoCorsaRecord, freeze, false},
+        {BlockGame::AssettoCorsaEvo, kAssettoCorsaEvo, assettoCorsa, assettoCorsaRecord, freeze, false},
+        {BlockGame::RaceRoom, kRaceRoom, [](BlockScene& s) { s.r3e = kRaceRoomCar; }, kRaceRoomCarRecord,
+         [](BlockScene& s) { s.r3e.gamePaused = 1; }, true},
+        {BlockGame::Pcars2, kPcars2,
+         [](BlockScene& s) {
+             s.pcars2 = {.orientation = {0.3f, -0.1f, 0.05f}, .localVelocity = {0.5f, 0.1f, 25.0f},
+                         .angularVelocity = {0.2f, 0.15f, -0.05f}, .localAcceleration = {2.0f, -0.5f, 1.5f}};
+         },
+         {{yaw_position, -0.3 / kDeg}, {roll_position, -0.1 / kDeg}, {pitch_position, 0.05 / kDeg},
+          {lateral_speed, 0.5}, {longitu_speed, 0.1}, {vertica_speed, 25.0}, {yaw_speed, -0.2 / kDeg},
+          {roll_speed, 0.15 / kDeg}, {pitch_speed, -0.05 / kDeg}, {lateral_accel, 2.0},
+          {longitu_accel, -0.5}, {vertica_accel, 1.5}},
+         [](BlockScene& s) { s.pcars2.gameState = 1; },  // in the menus
+         true},
+        {BlockGame::IRacing, kIRacing,
+         [](BlockScene& s) {  // a car turning on a slope; accelerations with gravity, rates in rad/s
+             s.iRacing = {3.0f, -1.5f, 9.5f, 0.25f, -0.05f, 0.02f, 1.0f, 0.04f, -0.06f};
+         },
+         {{lateral_accel_g, -3.0}, {longitu_accel_g, -1.5}, {vertica_accel_g, 9.5}, {yaw_speed, 0.25},
+          {roll_speed, -0.05}, {pitch_speed, 0.02}, {yaw_position, 1.0 / kDeg},
+          {roll_position, 0.04 / kDeg}, {pitch_position, 0.06 / kDeg},
+          {vertica_accel, 9.5 - g * std::cos(0.06) * std::cos(0.04)}},
+         [](BlockScene& s) { s.iRacingStatus = 0; },  // the session ended
+         false},
+        {BlockGame::RFactor2, kRFactor2,
+         [](BlockScene& s) {
+             s.rf2 = {.timeStamp = 12.5, .localVelocity = {0.5, -0.1, -30.0},
+                      .localAcceleration = {1.0, 0.2, 3.0}, .orientation = carOrientation(-30, 2, -4),
+                      .localRotation = {0.1, 0.2, 0.3}, .localRotationAccel = {-0.4, 0.5, -0.6}};
+         },
+         {{lateral_speed, -0.5}, {vertica_speed, -0.1}, {longitu_speed, 30.0}, {lateral_accel, -1.0},
+          {vertica_accel, 0.2}, {longitu_accel, -3.0}, {pitch_speed, 0.1 / kDeg}, {yaw_speed, -0.2 / kDeg},
+          {roll_speed, 0.3 / kDeg}, {pitch_accel, -0.4 / kDeg}, {yaw_accel, -0.5 / kDeg},
+          {roll_accel, -0.6 / kDeg}, {yaw_position, 30.0}, {pitch_position, 2.0}, {roll_position, -4.0}},
+         freeze, false},
+        {BlockGame::Truck, kEts2,
+         [](BlockScene& s) {  // angles in revolutions
+             s.truck = {.heading = 0.25f, .pitch = -0.02f, .roll = 0.01f, .speed = 22.5f, .rpm = 1450.0f,
+                        .linearVelocity = {0.1f, -0.2f, 22.0f}, .angularVelocity = {0.01f, 0.02f, -0.03f},
+                        .linearAcceleration = {1.5f, -0.25f, 0.75f},
+                        .angularAcceleration = {0.05f, -0.1f, 0.2f}};
+         },
+         {{yaw_position, 90.0}, {pitch_position, -7.2}, {roll_position, -3.6}, {speed, 22.5},
+          {rpm, 1450.0}, {lateral_speed, 0.1}, {vertica_speed, -0.2}, {longitu_speed, -22.0},
+          {pitch_speed, 3.6}, {yaw_speed, 7.2}, {roll_speed, 10.8}, {lateral_accel, 1.5},
+          {vertica_accel, -0.25}, {longitu_accel, -0.75}, {pitch_accel, 18.0}, {yaw_accel, -36.0},
+          {roll_accel, -72.0}},
+         [](BlockScene& s) { s.truck.running = 0; }, false},
+    };
+}
+// clang-format on
+
+std::unique_ptr<GameSource> connected(int slot) {
     auto source = std::make_unique<GameSource>();
     EXPECT_EQ(detectGame(*source), 1);
-    EXPECT_EQ(getGameId(*source), expectedSlot);
+    EXPECT_EQ(getGameId(*source), slot);
+    EXPECT_EQ(connectGame(*source), 1);
     return source;
 }
 
-// Reads until the reader reports data (or 5 s pass): the game writes every few milliseconds.
-bool readUntilData(GameSource& source) {
-    const auto deadline = Clock::now() + 5s;
-    while (Clock::now() < deadline) {
-        if (readGameFrame(source) == 1) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return false;
-}
-
+// Reads on until the condition holds (5 s at most): the games write every few milliseconds.
 bool readUntil(GameSource& source, const std::function<bool()>& condition) {
-    const auto deadline = Clock::now() + 5s;
-    while (Clock::now() < deadline) {
+    return waitFor([&] {
         readGameFrame(source);
-        if (condition()) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return false;
+        return condition();
+    });
 }
 
-// After the frames already written have been taken, a game that writes nothing more yields no data.
-void expectNoDataOnceDrained(GameSource& source) {
-    for (int i = 0; i < 3; ++i)
-        readGameFrame(source);
-    const double frameTime = source.record.frameTimeMs;
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(readGameFrame(source), 0);
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_EQ(source.record.frameTimeMs, frameTime) << "no data, no timer update";
+// Whether the readers stop reporting data: twenty calls in a row without any.
+bool quietsDown(GameSource& source) {
+    int quiet = 0;
+    return waitFor([&] {
+        quiet = readGameFrame(source) == 0 ? quiet + 1 : 0;
+        return quiet >= 20;
+    });
 }
 
-TEST(AssettoCorsaGame, ReadsEachNewPacketAndNothingWhileTheGameHangs) {
-    BlockScene scene;
-    scene.ac = {.packetId = 100,
-                .accG = {0.4f, 0.1f, -0.3f},
-                .heading = 0.7f,
-                .pitch = -0.05f,
-                .roll = 0.03f,
-                .localAngularVel = {0.1f, 0.2f, 0.3f},
-                .localVelocity = {0.5f, 0.0f, 42.0f}};
-    GameBlockPublisher game(BlockGame::AssettoCorsa, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kAssettoCorsa);
-    ASSERT_EQ(connectGame(*source), 1);
-    ASSERT_TRUE(readUntilData(*source));
-    const TelemetryRecord& r = source->record;
-    EXPECT_NEAR(r.get(Channel::lateral_accel), 0.4 * 9.81, 1e-5);
-    EXPECT_NEAR(r.get(Channel::vertica_accel), -0.1 * 9.81, 1e-5);
-    EXPECT_NEAR(r.get(Channel::longitu_accel), -0.3 * 9.81, 1e-5);
-    EXPECT_NEAR(r.get(Channel::longitu_speed), 42.0, 1e-5);
-    EXPECT_NEAR(r.get(Channel::pitch_position), -0.05 / kDeg, 1e-4);
-    EXPECT_NEAR(r.get(Channel::longitu_gravi), g * std::sin(-0.05), 1e-5);
-    EXPECT_NEAR(r.get(Channel::lateral_accel_g),
-                r.get(Channel::lateral_accel) + r.get(Channel::lateral_gravi), 1e-9);
-    EXPECT_GE(source->sharedMemory.assettoCorsa.lastPacket, 100U) << "the game's packet counter";
-
-    game.command(PublisherCommand::Freeze);
-    ASSERT_TRUE(game.waitBlockOpen(true));
-    std::this_thread::sleep_for(20ms);
-    expectNoDataOnceDrained(*source);
-    game.command(PublisherCommand::Publish);
-    EXPECT_TRUE(readUntilData(*source)) << "packets move again";
-
-    EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(source->sharedMemory.assettoCorsa.physics.isOpen());
-    EXPECT_EQ(readGameFrame(*source), 0);
+bool anyViewOpen(const GameSource& source) {
+    const SharedMemorySlots& m = source.sharedMemory;
+    return m.assettoCorsa.physics.isOpen() || m.assettoCorsa.graphics.isOpen() ||
+           m.assettoCorsaEvo.physics.isOpen() || m.raceRoom.block.isOpen() || m.pcars2.block.isOpen() ||
+           m.iRacing.block.isOpen() || m.iRacing.dataValidEvent.isOpen() || m.rFactor2.block.isOpen() ||
+           m.truck.block.isOpen();
 }
 
-TEST(AssettoCorsaEvoGame, IsFoundByItsProcessAndReadLikeAssettoCorsa) {
-    BlockScene scene;
-    scene.ac = {.packetId = 1, .accG = {-0.2f, 0.0f, 0.6f}, .roll = -0.1f};
-    GameBlockPublisher game(BlockGame::AssettoCorsaEvo, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kAssettoCorsaEvo);
-    ASSERT_EQ(connectGame(*source), 1);
-    ASSERT_TRUE(readUntilData(*source));
-    EXPECT_NEAR(source->record.get(Channel::lateral_accel), -0.2 * 9.81, 1e-5);
-    EXPECT_NEAR(source->record.get(Channel::longitu_accel), 0.6 * 9.81, 1e-5);
-    EXPECT_NEAR(source->record.get(Channel::roll_position), 0.1 / kDeg, 1e-4);
-    EXPECT_EQ(disconnectGame(*source), 1);
-}
-
-BlockScene raceRoomDriving(std::int32_t major, std::int32_t minor) {
-    BlockScene scene;
-    scene.r3e = {.versionMajor = major,
-                 .versionMinor = minor,
-                 .localVelocity = {2.0, 0.1, -35.0},
-                 .localAcceleration = {-4.0, 0.5, 2.0},
-                 .orientation = {0.02, 0.9, -0.04},
-                 .angularAcceleration = {0.1, 0.2, 0.3},
-                 .angularVelocity = {0.05, -0.25, 0.15}};
-    return scene;
-}
-
-TEST(RaceRoomGame, ReadsTheCurrentLayoutAndStopsWhenPausedOrWhenTheBlockIsClosed) {
-    BlockScene scene = raceRoomDriving(3, 4);
-    GameBlockPublisher game(BlockGame::RaceRoom, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kRaceRoom);
-    ASSERT_EQ(connectGame(*source), 1);
-    ASSERT_EQ(readGameFrame(*source), 1) << "every call with a valid block counts";
-    const TelemetryRecord& r = source->record;
-    EXPECT_DOUBLE_EQ(r.get(Channel::lateral_speed), -2.0);
-    EXPECT_DOUBLE_EQ(r.get(Channel::longitu_speed), 35.0);
-    EXPECT_DOUBLE_EQ(r.get(Channel::lateral_accel), 4.0);
-    EXPECT_DOUBLE_EQ(r.get(Channel::vertica_accel), 0.5);
-    EXPECT_NEAR(r.get(Channel::yaw_position), -0.9 / kDeg, 1e-9);
-    EXPECT_NEAR(r.get(Channel::pitch_position), 0.02 / kDeg, 1e-9);
-    EXPECT_NEAR(r.get(Channel::roll_position), -0.04 / kDeg, 1e-9);
-    EXPECT_NEAR(r.get(Channel::yaw_speed), 0.25 / kDeg, 1e-9);
-    EXPECT_NEAR(r.get(Channel::roll_accel), 0.3 / kDeg, 1e-9);
-    EXPECT_NEAR(r.get(Channel::vertica_accel_g), 0.5 + g * std::cos(0.02) * std::cos(-0.04), 1e-9);
-    EXPECT_EQ(readGameFrame(*source), 1);
-
-    scene.r3e.gamePaused = 1;
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 0);
-    EXPECT_FALSE(source->sharedMemory.raceRoom.dataValid);
-    scene.r3e.gamePaused = 0;
-    scene.r3e.gameInReplay = 1;
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 0);
-    scene.r3e.gameInReplay = 0;
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 1);
-    EXPECT_TRUE(source->sharedMemory.raceRoom.dataValid);
-
-    // The game closes its block: the view still shows the last frame, but the name is gone.
-    game.command(PublisherCommand::Close);
-    ASSERT_TRUE(game.waitBlockOpen(false));
-    EXPECT_EQ(readGameFrame(*source), 0);
-    EXPECT_FALSE(source->sharedMemory.raceRoom.dataValid);
-    EXPECT_EQ(disconnectGame(*source), 1);
-}
-
-TEST(RaceRoomGame, AnOlderLayoutIsReadAndAnUnknownVersionGivesNoData) {
-    {
-        GameBlockPublisher game(BlockGame::RaceRoom, raceRoomDriving(2, 11));
+TEST(PublishedGames, EachIsReadInItsUnitsAndSignsUntilItStopsAndIsReleasedOnDisconnection) {
+    for (const PublishedGame& row : publishedGames()) {
+        SCOPED_TRACE(gameDisplayName(row.slot));
+        BlockScene scene;
+        row.report(scene);
+        GameBlockPublisher game(row.game, scene);
         ASSERT_TRUE(game.started());
-        auto source = detectedSource(kRaceRoom);
-        ASSERT_EQ(connectGame(*source), 1);
-        ASSERT_EQ(readGameFrame(*source), 1);
-        EXPECT_DOUBLE_EQ(source->record.get(Channel::longitu_speed), 35.0);
+        auto source = connected(row.slot);
+        readUntil(*source, [&] { return matches(source->record, row.record); });
+        expectChannels(source->record, row.record);
+
+        BlockScene stopped = scene;
+        row.stop(stopped);
+        game.setScene(stopped);
+        EXPECT_TRUE(quietsDown(*source)) << "no data once the game stops";
+        game.setScene(scene);
+        EXPECT_TRUE(waitFor([&] { return readGameFrame(*source) == 1; })) << "data again once it goes on";
+        if (row.nameChecked) {
+            game.command(PublisherCommand::Close);
+            ASSERT_TRUE(game.waitBlockOpen(false));
+            EXPECT_EQ(readGameFrame(*source), 0)
+                << "the view still shows the last frame, but the name is gone";
+        }
         EXPECT_EQ(disconnectGame(*source), 1);
+        EXPECT_FALSE(anyViewOpen(*source)) << "no view, mapping or event is kept";
+        EXPECT_EQ(readGameFrame(*source), 0);
     }
-    GameBlockPublisher game(BlockGame::RaceRoom, raceRoomDriving(4, 0));
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kRaceRoom);
-    ASSERT_EQ(connectGame(*source), 1);
-    EXPECT_EQ(readGameFrame(*source), 0);
-    EXPECT_EQ(source->record.get(Channel::longitu_speed), 0.0);
 }
 
-TEST(Pcars2Game, ReadsWhilePlayingAndStopsWhenTheStateChangesOrTheBlockCloses) {
+TEST(PublishedGames, IRacingFollowsARestartedTickCountAndReadsAMissingVariableAsNoMotion) {
     BlockScene scene;
-    scene.pcars2 = {.orientation = {0.5f, 0.02f, -0.01f},
-                    .localVelocity = {0.2f, 30.0f, 0.1f},
-                    .angularVelocity = {0.1f, 0.0f, 0.0f},
-                    .localAcceleration = {-1.0f, 2.5f, 0.3f}};
-    GameBlockPublisher game(BlockGame::Pcars2, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kPcars2);
-    ASSERT_EQ(connectGame(*source), 1);
-    EXPECT_EQ(connectGame(*source), 0) << "already connected";
-    ASSERT_EQ(readGameFrame(*source), 1);
-    EXPECT_NEAR(source->record.get(Channel::longitu_speed), 30.0, 1e-5);
-    EXPECT_NEAR(source->record.get(Channel::longitu_accel), 2.5, 1e-6);
-    EXPECT_NEAR(source->record.get(Channel::yaw_position), -0.5 / kDeg, 1e-4);
-    EXPECT_NEAR(source->record.get(Channel::yaw_speed), -0.1 / kDeg, 1e-4);
-
-    scene.pcars2.gameState = 1;  // in the menus
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 0);
-    EXPECT_FALSE(source->sharedMemory.pcars2.dataValid);
-    scene.pcars2.gameState = kPcars2Playing;
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 1);
-
-    game.command(PublisherCommand::Close);
-    ASSERT_TRUE(game.waitBlockOpen(false));
-    EXPECT_EQ(readGameFrame(*source), 0) << "the block's name is gone";
-    EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(source->sharedMemory.pcars2.block.isOpen());
-}
-
-BlockScene iRacingDriving() {
-    BlockScene scene;
-    scene.iRacing[kLatAccel] = -2.0f;
-    scene.iRacing[kLongAccel] = 1.0f;
     scene.iRacing[kVertAccel] = 9.6f;
-    scene.iRacing[kYawRate] = 0.3f;
-    scene.iRacing[kPitch] = 0.05f;
     scene.iRacing[kRoll] = -0.02f;
-    scene.iRacing[kYaw] = 2.0f;
     scene.iRacingFirstTick = 1000;
-    return scene;
-}
-
-TEST(IRacingGame, ReadsRotatingBuffersFollowsARestartAndStopsWithTheSession) {
-    BlockScene scene = iRacingDriving();
-    GameBlockPublisher game(BlockGame::IRacing, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kIRacing);
-    ASSERT_EQ(connectGame(*source), 1);
-    IRacingSlot& slot = source->sharedMemory.iRacing;
-    EXPECT_TRUE(slot.mapped);
-    EXPECT_GE(slot.block.size(), kIRacingBytes) << "the whole mapping";
-    ASSERT_TRUE(readUntil(
-        *source, [&] { return std::fabs(source->record.get(Channel::lateral_accel_g) - 2.0) < 1e-6; }));
-    const TelemetryRecord& r = source->record;
-    EXPECT_NEAR(r.get(Channel::vertica_accel_g), 9.6, 1e-5);
-    EXPECT_NEAR(r.get(Channel::longitu_accel_g), 1.0, 1e-6);
-    EXPECT_NEAR(r.get(Channel::pitch_position), -0.05 / kDeg, 1e-4);
-    EXPECT_NEAR(r.get(Channel::yaw_speed), 0.3, 1e-6);
-    EXPECT_NEAR(r.get(Channel::vertica_accel), 9.6 - g * std::cos(-0.05) * std::cos(-0.02), 1e-5);
-    EXPECT_GE(slot.lastTick, 1000);
-    // Between the game's frames (60 a second) the reader still reports the block as live.
-    EXPECT_EQ(readGameFrame(*source), 1);
-
-    // The game restarts its session: ticks count from 3 again.
-    const std::int32_t before = slot.lastTick;
-    scene.iRacingFirstTick = 3;
-    scene.iRacing[kVertAccel] = 8.5f;
-    scene.restart = 1;
-    game.setScene(scene);
-    ASSERT_TRUE(readUntil(*source, [&] { return slot.lastTick < before; })) << "the lower count is adopted";
-    EXPECT_TRUE(readUntil(*source, [&] { return std::fabs(r.get(Channel::vertica_accel_g) - 8.5) < 1e-5; }))
-        << "and the following frames are read";
-
-    scene.iRacingStatus = 0;
-    game.setScene(scene);
-    EXPECT_TRUE(readUntil(*source, [&] { return slot.lastTick == kNoTickSeen; }));
-    EXPECT_EQ(readGameFrame(*source), 0) << "no session, no data";
-
-    EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(slot.block.isOpen());
-    EXPECT_FALSE(slot.dataValidEvent.isOpen());
-    EXPECT_FALSE(slot.mapped || slot.connected);
-}
-
-TEST(IRacingGame, AVariableTheGameDoesNotListCountsAsNoMotion) {
-    BlockScene scene = iRacingDriving();
+    {
+        GameBlockPublisher game(BlockGame::IRacing, scene);
+        ASSERT_TRUE(game.started());
+        auto source = connected(kIRacing);
+        const IRacingSlot& slot = source->sharedMemory.iRacing;
+        ASSERT_TRUE(readUntil(*source, [&] { return matches(source->record, {{vertica_accel_g, 9.6}}); }));
+        const std::int32_t before = slot.lastTick;
+        EXPECT_GE(before, 1000);
+        // The game restarts its session: the ticks count from 3 again.
+        scene.iRacingFirstTick = 3;
+        scene.iRacing[kVertAccel] = 8.5f;
+        scene.restart = 1;
+        game.setScene(scene);
+        EXPECT_TRUE(readUntil(*source, [&] {
+            return matches(source->record, {{vertica_accel_g, 8.5}});
+        })) << "the lower count is adopted and the following frames are read";
+        EXPECT_LT(slot.lastTick, before);
+    }
+    scene.iRacing[kLatAccel] = 3.0f;
+    scene.iRacing[kPitch] = 0.05f;
     scene.iRacingMissing = 1U << kLatAccel | 1U << kPitch;
     GameBlockPublisher game(BlockGame::IRacing, scene);
     ASSERT_TRUE(game.started());
-    auto source = detectedSource(kIRacing);
-    ASSERT_EQ(connectGame(*source), 1);
-    source->record.set(Channel::pitch_position, 33.0);
-    ASSERT_TRUE(readUntil(*source, [&] { return source->record.get(Channel::pitch_position) == 0.0; }));
-    EXPECT_EQ(source->record.get(Channel::lateral_accel), 0.0);
-    EXPECT_NEAR(source->record.get(Channel::lateral_accel_g), g * std::sin(-0.02), 1e-6)
-        << "the gravity component alone";
-    EXPECT_NEAR(source->record.get(Channel::vertica_accel_g), 9.6, 1e-5);
+    auto source = connected(kIRacing);
+    source->record.set(pitch_position, 33.0);
+    ASSERT_TRUE(readUntil(*source, [&] { return source->record.get(pitch_position) == 0.0; }));
+    expectChannels(source->record,
+                   {{lateral_accel, 0.0}, {vertica_accel_g, 8.5}, {lateral_accel_g, g * std::sin(-0.02)}},
+                   1e-5);  // the acceleration of a missing variable is the gravity component alone
 }
 
-TEST(IRacingGame, ALiveBlockRecordedFromTheGameIsParsedInPlace) {
-    GameBlockPublisher game(BlockGame::IRacing, {}, {},
-                            std::string(TARVELMOND_CAPTURES_DIR) + "/iracing/live_test_file.ibt");
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kIRacing);
-    ASSERT_EQ(connectGame(*source), 1);
-    const BlockBytes view = viewBytes(source->sharedMemory.iRacing.block);
-    ASSERT_GE(view.size(), 1191936U);
-    const auto header = parseIRacingHeader(view);
-    ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->variableCount, 323U);
-    EXPECT_EQ(header->bufferCount, 3U);
-    EXPECT_EQ(newestIRacingBuffer(view, *header).tick, 2005);
-    const TelemetryRecord before = source->record;
-    EXPECT_EQ(readGameFrame(*source), 1);
-    EXPECT_EQ(source->sharedMemory.iRacing.lastTick, 2005) << "the newest tick, adopted";
-    EXPECT_EQ(source->record.get(Channel::vertica_accel_g), before.get(Channel::vertica_accel_g));
-}
-
-BlockScene rFactor2Driving() {
+TEST(PublishedGames, RFactor2WaitsForThePluginsDataAndFollowsARestartedClock) {
     BlockScene scene;
-    const double c = std::cos(20 * kDeg), s = std::sin(20 * kDeg);
-    // Turned by -20 degrees about the game's up axis (y): a heading of 20.
-    scene.rf2 = {.timeStamp = 100.0,
-                 .localVelocity = {0.3, 0.0, -25.0},
-                 .localAcceleration = {2.0, 0.1, -1.0},
-                 .orientation = {c, 0, -s, 0, 1, 0, s, 0, c},
-                 .localRotation = {0.0, 0.4, 0.0}};
-    return scene;
-}
-
-TEST(RFactor2Game, WaitsForThePluginsDataReadsForwardTimeAndReleasesTheBlock) {
-    BlockScene scene = rFactor2Driving();
-    scene.rf2.firstWord = kRFactor2NoData;
+    scene.rf2 = {.firstWord = kRFactor2NoData, .timeStamp = 100.0, .localVelocity = {0.0, 0.0, -25.0}};
     GameBlockPublisher game(BlockGame::RFactor2, scene);
     ASSERT_TRUE(game.started());
-    auto source = detectedSource(kRFactor2);
-    RFactor2Slot& slot = source->sharedMemory.rFactor2;
+    auto source = std::make_unique<GameSource>();
+    ASSERT_EQ(detectGame(*source), 1);
+    ASSERT_EQ(getGameId(*source), kRFactor2);
     EXPECT_EQ(connectGame(*source), 0) << "the plug-in has no data yet";
-    EXPECT_TRUE(slot.openFailed);
-    EXPECT_FALSE(slot.block.isOpen());
+    EXPECT_TRUE(source->sharedMemory.rFactor2.openFailed);
+    EXPECT_FALSE(source->sharedMemory.rFactor2.block.isOpen());
 
     scene.rf2.firstWord = 0;
     game.setScene(scene);
     ASSERT_TRUE(game.waitFrames(2));
     ASSERT_EQ(connectGame(*source), 1);
-    EXPECT_FALSE(slot.openFailed);
-    ASSERT_TRUE(readUntilData(*source));
-    EXPECT_NEAR(source->record.get(Channel::yaw_position), 20.0, 1e-9);
-    EXPECT_NEAR(source->record.get(Channel::pitch_position), 0.0, 1e-9);
-    EXPECT_DOUBLE_EQ(source->record.get(Channel::longitu_speed), 25.0);
-    EXPECT_DOUBLE_EQ(source->record.get(Channel::lateral_accel), -2.0);
-    EXPECT_NEAR(source->record.get(Channel::yaw_speed), -0.4 / kDeg, 1e-9);
-    EXPECT_GE(slot.lastTimeStamp, 100.0);
-
-    game.command(PublisherCommand::Freeze);
-    std::this_thread::sleep_for(20ms);
-    expectNoDataOnceDrained(*source);
-
-    EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(slot.block.isOpen()) << "the view and mapping are released";
-    EXPECT_FALSE(slot.mapped || slot.connected);
-
-    // The game's session restarted meanwhile: a new connection reads its clock from where it is.
+    EXPECT_TRUE(readUntil(*source, [&] { return source->record.get(longitu_speed) == 25.0; }));
+    // The session restarts: the game's clock starts low again.
     scene.rf2.timeStamp = 1.0;
     scene.rf2.localVelocity = {0.0, 0.0, -12.0};
     scene.restart = 1;
     game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    source->active[kRFactor2].store(true);
-    ASSERT_EQ(connectGame(*source), 1);
-    ASSERT_TRUE(readUntilData(*source));
-    EXPECT_DOUBLE_EQ(source->record.get(Channel::longitu_speed), 12.0);
+    EXPECT_TRUE(readUntil(*source, [&] { return source->record.get(longitu_speed) == 12.0; }))
+        << "the earlier clock is adopted and read on from there";
 }
 
-TEST(TruckGame, ReadsWhileTheGameRunsAndNothingWhenItStops) {
-    BlockScene scene;
-    scene.truck = {.heading = 0.125f,
-                   .pitch = 0.01f,
-                   .speed = 18.0f,
-                   .rpm = 1200.0f,
-                   .linearAcceleration = {0.5f, 0.0f, -1.0f}};
-    GameBlockPublisher game(BlockGame::Truck, scene);
-    ASSERT_TRUE(game.started());
-    auto source = detectedSource(kEts2);
-    ASSERT_EQ(connectGame(*source), 1);
-    ASSERT_EQ(readGameFrame(*source), 1);
-    EXPECT_NEAR(source->record.get(Channel::yaw_position), 45.0, 1e-4);
-    EXPECT_NEAR(source->record.get(Channel::pitch_position), 3.6, 1e-4);
-    EXPECT_NEAR(source->record.get(Channel::speed), 18.0, 1e-5);
-    EXPECT_NEAR(source->record.get(Channel::rpm), 1200.0, 1e-5);
-    EXPECT_NEAR(source->record.get(Channel::longitu_accel), 1.0, 1e-6);
-    EXPECT_NEAR(source->record.get(Channel::longitu_accel_g), 1.0 + g * std::sin(3.6 * kDeg), 1e-5);
+// ---- Blocks built in this process
 
-    scene.truck.running = 0;
-    game.setScene(scene);
-    ASSERT_TRUE(game.waitFrames(2));
-    EXPECT_EQ(readGameFrame(*source), 0);
-    EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(source->sharedMemory.truck.block.isOpen());
+TEST(RaceRoomBlock, EveryKnownVersionIsReadInItsOwnLayoutAndOtherVersionsOrStatesGiveNoData) {
+    // 2.x to 3.2 keep the player's data at 36, 3.3 moved it to 40, 3.4 added a field inside it.
+    for (const auto& [major, minor] : {std::pair{2, 8}, {3, 0}, {3, 2}, {3, 3}, {3, 4}, {3, 7}}) {
+        SCOPED_TRACE(testing::Message() << major << "." << minor);
+        Block block(kR3eBytes);
+        R3eBlock r3e = kRaceRoomCar;
+        r3e.versionMajor = major;
+        r3e.versionMinor = minor;
+        writeR3e(block, r3e);
+        ASSERT_EQ(raceRoomState(block), RaceRoomState::Driving);
+        std::array<std::uint8_t, RaceRoomSlot::kCopySize> copy{};
+        TelemetryRecord record;
+        fillRaceRoomRecord(block, copy, record);
+        expectChannels(record, kRaceRoomCarRecord, 1e-9);
+    }
+    const std::pair<std::function<void(R3eBlock&)>, RaceRoomState> cases[] = {
+        {[](R3eBlock& r) { r.versionMajor = 1, r.versionMinor = 9; }, RaceRoomState::UnknownVersion},
+        {[](R3eBlock& r) { r.versionMajor = 4, r.versionMinor = 0; }, RaceRoomState::UnknownVersion},
+        {[](R3eBlock& r) { r.versionMinor = -1; }, RaceRoomState::UnknownVersion},
+        {[](R3eBlock& r) { r.gamePaused = 1; }, RaceRoomState::Paused},
+        {[](R3eBlock& r) { r.gameInMenus = 1; }, RaceRoomState::NotDriving},
+        {[](R3eBlock& r) { r.gameInReplay = 1; }, RaceRoomState::NotDriving},
+    };
+    for (const auto& [change, state] : cases) {
+        Block block(kR3eBytes);
+        R3eBlock r3e = kRaceRoomCar;
+        change(r3e);
+        writeR3e(block, r3e);
+        EXPECT_EQ(raceRoomState(block), state) << r3e.versionMajor << "." << r3e.versionMinor;
+    }
+}
+
+// Each reader on a view that ends before the last field it reads, in an allocation of exactly that
+// size: nothing is read, nothing is written to the record.
+TEST(SharedMemoryBlocks, AViewShortOfTheLayoutIsNotRead) {
+    struct Case {
+        const char* game;
+        std::size_t size;  // of the game's block, cut to `cut`
+        std::size_t cut;
+        std::function<void(BlockSpan)> write;
+        std::function<bool(BlockBytes, TelemetryRecord&)> read;  // true: data was read
+    };
+    const Case cases[] = {
+        {"Assetto Corsa", kAcPhysicsBytes, 579,
+         [](BlockSpan b) { writeAcPhysics(b, {.packetId = 5, .pitch = 1}); },
+         [](BlockBytes b, TelemetryRecord& r) {
+             std::uint32_t last = 0;
+             return parseAssettoCorsaPhysics(b, last, r) == 1;
+         }},
+        {"RaceRoom", kR3eBytes, 36 + 8 + 539, [](BlockSpan b) { writeR3e(b, kRaceRoomCar); },
+         [](BlockBytes b, TelemetryRecord& r) {
+             std::array<std::uint8_t, RaceRoomSlot::kCopySize> copy{};
+             fillRaceRoomRecord(b, copy, r);
+             return raceRoomState(b) != RaceRoomState::TooShort;
+         }},
+        {"Project CARS 2", kPcars2Bytes, 6967,
+         [](BlockSpan b) {
+             writePcars2(b, {.orientation = {1, 1, 1}});
+         },
+         [](BlockBytes b, TelemetryRecord& r) {
+             if (!pcars2Playing(b)) return false;
+             fillPcars2Record(b, r);
+             return true;
+         }},
+        {"iRacing", kIRacingBytes, 111, [](BlockSpan b) { IRacingBlockWriter().writeHeader(b, 1); },
+         [](BlockBytes b, TelemetryRecord& r) {
+             std::int32_t last = INT32_MIN;
+             std::array<std::uint8_t, 64> scratch{};
+             return parseIRacingBlock(b, last, scratch, r) != IRacingFrame::NoData;
+         }},
+        {"rFactor 2", kRFactor2Bytes, 351,
+         [](BlockSpan b) {
+             writeRFactor2(b, {.timeStamp = 5, .localVelocity = {1, 1, 1}});
+         },
+         [](BlockBytes b, TelemetryRecord& r) {
+             double last = kNoTimeStampSeen;
+             return parseRFactor2Block(b, last, r) == 1;
+         }},
+        {"truck", kTruckBytes, 116, [](BlockSpan b) { writeTruck(b, {.pitch = 0.1f, .speed = 3}); },
+         [](BlockBytes b, TelemetryRecord& r) { return parseTruckBlock(b, r) == 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.game);
+        Block full(c.size);
+        c.write(full);
+        TelemetryRecord record;
+        ASSERT_TRUE(c.read(full, record)) << "the whole block is read";
+        const Block cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(c.cut));
+        TelemetryRecord untouched;
+        EXPECT_FALSE(c.read(cut, untouched));
+        EXPECT_EQ(untouched.gameData, TelemetryRecord{}.gameData);
+    }
+}
+
+TEST(TruckBlock, AnglesStayWithinTheirRanges) {
+    Block block(kTruckBytes);
+    TelemetryRecord record;
+    writeTruck(block, {.heading = 1.2f, .pitch = 0.3f, .roll = -0.6f});
+    ASSERT_EQ(parseTruckBlock(block, record), 1);
+    expectChannels(record, {{yaw_position, 360.0}, {pitch_position, 90.0}, {roll_position, 180.0}}, 0.0);
+    writeTruck(block, {.heading = -0.1f, .pitch = -0.3f, .roll = 0.6f});
+    ASSERT_EQ(parseTruckBlock(block, record), 1);
+    expectChannels(record, {{yaw_position, 0.0}, {pitch_position, -90.0}, {roll_position, -180.0}}, 0.0);
+}
+
+// ---- iRacing's header
+
+TEST(IRacingBlock, AHeaderThatDoesNotFitTheBlockYieldsNoData) {
+    struct Corruption {
+        const char* what;
+        std::size_t offset;
+        std::int32_t value;
+    };
+    const Corruption corruptions[] = {
+        {"negative variable count", 24, -1},
+        {"variable headers past the end", 28, static_cast<std::int32_t>(kIRacingBytes - 100)},
+        {"more buffers than the header has entries", 32, 5},
+        {"negative buffer length", 36, -8},
+        {"buffers longer than the block", 36, static_cast<std::int32_t>(kIRacingBytes)},
+        {"a buffer past the end", 48 + 16 + 4, static_cast<std::int32_t>(kIRacingBytes - 8)},
+        {"a negative buffer offset", 48 + 32 + 4, -4096},
+    };
+    for (const Corruption& c : corruptions) {
+        SCOPED_TRACE(c.what);
+        Block block(kIRacingBytes);
+        IRacingBlockWriter writer;
+        writer.writeHeader(block, 1);
+        writer.writeFrame(block, 2, {3.0f, 0, 9.5f, 0, 0, 0, 0, 0, -0.06f});
+        putI32(block, c.offset, c.value);
+        std::int32_t lastTick = 1;
+        std::array<std::uint8_t, IRacingSlot::kScratchSize> scratch{};
+        TelemetryRecord record;
+        EXPECT_FALSE(parseIRacingHeader(block).has_value());
+        EXPECT_EQ(parseIRacingBlock(block, lastTick, scratch, record), IRacingFrame::NoData);
+        EXPECT_EQ(record.gameData, TelemetryRecord{}.gameData);
+    }
+}
+
+// The dump of a live block (a replay was playing, so the car's motion values are 0).
+std::int32_t i32At(const Block& b, std::size_t offset) {
+    std::int32_t value = 0;
+    std::memcpy(&value, b.data() + offset, sizeof value);
+    return value;
+}
+
+// The test's own walk over the variable headers: the offset of the entry whose name is exactly `name`.
+std::size_t offsetByOwnWalk(const Block& b, const char* name) {
+    const auto count = static_cast<std::size_t>(i32At(b, 24));
+    const auto headers = static_cast<std::size_t>(i32At(b, 28));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = headers + 144 * i;
+        if (std::strncmp(reinterpret_cast<const char*>(b.data() + entry + 16), name, 32) == 0) {
+            return static_cast<std::size_t>(i32At(b, entry + 4));
+        }
+    }
+    return SIZE_MAX;
+}
+
+TEST(IRacingCapture, TheHeaderOfALiveBlockLeadsToTheNewestBufferAndTheExactlyNamedVariables) {
+    Block capture = readCapture("iracing/live_test_file.ibt");
+    ASSERT_EQ(capture.size(), 1191936U);
+    const auto header = parseIRacingHeader(capture);
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->variableCount, 323U);
+    EXPECT_EQ(header->bufferCount, 3U);
+    const IRacingBuffer newest = newestIRacingBuffer(capture, *header);
+    EXPECT_EQ(newest.index, 1U);
+    EXPECT_EQ(newest.tick, 2005);
+
+    // Each of the 360 Hz variants ("VertAccel_ST") comes before its 60 Hz variable: only an exact
+    // match finds the right one.
+    for (const char* name :
+         {"LatAccel", "LongAccel", "VertAccel", "YawRate", "RollRate", "PitchRate", "Yaw", "Roll", "Pitch"}) {
+        const auto variable = findIRacingVariable(capture, *header, name);
+        ASSERT_TRUE(variable.has_value()) << name;
+        EXPECT_EQ(variable->offset, offsetByOwnWalk(capture, name)) << name;
+        EXPECT_EQ(variable->type, 4) << name;
+    }
+    EXPECT_NE(offsetByOwnWalk(capture, "VertAccel"), offsetByOwnWalk(capture, "VertAccel_ST"));
+    EXPECT_FALSE(findIRacingVariable(capture, *header, "NoSuchVariable").has_value());
+
+    // Distinct values in each buffer, placed by the test's own walk: the reader takes buffer 1's.
+    for (std::size_t buffer = 0; buffer < 3; ++buffer) {
+        const auto base = static_cast<std::size_t>(i32At(capture, 48 + 16 * buffer + 4));
+        putF32(capture, base + offsetByOwnWalk(capture, "VertAccel"), 9.0f + static_cast<float>(buffer));
+        putF32(capture, base + offsetByOwnWalk(capture, "Pitch"), -0.01f * static_cast<float>(buffer + 1));
+    }
+    std::int32_t lastTick = 2004;
+    std::array<std::uint8_t, IRacingSlot::kScratchSize> scratch{};
+    TelemetryRecord record;
+    ASSERT_EQ(parseIRacingBlock(capture, lastTick, scratch, record), IRacingFrame::NewFrame);
+    EXPECT_EQ(lastTick, 2005);
+    expectChannels(record, {{vertica_accel_g, 10.0}, {pitch_position, 0.02 / kDeg}}, 1e-5);
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <thread>
 
 #include "block_publisher.h"
+#include "game_test_support.h"
 #include "games/game_source.h"
 
 namespace {
@@ -35,11 +35,7 @@ namespace {
 using namespace emulator;
 
 TEST(SharedMemoryReads, AllocateNothing) {
-    struct Game {
-        BlockGame game;
-        int slot;
-    };
-    const Game games[] = {
+    const std::pair<BlockGame, int> games[] = {
         {BlockGame::AssettoCorsa, kAssettoCorsa},
         {BlockGame::RaceRoom, kRaceRoom},
         {BlockGame::Pcars2, kPcars2},
@@ -47,27 +43,26 @@ TEST(SharedMemoryReads, AllocateNothing) {
         {BlockGame::RFactor2, kRFactor2},
         {BlockGame::Truck, kEts2},
     };
-    for (const Game& g : games) {
-        SCOPED_TRACE(blockGameName(g.game));
+    for (const auto& [blockGame, slot] : games) {
+        SCOPED_TRACE(gameDisplayName(slot));
         BlockScene scene;
         scene.wobble = 0.01f;
         scene.r3e.versionMinor = 4;
-        GameBlockPublisher game(g.game, scene);
+        GameBlockPublisher game(blockGame, scene);
         ASSERT_TRUE(game.started());
         auto source = std::make_unique<GameSource>();
         ASSERT_EQ(detectGame(*source), 1);
-        ASSERT_EQ(getGameId(*source), g.slot);
+        ASSERT_EQ(getGameId(*source), slot);
         ASSERT_EQ(connectGame(*source), 1);
 
         const long before = allocations.load();
         int withData = 0;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        const auto end = std::chrono::steady_clock::now() + 300ms;
         while (std::chrono::steady_clock::now() < end) {
             withData += readGameFrame(*source);
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            std::this_thread::sleep_for(500us);
         }
-        const long during = allocations.load() - before;
-        EXPECT_EQ(during, 0);
+        EXPECT_EQ(allocations.load() - before, 0);
         EXPECT_GT(withData, 0) << "frames were read";
         disconnectGame(*source);
     }

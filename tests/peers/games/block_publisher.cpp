@@ -1,10 +1,10 @@
 #include "block_publisher.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -67,13 +67,12 @@ BlockScene readScene(PublisherControl& control) {
 // The game's side of its block(s): opens, writes frames with advancing counters, closes.
 class Publication {
   public:
-    Publication(BlockGame game, std::string capture) : game_(game), capture_(std::move(capture)) {}
+    explicit Publication(BlockGame game) : game_(game) {}
 
     bool isOpen() const { return block_.isOpen(); }
 
     bool open(const BlockScene& scene) {
         const GameFacts& f = facts(game_);
-        if (!capture_.empty()) return openCapture();
         if (!block_.createOrOpen(f.block, f.size, ViewAccess::ReadWrite)) return false;
         if (game_ == BlockGame::AssettoCorsa &&
             !graphics_.createOrOpen(kAcGraphicsName, kAcGraphicsBytes, ViewAccess::ReadWrite)) {
@@ -90,14 +89,13 @@ class Publication {
     }
 
     void close() {
-        if (game_ == BlockGame::IRacing && block_.isOpen() && capture_.empty()) writer_.setStatus(bytes(), 0);
+        if (game_ == BlockGame::IRacing && block_.isOpen()) writer_.setStatus(bytes(), 0);
         event_.close();
         graphics_.close();
         block_.close();
     }
 
     void write(const BlockScene& scene) {
-        if (!capture_.empty()) return;  // a recorded block stays as it was recorded
         if (scene.restart != restart_) {
             restart_ = scene.restart;
             frame_ = 0;
@@ -161,20 +159,7 @@ class Publication {
   private:
     BlockSpan bytes() { return {block_.writableData(), block_.size()}; }
 
-    bool openCapture() {
-        std::ifstream file(capture_, std::ios::binary);
-        const std::vector<char> content{std::istreambuf_iterator<char>(file),
-                                        std::istreambuf_iterator<char>()};
-        if (content.empty() || !block_.createOrOpen(kIRacingName, content.size(), ViewAccess::ReadWrite)) {
-            return false;
-        }
-        std::memcpy(block_.writableData(), content.data(), content.size());
-        event_.create(kIRacingEventName);
-        return true;
-    }
-
     BlockGame game_;
-    std::string capture_;
     SharedMemory block_;
     SharedMemory graphics_;
     platform::NamedEvent event_;
@@ -201,8 +186,25 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 }  // namespace
 
-const char* blockGameName(BlockGame game) {
-    return facts(game).name;
+BlockScene motionScene(double pitch, double lateral) {
+    BlockScene scene;
+    scene.wobble = 0.001f;
+    scene.ac.pitch = static_cast<float>(pitch);
+    scene.ac.accG[0] = static_cast<float>(lateral / 9.81);  // the game's own g
+    scene.r3e.versionMinor = 4;
+    scene.r3e.orientation[0] = pitch;
+    scene.r3e.localAcceleration[0] = -lateral;
+    scene.pcars2.orientation[2] = static_cast<float>(pitch);
+    scene.pcars2.localAcceleration[0] = static_cast<float>(lateral);
+    scene.iRacing[kPitch] = static_cast<float>(-pitch);
+    scene.iRacing[kLatAccel] = static_cast<float>(-lateral);
+    scene.iRacing[kVertAccel] = 9.80665f;
+    const double c = std::cos(pitch), s = std::sin(pitch);
+    scene.rf2.orientation = {1, 0, 0, 0, c, -s, 0, s, c};
+    scene.rf2.localAcceleration[0] = -lateral;
+    scene.truck.pitch = static_cast<float>(pitch / (2.0 * std::numbers::pi));  // revolutions
+    scene.truck.linearAcceleration[0] = static_cast<float>(lateral);
+    return scene;
 }
 
 std::optional<BlockGame> blockGameByName(std::string_view name) {
@@ -212,17 +214,13 @@ std::optional<BlockGame> blockGameByName(std::string_view name) {
     return std::nullopt;
 }
 
-const char* blockGameProcess(BlockGame game) {
-    return facts(game).process;
-}
-
-int runBlockPublisher(BlockGame game, const std::string& controlName, const std::string& capture) {
+int runBlockPublisher(BlockGame game, const std::string& controlName) {
     SharedMemory controlBlock;
     if (!controlBlock.openExisting(controlName, sizeof(PublisherControl), ViewAccess::ReadWrite)) return 1;
     auto& control = *reinterpret_cast<PublisherControl*>(controlBlock.writableData());
     std::atomic_ref<std::uint64_t> frames(control.frames);
     std::atomic_ref<std::uint32_t> blockOpen(control.blockOpen);
-    Publication publication(game, capture);
+    Publication publication(game);
     for (;;) {
         const BlockScene scene = readScene(control);
         if (scene.command == PublisherCommand::Quit) break;
@@ -242,16 +240,13 @@ int runBlockPublisher(BlockGame game, const std::string& controlName, const std:
     return 0;
 }
 
-GameBlockPublisher::GameBlockPublisher(BlockGame game, const BlockScene& scene, std::string processName,
-                                       std::string capture)
+GameBlockPublisher::GameBlockPublisher(BlockGame game, const BlockScene& scene)
     : controlName_(uniqueControlName()), scene_(scene) {
     if (!control_.createOrOpen(controlName_, sizeof(PublisherControl), ViewAccess::ReadWrite)) return;
     std::memset(control_.writableData(), 0, sizeof(PublisherControl));
     setScene(scene);
-    std::vector<std::string> arguments = {blockGameName(game), controlName_};
-    if (!capture.empty()) arguments.push_back(capture);
-    process_ = std::make_unique<FakeGameProcess>(processName.empty() ? blockGameProcess(game) : processName,
-                                                 "game_block_publisher", arguments);
+    process_ = std::make_unique<FakeGameProcess>(facts(game).process, "game_block_publisher",
+                                                 std::vector<std::string>{facts(game).name, controlName_});
     if (!process_->started()) return;
     started_ = waitUntil(
         [&] { return blockOpen() && (scene.command != PublisherCommand::Publish || frames() > 0); }, 20s);

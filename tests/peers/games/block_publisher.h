@@ -26,9 +26,8 @@ enum class BlockGame : std::uint32_t {
     Truck
 };
 
-const char* blockGameName(BlockGame game);  // the name on the publisher's command line
+// By the name on the publisher's command line (game_block_publisher_main.cpp).
 std::optional<BlockGame> blockGameByName(std::string_view name);
-const char* blockGameProcess(BlockGame game);  // the executable name the game runs under
 
 enum class PublisherCommand : std::uint32_t {
     Publish,  // write a frame every few milliseconds (iRacing: 60 a second)
@@ -58,6 +57,11 @@ struct BlockScene {
     TruckBlock truck{};
 };
 
+// The same motion for every game, each in its own terms: a nose-up pitch (radians) and a lateral
+// acceleration (m/s^2) that the record holds with the same sign (as lateral_accel_g for iRacing), with
+// a little yaw-rate motion so that the frames differ.
+BlockScene motionScene(double pitch, double lateral);
+
 // The control block shared by the test and the publisher.
 struct PublisherControl {
     std::uint32_t sequence;  // odd while the test rewrites the scene
@@ -67,16 +71,14 @@ struct PublisherControl {
     std::uint32_t finished;   // 1 once the publisher has closed everything and is about to end
 };
 
-// The publisher's side: runs until told to quit (game_block_publisher_main.cpp). `capture`, when not
-// empty, is a file whose bytes are published unchanged as the block (iRacing only).
-int runBlockPublisher(BlockGame game, const std::string& controlName, const std::string& capture);
+// The publisher's side: runs until told to quit (game_block_publisher_main.cpp).
+int runBlockPublisher(BlockGame game, const std::string& controlName);
 
-// The test's side: starts the publisher as a process under the game's executable name (or the one
-// given) and steers it. Ending the object asks the publisher to quit, then ends its process.
+// The test's side: starts the publisher as a process under the game's executable name and steers it.
+// Ending the object asks the publisher to quit, then ends its process.
 class GameBlockPublisher {
   public:
-    explicit GameBlockPublisher(BlockGame game, const BlockScene& scene = {}, std::string processName = {},
-                                std::string capture = {});
+    explicit GameBlockPublisher(BlockGame game, const BlockScene& scene = {});
     ~GameBlockPublisher();
     GameBlockPublisher(const GameBlockPublisher&) = delete;
     GameBlockPublisher& operator=(const GameBlockPublisher&) = delete;
@@ -84,12 +86,9 @@ class GameBlockPublisher {
     // True once the process runs and its block is published with a first frame (waits up to 20 s).
     bool started() const { return started_; }
 
-    const BlockScene& scene() const { return scene_; }
     void setScene(const BlockScene& scene);
     void command(PublisherCommand command);
 
-    std::uint64_t frames() const;
-    bool blockOpen() const;
     // Waits until `count` more frames have been written (false after `limit`).
     bool waitFrames(std::uint64_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
     bool waitBlockOpen(bool open, std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
@@ -99,6 +98,8 @@ class GameBlockPublisher {
 
   private:
     PublisherControl* control() const;
+    std::uint64_t frames() const;
+    bool blockOpen() const;
 
     std::string controlName_;
     platform::SharedMemory control_;

@@ -50,14 +50,9 @@ FakeGameProcess::FakeGameProcess(const std::string& executableName, const std::s
 }
 
 FakeGameProcess::~FakeGameProcess() {
-    end();
+    process_.terminate();
     std::error_code error;
     fs::remove_all(folder_, error);
-}
-
-void FakeGameProcess::end() {
-    process_.terminate();
-    started_ = false;
 }
 
 }  // namespace tarvelmond::emulator

@@ -22,7 +22,6 @@ class FakeGameProcess {
 
     // True once the process runs and can be seen by its name (waits up to 20 s).
     bool started() const { return started_; }
-    void end();
 
   private:
     std::string folder_;

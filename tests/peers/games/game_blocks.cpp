@@ -107,6 +107,10 @@ std::size_t typeSize(std::int32_t type) {
     return type == 5 ? 8 : type == 0 || type == 1 ? 1 : 4;
 }
 
+std::size_t bufferOffset(std::size_t buffer) {
+    return kFirstBuffer + buffer * 0x1000;
+}
+
 }  // namespace
 
 IRacingBlockWriter::IRacingBlockWriter(std::uint32_t missing) {
@@ -145,14 +149,6 @@ IRacingBlockWriter::IRacingBlockWriter(std::uint32_t missing) {
         offset += typeSize(l.type) * static_cast<std::size_t>(l.count);
     }
     bufferLength_ = offset;
-}
-
-std::size_t IRacingBlockWriter::bufferLength() const {
-    return bufferLength_;
-}
-
-std::size_t IRacingBlockWriter::bufferOffset(std::size_t buffer) const {
-    return kFirstBuffer + buffer * 0x1000;
 }
 
 // irsdk_header: ver 0, status 4, tickRate 8, sessionInfoUpdate 12, sessionInfoLen 16, sessionInfoOffset
@@ -210,10 +206,6 @@ void IRacingBlockWriter::writeFrame(BlockSpan block, std::int32_t tick, const IR
             putF64(block, base + v.offset, tick / 60.0);
         }
     }
-    setTick(block, buffer, tick);
-}
-
-void IRacingBlockWriter::setTick(BlockSpan block, std::size_t buffer, std::int32_t tick) const {
     putI32(block, kBufferEntry + 16 * buffer, tick);
 }
 

@@ -102,11 +102,6 @@ class IRacingBlockWriter {
     void setStatus(BlockSpan block, std::int32_t status) const;
     // Writes one frame into the next buffer of the rotation and gives that buffer the tick count.
     void writeFrame(BlockSpan block, std::int32_t tick, const IRacingValues& values);
-    void setTick(BlockSpan block, std::size_t buffer, std::int32_t tick) const;
-
-    std::size_t bufferLength() const;
-    std::size_t bufferOffset(std::size_t buffer) const;
-    std::size_t variableCount() const { return count_; }
 
   private:
     struct Variable {

@@ -20,34 +20,6 @@
 
 using namespace tarvelmond::emulator;
 
-namespace {
-
-// The same pitch (radians, nose up) and lateral load for every shared-memory game, each in its own
-// terms, with a little yaw-rate motion so that the frames differ.
-BlockScene blockScene(float pitch, double lateralG) {
-    const double lateral = lateralG * 9.80665;
-    BlockScene scene;
-    scene.wobble = 0.001f;
-    scene.ac.pitch = pitch;
-    scene.ac.accG[0] = static_cast<float>(lateralG);
-    scene.r3e.versionMinor = 4;
-    scene.r3e.orientation[0] = pitch;
-    scene.r3e.localAcceleration[0] = -lateral;
-    scene.pcars2.orientation[2] = pitch;
-    scene.pcars2.localAcceleration[0] = static_cast<float>(lateral);
-    scene.iRacing[kPitch] = -pitch;
-    scene.iRacing[kLatAccel] = static_cast<float>(-lateral);
-    scene.iRacing[kVertAccel] = 9.80665f;
-    scene.rf2.orientation = {
-        1, 0, 0, 0, std::cos(pitch), -std::sin(pitch), 0, std::sin(pitch), std::cos(pitch)};
-    scene.rf2.localAcceleration[0] = -lateral;
-    scene.truck.pitch = static_cast<float>(pitch / (2.0 * std::numbers::pi));
-    scene.truck.linearAcceleration[0] = static_cast<float>(lateral);
-    return scene;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
@@ -99,7 +71,7 @@ int main(int argc, char** argv) {
         const auto half = static_cast<float>(pitchDeg * std::numbers::pi / 360.0);
         server->setTelemetry({.qx = std::sin(half), .qw = std::cos(half), .gx = -lateral, .gy = 1.0f});
     } else if (const auto blockGame = blockGameByName(game)) {
-        publisher = std::make_unique<GameBlockPublisher>(*blockGame, blockScene(pitch, lateralG));
+        publisher = std::make_unique<GameBlockPublisher>(*blockGame, motionScene(pitch, lateralG * 9.80665));
         if (!publisher->started()) {
             std::fprintf(stderr, "the publisher of %s did not start\n", game.c_str());
             return 1;

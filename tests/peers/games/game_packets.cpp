@@ -6,12 +6,30 @@
 #include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <type_traits>
 
 namespace tarvelmond::emulator {
 namespace {
 
 void ensure(Bytes& bytes, std::size_t end) {
     if (bytes.size() < end) bytes.resize(end);
+}
+
+// A 16- or 32-bit field, little-endian unless `big`; the packet grows to hold it.
+template <typename T>
+void put(Bytes& bytes, std::size_t offset, T value, bool big = false) {
+    const auto raw = std::bit_cast<std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>>(value);
+    ensure(bytes, offset + sizeof raw);
+    for (std::size_t i = 0; i < sizeof raw; ++i)
+        bytes[offset + i] = static_cast<std::uint8_t>(raw >> (8 * (big ? sizeof raw - 1 - i : i)));
+}
+
+// Floats one after another from `offset`.
+void putFloats(Bytes& bytes, std::size_t offset, std::initializer_list<float> values, bool big = false) {
+    for (const float value : values) {
+        put(bytes, offset, value, big);
+        offset += 4;
+    }
 }
 
 struct Vec3 {
@@ -28,14 +46,12 @@ Vec3 rotate(const Vec3& v, double yawDeg, double pitchDeg, double rollDeg) {
 }
 
 void putVector(Bytes& bytes, std::size_t offset, const Vec3& v) {
-    putF32le(bytes, offset, static_cast<float>(v.x));
-    putF32le(bytes, offset + 4, static_cast<float>(v.y));
-    putF32le(bytes, offset + 8, static_cast<float>(v.z));
+    putFloats(bytes, offset, {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
 }
 
 void putF1Header(Bytes& bytes, std::uint16_t format, std::uint8_t packetId, std::uint8_t playerCar,
                  std::uint8_t secondPlayerCar) {
-    putU16le(bytes, 0, format);
+    put(bytes, 0, format);
     bytes[2] = static_cast<std::uint8_t>(format % 100);  // game year
     bytes[3] = 1;                                        // major version
     bytes[5] = 1;                                        // packet version
@@ -46,63 +62,22 @@ void putF1Header(Bytes& bytes, std::uint16_t format, std::uint8_t packetId, std:
 
 }  // namespace
 
-void putF32le(Bytes& bytes, std::size_t offset, float value) {
-    putU32le(bytes, offset, std::bit_cast<std::uint32_t>(value));
-}
-
-void putF32be(Bytes& bytes, std::size_t offset, float value) {
-    putU32be(bytes, offset, std::bit_cast<std::uint32_t>(value));
-}
-
-void putU16le(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-    ensure(bytes, offset + 2);
-    bytes[offset] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void putU16be(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-    ensure(bytes, offset + 2);
-    bytes[offset] = static_cast<std::uint8_t>(value >> 8);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value);
-}
-
-void putU32le(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    ensure(bytes, offset + 4);
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void putU32be(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    ensure(bytes, offset + 4);
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
 Bytes xplanePacket(const std::vector<XplaneGroup>& groups) {
     Bytes bytes = {'D', 'A', 'T', 'A', '*'};
     for (const XplaneGroup& group : groups) {
         const std::size_t base = bytes.size();
-        putU32le(bytes, base, static_cast<std::uint32_t>(group.index));
+        put(bytes, base, static_cast<std::uint32_t>(group.index));
         for (std::size_t i = 0; i < 8; ++i)
-            putF32le(bytes, base + 4 + 4 * i, group.values[i]);
+            put(bytes, base + 4 + 4 * i, group.values[i]);
     }
     return bytes;
 }
 
 Bytes dirtRallyPacket(const DirtRallyMotion& m) {
     Bytes bytes(96);
-    putF32le(bytes, 24, m.lateralG);
-    putF32le(bytes, 28, m.longitudinalG);
-    putF32le(bytes, 32, m.verticalG);
-    putF32le(bytes, 48, m.pitch);
-    putF32le(bytes, 52, m.pitchRate);
-    putF32le(bytes, 56, m.pitchAccel);
-    putF32le(bytes, 60, m.roll);
-    putF32le(bytes, 64, m.rollRate);
-    putF32le(bytes, 68, m.rollAccel);
-    putF32le(bytes, 84, m.yaw);
-    putF32le(bytes, 88, m.yawRate);
-    putF32le(bytes, 92, m.yawAccel);
+    putFloats(bytes, 24, {m.lateralG, m.longitudinalG, m.verticalG});
+    putFloats(bytes, 48, {m.pitch, m.pitchRate, m.pitchAccel, m.roll, m.rollRate, m.rollAccel});
+    putFloats(bytes, 84, {m.yaw, m.yawRate, m.yawAccel});
     return bytes;
 }
 
@@ -112,13 +87,8 @@ Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMo
     putF1Header(bytes, format, 0, playerCar, secondPlayerCar);
     for (std::size_t car = 0; car < 22; ++car) {
         const F1CarMotion& m = car == playerCar ? player : others;
-        const std::size_t base = 29 + 60 * car;
-        putF32le(bytes, base + 36, m.lateralG);
-        putF32le(bytes, base + 40, m.longitudinalG);
-        putF32le(bytes, base + 44, m.verticalG);
-        putF32le(bytes, base + 48, m.yaw);
-        putF32le(bytes, base + 52, m.pitch);
-        putF32le(bytes, base + 56, m.roll);
+        putFloats(bytes, 29 + 60 * car + 36,
+                  {m.lateralG, m.longitudinalG, m.verticalG, m.yaw, m.pitch, m.roll});
     }
     return bytes;
 }
@@ -127,20 +97,15 @@ Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angul
                        float angularVelocityZ) {
     Bytes bytes(format == 2023 ? 217 : 237);
     putF1Header(bytes, format, 13, 0, 255);
-    putF32le(bytes, 29 + 144, angularVelocityX);
-    putF32le(bytes, 29 + 148, angularVelocityY);
-    putF32le(bytes, 29 + 152, angularVelocityZ);
+    putFloats(bytes, 29 + 144, {angularVelocityX, angularVelocityY, angularVelocityZ});
     return bytes;
 }
 
 Bytes wrcPacket(const WrcMotion& m) {
     Bytes bytes(237);
-    putF32le(bytes, 61, m.lateralSpeed);
-    putF32le(bytes, 65, m.longitudinalSpeed);
-    putF32le(bytes, 69, m.verticalSpeed);
-    putF32le(bytes, 73, m.longitudinalAccel);
-    putF32le(bytes, 77, m.lateralAccel);
-    putF32le(bytes, 81, m.verticalAccel);
+    putFloats(bytes, 61,
+              {m.lateralSpeed, m.longitudinalSpeed, m.verticalSpeed, m.longitudinalAccel, m.lateralAccel,
+               m.verticalAccel});
     putVector(bytes, 85, rotate({0, 1, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // left
     putVector(bytes, 97, rotate({1, 0, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // forward
     putVector(bytes, 109, rotate({0, 0, 1}, m.yawDeg, m.pitchDeg, m.rollDeg));  // up
@@ -151,20 +116,14 @@ Bytes beamNgPacket(const BeamNgMotion& m, std::size_t size) {
     Bytes bytes = {'B', 'N', 'G', '1'};
     bytes.resize(88);
     for (std::size_t i = 0; i < 3; ++i) {
-        putF32le(bytes, 4 + 4 * i, m.position[i]);
-        putF32le(bytes, 16 + 4 * i, m.velocity[i]);
-        putF32le(bytes, 28 + 4 * i, m.acceleration[i]);
-        putF32le(bytes, 40 + 4 * i, m.up[i]);
+        put(bytes, 4 + 4 * i, m.position[i]);
+        put(bytes, 16 + 4 * i, m.velocity[i]);
+        put(bytes, 28 + 4 * i, m.acceleration[i]);
+        put(bytes, 40 + 4 * i, m.up[i]);
     }
-    putF32le(bytes, 52, m.roll);
-    putF32le(bytes, 56, m.pitch);
-    putF32le(bytes, 60, m.yaw);
-    putF32le(bytes, 64, m.rollRate);
-    putF32le(bytes, 68, m.pitchRate);
-    putF32le(bytes, 72, m.yawRate);
-    putF32le(bytes, 76, m.rollAccel);
-    putF32le(bytes, 80, m.pitchAccel);
-    putF32le(bytes, 84, m.yawAccel);
+    putFloats(
+        bytes, 52,
+        {m.roll, m.pitch, m.yaw, m.rollRate, m.pitchRate, m.yawRate, m.rollAccel, m.pitchAccel, m.yawAccel});
     bytes.resize(size);
     return bytes;
 }
@@ -172,16 +131,14 @@ Bytes beamNgPacket(const BeamNgMotion& m, std::size_t size) {
 Bytes lfsPacket(const LfsOutSim& o, std::size_t size) {
     Bytes bytes = {'L', 'F', 'S', 'T'};
     bytes.resize(std::max<std::size_t>(size, 60));
-    putU32le(bytes, 4, 1);  // OutSim ID
-    putU32le(bytes, 8, 0);  // time in ms
+    put(bytes, 4, 1);  // OutSim ID
+    put(bytes, 8, 0);  // time in ms
     for (std::size_t i = 0; i < 3; ++i) {
-        putF32le(bytes, 12 + 4 * i, o.angularVelocity[i]);
-        putF32le(bytes, 36 + 4 * i, o.acceleration[i]);
-        putF32le(bytes, 48 + 4 * i, o.velocity[i]);
+        put(bytes, 12 + 4 * i, o.angularVelocity[i]);
+        put(bytes, 36 + 4 * i, o.acceleration[i]);
+        put(bytes, 48 + 4 * i, o.velocity[i]);
     }
-    putF32le(bytes, 24, o.heading);
-    putF32le(bytes, 28, o.pitch);
-    putF32le(bytes, 32, o.roll);
+    putFloats(bytes, 24, {o.heading, o.pitch, o.roll});
     bytes.resize(size);
     return bytes;
 }
@@ -206,9 +163,9 @@ Bytes condorText(const std::vector<std::pair<std::string, std::string>>& entries
 
 Bytes noLimitsMessage(std::uint16_t type, std::uint32_t requestNumber, const Bytes& data) {
     Bytes bytes = {'N'};
-    putU16be(bytes, 1, type);
-    putU32be(bytes, 3, requestNumber);
-    putU16be(bytes, 7, static_cast<std::uint16_t>(data.size()));
+    put(bytes, 1, type, true);
+    put(bytes, 3, requestNumber, true);
+    put(bytes, 7, static_cast<std::uint16_t>(data.size()), true);
     bytes.insert(bytes.end(), data.begin(), data.end());
     bytes.push_back('L');
     return bytes;
@@ -216,16 +173,10 @@ Bytes noLimitsMessage(std::uint16_t type, std::uint32_t requestNumber, const Byt
 
 Bytes noLimitsTelemetryReply(std::uint32_t requestNumber, const NoLimitsTelemetry& t) {
     Bytes data(76);
-    putU32be(data, 0, static_cast<std::uint32_t>(t.state));
-    putU32be(data, 4, static_cast<std::uint32_t>(t.frame));
-    putF32be(data, 32, t.speed);
-    putF32be(data, 48, t.qx);
-    putF32be(data, 52, t.qy);
-    putF32be(data, 56, t.qz);
-    putF32be(data, 60, t.qw);
-    putF32be(data, 64, t.gx);
-    putF32be(data, 68, t.gy);
-    putF32be(data, 72, t.gz);
+    put(data, 0, static_cast<std::uint32_t>(t.state), true);
+    put(data, 4, static_cast<std::uint32_t>(t.frame), true);
+    put(data, 32, t.speed, true);
+    putFloats(data, 48, {t.qx, t.qy, t.qz, t.qw, t.gx, t.gy, t.gz}, true);
     return noLimitsMessage(6, requestNumber, data);
 }
 

@@ -11,13 +11,6 @@ namespace tarvelmond::emulator {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void putF32le(Bytes& bytes, std::size_t offset, float value);
-void putF32be(Bytes& bytes, std::size_t offset, float value);
-void putU16le(Bytes& bytes, std::size_t offset, std::uint16_t value);
-void putU16be(Bytes& bytes, std::size_t offset, std::uint16_t value);
-void putU32le(Bytes& bytes, std::size_t offset, std::uint32_t value);
-void putU32be(Bytes& bytes, std::size_t offset, std::uint32_t value);
-
 // X-Plane: "DATA" and one index byte, then per group a 32-bit index and eight floats.
 struct XplaneGroup {
     std::int32_t index;

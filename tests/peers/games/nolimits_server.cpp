@@ -25,9 +25,8 @@ void NoLimitsServer::answer(platform::Socket& client, std::uint16_t type, std::u
     Bytes reply;
     if (type == 5) {
         std::lock_guard lock(telemetryMutex_);
-        if (advanceFrames_.load()) ++telemetry_.frame;
+        ++telemetry_.frame;
         reply = noLimitsTelemetryReply(requestNumber, telemetry_);
-        replies_.fetch_add(1);
     } else {
         reply = noLimitsMessage(type == 0 ? 1 : 2, requestNumber);  // OK, or an error for the unknown
     }
@@ -39,7 +38,6 @@ void NoLimitsServer::serve() {
         if (listener_.waitReadable(20'000) != 1) continue;
         platform::Socket client = listener_.accept();
         if (!client.valid()) continue;
-        connections_.fetch_add(1);
         Bytes pending;
         std::array<std::uint8_t, 512> chunk{};
         while (running_.load()) {

@@ -19,11 +19,8 @@ class NoLimitsServer {
     NoLimitsServer& operator=(const NoLimitsServer&) = delete;
 
     bool listening() const { return listening_; }
+    // Each telemetry reply carries these values with the next frame number: a running ride.
     void setTelemetry(const NoLimitsTelemetry& telemetry);
-    // Each telemetry reply carries the next frame number (a running ride) or the same one (paused).
-    void setAdvanceFrames(bool advance) { advanceFrames_.store(advance); }
-    std::uint32_t connections() const { return connections_.load(); }
-    std::uint32_t telemetryReplies() const { return replies_.load(); }
 
   private:
     void serve();
@@ -34,10 +31,7 @@ class NoLimitsServer {
     bool listening_ = false;
     std::mutex telemetryMutex_;
     NoLimitsTelemetry telemetry_;
-    std::atomic<bool> advanceFrames_{true};
     std::atomic<bool> running_{true};
-    std::atomic<std::uint32_t> connections_{0};
-    std::atomic<std::uint32_t> replies_{0};
     std::thread thread_;
 };
 

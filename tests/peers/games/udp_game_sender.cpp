@@ -14,23 +14,12 @@ UdpGameSender::~UdpGameSender() {
 }
 
 bool UdpGameSender::send(const Bytes& datagram) {
-    std::lock_guard lock(packetMutex_);  // the socket is shared with the repeating thread
+    std::lock_guard lock(socketMutex_);  // the socket is shared with the repeating thread
     return socket_.sendTo(datagram, target_) == static_cast<int>(datagram.size());
 }
 
 void UdpGameSender::start(const Bytes& datagram, std::chrono::microseconds period) {
-    stop();
-    setPacket(datagram);
-    running_.store(true);
-    thread_ = std::thread([this, period] {
-        while (running_.load()) {
-            {
-                std::lock_guard lock(packetMutex_);
-                if (socket_.sendTo(packet_, target_) > 0) sent_.fetch_add(1);
-            }
-            sleepFor(period);
-        }
-    });
+    startGenerated([datagram](std::uint64_t) { return datagram; }, period);
 }
 
 void UdpGameSender::startGenerated(std::function<Bytes(std::uint64_t)> make,
@@ -39,19 +28,10 @@ void UdpGameSender::startGenerated(std::function<Bytes(std::uint64_t)> make,
     running_.store(true);
     thread_ = std::thread([this, make = std::move(make), period] {
         for (std::uint64_t n = 0; running_.load(); ++n) {
-            const Bytes packet = make(n);
-            {
-                std::lock_guard lock(packetMutex_);
-                if (socket_.sendTo(packet, target_) > 0) sent_.fetch_add(1);
-            }
+            send(make(n));
             sleepFor(period);
         }
     });
-}
-
-void UdpGameSender::setPacket(const Bytes& datagram) {
-    std::lock_guard lock(packetMutex_);
-    packet_ = datagram;
 }
 
 void UdpGameSender::stop() {

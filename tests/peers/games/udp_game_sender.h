@@ -21,23 +21,19 @@ class UdpGameSender {
 
     bool send(const Bytes& datagram);
 
-    // Repeats the current packet every `period` until stop(); setPacket() changes what is sent.
+    // Repeats the packet every `period` until stop().
     void start(const Bytes& datagram, std::chrono::microseconds period = std::chrono::milliseconds(2));
-    void setPacket(const Bytes& datagram);
     // Repeats packets made afresh for every send from the running count of sends: a game in motion.
     void startGenerated(std::function<Bytes(std::uint64_t)> make,
                         std::chrono::microseconds period = std::chrono::milliseconds(2));
     void stop();
-    std::uint64_t sent() const { return sent_.load(); }
 
   private:
     platform::SocketLibrary library_;
     platform::Socket socket_;
     platform::Ipv4Endpoint target_;
-    std::mutex packetMutex_;
-    Bytes packet_;
+    std::mutex socketMutex_;
     std::atomic<bool> running_{false};
-    std::atomic<std::uint64_t> sent_{0};
     std::thread thread_;
 };
 

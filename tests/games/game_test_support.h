@@ -1,0 +1,116 @@
+#pragma once
+// What the game tests share: the record's expected channels, waiting for a condition, recorded
+// captures, and a network reader's world on a free loopback port with the game emulator sending to it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/frame_timer.h"
+#include "game_packets.h"
+#include "games/readers.h"
+#include "games/telemetry_record.h"
+#include "net/udp_port.h"
+#include "platform/sockets.h"
+#include "udp_game_sender.h"
+
+namespace tarvelmond::test {
+
+using namespace std::chrono_literals;
+using emulator::Bytes;
+using enum Channel;
+constexpr double g = 9.80665;
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+inline float radians(double degrees) {
+    return static_cast<float>(degrees * kDeg);
+}
+
+struct Expect {
+    Channel channel;
+    double value;
+};
+
+inline bool matches(const TelemetryRecord& record, const std::vector<Expect>& expected,
+                    double tolerance = 1e-4) {
+    for (const Expect& e : expected) {
+        if (!(std::fabs(record.get(e.channel) - e.value) <= tolerance)) return false;
+    }
+    return true;
+}
+
+inline void expectChannels(const TelemetryRecord& record, const std::vector<Expect>& expected,
+                           double tolerance = 1e-4) {
+    for (const Expect& e : expected) {
+        EXPECT_NEAR(record.get(e.channel), e.value, tolerance)
+            << kGameDataNames[static_cast<int>(e.channel) - 1];
+    }
+}
+
+// Polls until the condition holds: false once `limit` has passed.
+inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        sleepFor(1ms);
+    }
+    return true;
+}
+
+// A file of ../shared/captures, recorded from a game.
+inline Bytes readCapture(const std::string& path) {
+    std::ifstream file(std::string(TARVELMOND_CAPTURES_DIR) + "/" + path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// A port number nobody holds right now (the system's pick for a bound socket, released again).
+inline int freeUdpPort() {
+    platform::SocketLibrary library;
+    library.start();
+    platform::Socket socket = platform::Socket::udp();
+    socket.bind({platform::kLoopback, 0});
+    return socket.localPort();
+}
+
+// One network reader's world: its port on a free local port, a game sending to it, its timer, the
+// record and the readers' own states.
+struct ReaderHarness {
+    ReaderHarness() : portNumber(freeUdpPort()), game(portNumber) {
+        EXPECT_EQ(port.openUdpPort(portNumber), 1);
+        timer.tick();
+    }
+    ~ReaderHarness() { port.closeUdpPort(); }
+
+    ReaderContext context() { return {timer, record, onGround}; }
+
+    // Calls the reader until it reports data (1) or a generous deadline passes; returns its last result.
+    int readUntilData(const std::function<int()>& read) {
+        int result = 0;
+        waitFor([&] { return (result = read()) != 0; });
+        return result;
+    }
+
+    // Sends the datagrams and waits until the first of them can be received.
+    void deliver(const std::vector<Bytes>& datagrams) {
+        for (const auto& datagram : datagrams)
+            ASSERT_TRUE(game.send(datagram));
+        sleepFor(20ms);  // loopback delivery; the readers never wait
+    }
+
+    int portNumber;
+    UdpPort port;
+    emulator::UdpGameSender game;
+    FrameTimer timer;
+    TelemetryRecord record;
+    std::uint32_t onGround = 0;
+    WrcState wrc;
+    CondorState condor;
+};
+
+}  // namespace tarvelmond::test

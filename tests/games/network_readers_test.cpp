@@ -1,0 +1,412 @@
+// The network games' readers: fed over real loopback sockets by the game emulator, and the F1 reader on
+// packets recorded from the games. Each game's mapping is checked in full, units and signs; the
+// end-to-end reads through the thread (NoLimits 2 over its TCP server too) are in tests/engine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "game_test_support.h"
+#include "games/nolimits_link.h"
+
+namespace tarvelmond::test {
+namespace {
+
+using namespace emulator;
+using Datagram = std::span<const std::uint8_t>;
+
+Bytes text(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+
+struct UdpGame {
+    const char* game;
+    Bytes datagram;
+    std::function<int(ReaderHarness&)> read;
+    std::vector<Expect> record;
+    std::uint32_t onGround = 0;
+};
+
+// One game a row: the packet, its reader, and the channels the record then holds.
+// clang-format off
+std::vector<UdpGame> udpGames() {
+    return {
+        // 383 has the low byte 127, which reads as the attitude group; group 20 leaves the gear flag.
+        {"X-Plane",
+         xplanePacket({{383, {10.0f, -5.0f, 30.0f}}, {3, {0, 0, 0, 0, 0, 0, 0, 42.0f}},
+                       {66, {1.0f, 2.0f, 3.0f}}, {20, {}}, {135, {0.5f, 98.0665f, 2.0f, 1.0f, 2.0f, 3.0f}}}),
+         [](ReaderHarness& h) { return readXplane(h.port, h.context()); },
+         {{pitch_position, 10.0}, {roll_position, -5.0}, {yaw_position, -30.0}, {speed, 42.0},
+          {fr_lft_susp_pos, 1.0}, {fr_rgt_susp_pos, 1.0}, {re_rgt_susp_pos, 2.0}, {re_lft_susp_pos, 3.0},
+          {lateral_accel_g, 0.5}, {longitu_accel_g, -2.0}, {vertica_accel_g, g}, {roll_speed, 1.0},
+          {pitch_speed, 2.0}, {yaw_speed, -3.0}, {longitu_gravi, g * std::sin(10 * kDeg)}},
+         1},
+        {"DiRT Rally 2",  // g-forces in g, angles in radians; the speeds are cleared
+         dirtRallyPacket({.lateralG = 0.5f, .longitudinalG = -0.25f, .verticalG = 1.5f,
+                          .pitch = radians(10), .pitchRate = radians(1), .pitchAccel = radians(2),
+                          .roll = radians(-4), .rollRate = radians(3), .rollAccel = radians(4),
+                          .yaw = radians(120), .yawRate = radians(20), .yawAccel = radians(5)}),
+         [](ReaderHarness& h) {
+             h.record.set(longitu_speed, 12.0);
+             return readDirtRally(h.port, h.context());
+         },
+         {{lateral_accel, -0.5 * g}, {longitu_accel, -0.25 * g}, {vertica_accel, 1.5 * g},
+          {pitch_position, 10.0}, {pitch_speed, 1.0}, {pitch_accel, 2.0}, {roll_position, -4.0},
+          {roll_speed, 3.0}, {roll_accel, 4.0}, {yaw_position, 30.0}, {yaw_speed, 20.0}, {yaw_accel, 5.0},
+          {longitu_speed, 0.0}, {longitu_gravi, -g * std::sin(10 * kDeg)}}},
+        {"EA WRC",  // the attitude from the direction vectors (one angle at a time: WrcReader below)
+         wrcPacket({.lateralSpeed = 3.0f, .longitudinalSpeed = 25.0f, .verticalSpeed = -0.5f,
+                    .lateralAccel = 2.0f, .longitudinalAccel = 1.5f, .verticalAccel = -1.0f,
+                    .pitchDeg = 6}),
+         [](ReaderHarness& h) { return readWrc(h.port, h.context(), h.wrc); },
+         {{lateral_speed, 3.0}, {longitu_speed, 25.0}, {vertica_speed, -0.5}, {lateral_accel, 2.0},
+          {longitu_accel, 1.5}, {vertica_accel, -1.0}, {yaw_position, 0.0}, {pitch_position, 6.0},
+          {roll_position, 0.0}, {longitu_accel_g, 1.5 + g * std::sin(6 * kDeg)}}},
+        {"BeamNG.drive",  // accelerations without gravity, every value turned to the record's axes
+         beamNgPacket({.velocity = {1, 2, 3}, .acceleration = {0.5f * 9.80665f, -2.0f, 3.0f},
+                       .roll = radians(5), .pitch = radians(10), .yaw = radians(45),
+                       .rollRate = radians(3), .pitchRate = radians(4), .yawRate = radians(7),
+                       .rollAccel = radians(1), .pitchAccel = radians(2), .yawAccel = radians(6)}),
+         [](ReaderHarness& h) { return readBeamNg(h.port, h.context()); },
+         {{lateral_speed, -1.0}, {longitu_speed, -2.0}, {vertica_speed, -3.0}, {lateral_accel, -0.5 * g},
+          {longitu_accel, 2.0}, {vertica_accel, -3.0}, {roll_position, 5.0}, {pitch_position, 10.0},
+          {yaw_position, -45.0}, {roll_speed, 3.0}, {pitch_speed, 4.0}, {yaw_speed, -7.0},
+          {roll_accel, 1.0}, {pitch_accel, 2.0}, {yaw_accel, -6.0}}},
+        // World axes: heading 90 degrees faces world -X, so the car's right is world +Y.
+        {"Live for Speed",
+         lfsPacket({.angularVelocity = {0.1f, 0.2f, 0.3f}, .heading = radians(90), .pitch = radians(10),
+                    .roll = radians(-3), .acceleration = {1.0f, 2.0f, 3.0f}}),
+         [](ReaderHarness& h) { return readLfs(h.port, h.context()); },
+         {{lateral_accel, 2.0}, {longitu_accel, -1.0}, {vertica_accel, 3.0}, {pitch_speed, 0.2 / kDeg},
+          {roll_speed, -0.1 / kDeg}, {yaw_speed, 0.3 / kDeg}, {pitch_position, 10.0},
+          {roll_position, -3.0}, {yaw_position, 90.0}}},
+        // Accelerations in g with gravity, speeds, rates and angles in radians, gear loads, time.
+        {"DCS",
+         dcsLine({0.25, 0.5, 1.0, 3.0, 70.0, -1.0, 0.1, 0.2, 0.3, 0.4, 0.05, 10 * kDeg, 0,
+                  0.75, 0, 0.5, 0, 0, 0, 0, 0, 0, 0, 0, 100.5}),
+         [](ReaderHarness& h) { return readDcs(h.port, h.context()); },
+         {{longitu_accel_g, 0.25 * g}, {lateral_accel_g, 0.5 * g}, {vertica_accel_g, g},
+          {lateral_speed, 3.0}, {longitu_speed, 70.0}, {vertica_speed, -1.0}, {yaw_speed, 0.1 / kDeg},
+          {roll_speed, 0.2 / kDeg}, {pitch_speed, 0.3 / kDeg}, {yaw_position, 0.4 / kDeg},
+          {roll_position, 0.05 / kDeg}, {pitch_position, 10.0}, {fr_lft_susp_pos, 0.75},
+          {re_lft_susp_pos, 0.5}, {vertica_accel, g - g * std::cos(10 * kDeg) * std::cos(0.05)},
+          {longitu_accel, 0.25 * g - g * std::sin(10 * kDeg)}}},
+        {"Condor 2",
+         condorText({{"time", "12.5"}, {"pitch", "0.1745329"}, {"bank", "0.0872665"}, {"yaw", "3.14159265"},
+                     {"ax", "1.5"}, {"ay", "-2"}, {"az", "0.5"}, {"vx", "1"}, {"vy", "30"}, {"vz", "-3"},
+                     {"rollrate", "0.1"}, {"pitchrate", "0.2"}, {"yawrate", "0.3"}}),
+         [](ReaderHarness& h) { return readCondor(h.port, h.context(), h.condor); },
+         {{pitch_position, 10.0}, {roll_position, -5.0}, {yaw_position, 0.0}, {lateral_accel, 1.5},
+          {longitu_accel, -2.0}, {vertica_accel, 0.5}, {lateral_speed, 1.0}, {longitu_speed, 30.0},
+          {vertica_speed, -3.0}, {roll_speed, 0.1 / kDeg}, {pitch_speed, 0.2 / kDeg},
+          {yaw_speed, 0.3 / kDeg}}},
+    };
+}
+// clang-format on
+
+TEST(UdpGames, EachGamesDatagramIsReadInItsUnitsAndSigns) {
+    for (const UdpGame& game : udpGames()) {
+        SCOPED_TRACE(game.game);
+        ReaderHarness h;
+        h.deliver({game.datagram});
+        ASSERT_EQ(h.readUntilData([&] { return game.read(h); }), 1);
+        expectChannels(h.record, game.record);
+        EXPECT_EQ(h.onGround, game.onGround);
+    }
+}
+
+// Each parser on a copy of exactly the cut length, so that a read past it is out of its allocation.
+TEST(UdpGames, ADatagramShortOfItsLayoutIsNotRead) {
+    struct Case {
+        const char* game;
+        Bytes full;
+        std::size_t cut;
+        std::function<void(Datagram, TelemetryRecord&)> parse;
+        Channel channel;
+    };
+    const Case cases[] = {
+        {"X-Plane", xplanePacket({{17, {25.0f}}}), 40,
+         [](Datagram d, TelemetryRecord& r) {
+             std::uint32_t onGround = 0;
+             parseXplaneDatagram(d, r, onGround);
+         },
+         pitch_position},
+        {"DiRT Rally 2", dirtRallyPacket({.pitch = radians(25)}), 95, parseDirtRallyDatagram, pitch_position},
+        {"F1", f1MotionPacket(2024, 0, {.pitch = radians(10)}), 1348, parseF1Datagram, pitch_position},
+        {"EA WRC", wrcPacket({.lateralSpeed = 3.0f}), 120,
+         [](Datagram d, TelemetryRecord& r) {
+             WrcState state;
+             parseWrcDatagram(d, r, state);
+         },
+         lateral_speed},
+        {"BeamNG.drive", beamNgPacket({.pitch = radians(20)}), 60,
+         [](Datagram d, TelemetryRecord& r) { parseBeamNgDatagram(d, r); }, pitch_position},
+        {"Live for Speed", lfsPacket({.acceleration = {9.0f, 9.0f, 9.0f}}), 279, parseLfsDatagram,
+         lateral_accel},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.game);
+        TelemetryRecord record;
+        c.parse(c.full, record);
+        ASSERT_NE(record.get(c.channel), 0.0) << "the whole datagram is read";
+        const Bytes cut(c.full.begin(), c.full.begin() + static_cast<std::ptrdiff_t>(c.cut));
+        TelemetryRecord untouched;
+        c.parse(cut, untouched);
+        EXPECT_EQ(untouched.get(c.channel), 0.0);
+    }
+}
+
+// ---- A game that sends faster than the loop reads leaves no backlog behind the rig
+
+TEST(Backlog, XplaneTakesEveryWaitingDatagramInOrderUpToTheBoundOfOneRead) {
+    ReaderHarness h;
+    // Two groups: the reader skips datagrams of fewer than two records.
+    const auto attitude = [](int pitch) {
+        return xplanePacket({{17, {static_cast<float>(pitch)}}, {0, {}}});
+    };
+    // Five frames of attitude, then the speed in a datagram of its own, as a game may split its groups.
+    h.deliver(
+        {attitude(1), attitude(2), attitude(3), attitude(4), attitude(5), xplanePacket({{3, {}}, {0, {}}})});
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), 5.0);
+    EXPECT_EQ(readXplane(h.port, h.context()), 0) << "a stale datagram was left behind";
+
+    // A flood leaves the rest for the next tick instead of holding the loop.
+    std::vector<Bytes> flood;
+    for (int i = 0; i < kMostDatagramsPerRead + 3; ++i)
+        flood.push_back(attitude(i));
+    h.deliver(flood);
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead - 1);
+    ASSERT_EQ(readXplane(h.port, h.context()), 1);
+    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead + 2);
+}
+
+TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
+    ReaderHarness h;
+    // A short stray datagram after the newest frame does not hide it.
+    h.deliver({dirtRallyPacket({.pitch = radians(1)}), dirtRallyPacket({.pitch = radians(3)}), Bytes{1}});
+    ASSERT_EQ(readDirtRally(h.port, h.context()), 1);
+    EXPECT_NEAR(h.record.get(pitch_position), 3.0, 1e-4);
+    EXPECT_EQ(readDirtRally(h.port, h.context()), 0);
+    h.deliver({Bytes{1}});
+    EXPECT_EQ(readDirtRally(h.port, h.context()), 0) << "nothing usable waiting";
+}
+
+// ---- F1 23 / F1 24
+
+TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
+    struct Recorded {
+        const char* file;
+        std::size_t size;
+        std::vector<Expect> expected;
+    };
+    // The motion packets' player is car 0 (byte 27; byte 28 is 255: no second player).
+    // clang-format off
+    const Recorded recorded[] = {
+        {"f1_2023_packet-0.bin", 1349,
+         {{lateral_accel_g, -1.625970}, {longitu_accel_g, -2.554016}, {vertica_accel_g, -0.255257},
+          {yaw_position, 143.906799}, {pitch_position, -0.459576}, {roll_position, -0.185147}}},
+        {"f1_2024_packet-0.bin", 1349,
+         {{lateral_accel_g, -13.225238}, {longitu_accel_g, -3.338315}, {vertica_accel_g, -2.170970},
+          {yaw_position, 150.480105}, {pitch_position, 0.717935}, {roll_position, -0.134064}}},
+        {"f1_2023_packet-13.bin", 217,
+         {{roll_speed, 0.695088}, {pitch_speed, 0.040363}, {yaw_speed, 0.040968}}},
+        {"f1_2024_packet-13.bin", 237,
+         {{roll_speed, -4.438907}, {pitch_speed, -21.658810}, {yaw_speed, 12.172820}}},
+    };
+    // clang-format on
+    for (const Recorded& r : recorded) {
+        SCOPED_TRACE(r.file);
+        const Bytes packet = readCapture(std::string("f1/") + r.file);
+        ASSERT_EQ(packet.size(), r.size);
+        TelemetryRecord record;
+        parseF1Datagram(packet, record);
+        expectChannels(record, r.expected);
+    }
+
+    Bytes packet = readCapture("f1/f1_2023_packet-0.bin");
+    ASSERT_EQ(packet.size(), 1349U);
+    ASSERT_EQ(packet[27], 0);
+    packet[27] = 1;  // the same race seen from car 1
+    TelemetryRecord record;
+    parseF1Datagram(packet, record);
+    expectChannels(record, {{yaw_position, 144.861086}, {roll_position, 0.866198}});
+
+    TelemetryRecord untouched;  // an older format, and a player's car that does not exist
+    parseF1Datagram(f1MotionPacket(2022, 0, {.pitch = radians(10)}), untouched);
+    parseF1Datagram(f1MotionPacket(2024, 30, {.pitch = radians(10)}), untouched);
+    EXPECT_EQ(untouched.gameData, TelemetryRecord{}.gameData);
+}
+
+TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
+    ReaderHarness h;
+    sleepFor(5ms);
+    EXPECT_EQ(readF1(h.port, h.context()), 0);
+    EXPECT_GE(h.record.frameTimeMs, 5.0) << "the timer runs on calls without data too, in milliseconds";
+
+    h.deliver({f1MotionPacket(2023, 0, {.pitch = radians(1)}), f1MotionPacket(2023, 0, {.pitch = radians(2)}),
+               f1MotionExPacket(2023, 0.0f, 0.0f, radians(-30)),
+               f1MotionPacket(2024, 0, {.pitch = radians(3)})});
+    ASSERT_EQ(readF1(h.port, h.context()), 1);
+    expectChannels(h.record, {{pitch_position, 3.0}, {yaw_speed, 30.0}});
+    EXPECT_EQ(readF1(h.port, h.context()), 0) << "all were taken by the first call";
+}
+
+// ---- EA WRC
+
+TEST(WrcReader, TurnsEachDirectionIntoItsAngleAndFoldsRatesAcrossTheSeam) {
+    TelemetryRecord record;
+    WrcState state;
+    for (const auto& [yaw, roll] : {std::pair{-120.0, 0.0}, {30.0, 0.0}, {0.0, -12.0}, {0.0, 5.0}}) {
+        parseWrcDatagram(wrcPacket({.yawDeg = yaw, .rollDeg = roll}), record, state);
+        expectChannels(record, {{yaw_position, yaw}, {roll_position, roll}, {pitch_position, 0.0}}, 1e-3);
+    }
+    record.frameTimeMs = 50.0;  // longer than 30 ms: a stand-in step of 20 ms is used
+    parseWrcDatagram(wrcPacket({.yawDeg = 179.0}), record, state);
+    parseWrcDatagram(wrcPacket({.yawDeg = -179.0}), record, state);
+    EXPECT_NEAR(record.get(yaw_speed), 2.0 / 0.02, 0.1) << "179 to -179 is 2 degrees on, the short way";
+    record.frameTimeMs = 10.0;
+    parseWrcDatagram(wrcPacket({.yawDeg = 178.0}), record, state);
+    EXPECT_NEAR(record.get(yaw_speed), -3.0 / 0.01, 1.0) << "and back";
+}
+
+// ---- DCS
+
+TEST(DcsReader, ShortTokensZeroTheRestAndTokensThatAreNoFiniteNumbersAreSkipped) {
+    TelemetryRecord record;
+    record.set(lateral_speed, 9.0);
+    parseDcsDatagram(text("0.500000 0.500000 0.5 1.000000 2.000000\n"), record);
+    expectChannels(record, {{longitu_accel_g, 0.5 * g}, {lateral_accel_g, 0.5 * g}});
+    EXPECT_EQ(record.get(vertica_accel_g), 0.0) << "0.5 has fewer than six characters";
+    EXPECT_EQ(record.get(lateral_speed), 0.0) << "nothing was consumed, so the rest reads 0";
+
+    record.set(longitu_accel_g, 3.0);
+    record.set(lateral_accel_g, 4.0);
+    record.set(vertica_accel_g, 5.0);
+    record.setSimTimePrev(7.0);
+    std::string line = "abcdefg nan000 1e9999 2.000000";
+    for (int i = 4; i < 25; ++i)
+        line += " garbage";
+    parseDcsDatagram(text(line + " \n"), record);
+    expectChannels(
+        record,
+        {{longitu_accel_g, 3.0}, {lateral_accel_g, 4.0}, {vertica_accel_g, 5.0}, {lateral_speed, 2.0}});
+    EXPECT_EQ(record.simTimePrev, 7.0);
+
+    line = "0.000000";  // the simulation time (the 25th number) gives the step
+    for (int i = 1; i < 25; ++i)
+        line += i < 24 ? " 0.000000" : " 7.500000";
+    parseDcsDatagram(text(line + "\n"), record);
+    EXPECT_NEAR(record.simStepMs, 500.0, 1e-9);
+    EXPECT_EQ(record.simTimePrev, 7.5);
+
+    // Text without a line end, or nothing but digits, stops at its own end.
+    parseDcsDatagram(text("1234567"), record);
+    parseDcsDatagram(text(std::string(8192, '9')), record);
+    parseDcsDatagram(text(""), record);
+}
+
+// ---- Condor 2
+
+TEST(CondorReader, KeysKeepTheirLastValueAndNoNaNReachesTheRecord) {
+    ReaderHarness h;
+    h.deliver({condorText({{"pitch", "1"}})});
+    EXPECT_EQ(readCondor(h.port, h.context(), h.condor), 0) << "shorter than 42 bytes";
+    EXPECT_EQ(h.record.get(pitch_position), 0.0);
+
+    h.deliver({condorText({{"ax", "1.5"}, {"flaps", "2.7"}, {"hudmessages", "thermal ahead"}})});
+    ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), h.condor); }), 1);
+    h.deliver({condorText({{"pitch", "0.0872665"}, {"unknownkey", "5"}, {"no equals sign here", ""}})});
+    ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), h.condor); }), 1);
+    expectChannels(h.record, {{pitch_position, 5.0}, {lateral_accel, 1.5}});
+    EXPECT_EQ(h.condor.flaps, 2);
+    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "thermal ahead\r");
+
+    // No zero byte anywhere and a value running to the very end; a huge hud text is cut.
+    parseCondorDatagram(text("ay=1.25\nhudmessages=" + std::string(5000, 'x') + "\naz=2.5"), h.condor);
+    EXPECT_EQ(h.condor.hudLength, CondorState::kHudCapacity);
+    parseCondorDatagram(text("flaps=nan\nflaps=1e30\nax=nan"), h.condor);
+    EXPECT_EQ(h.condor.flaps, 2) << "a flap value no integer holds leaves the setting";
+    fillCondorRecord(h.condor, h.record);
+    expectChannels(h.record, {{lateral_accel, 1.5}, {longitu_accel, 1.25}, {vertica_accel, 2.5}});
+}
+
+// ---- NoLimits 2
+
+// Rates and velocities come out of filters fed reply by reply.
+int applyReply(NoLimitsState& state, TelemetryRecord& record, const NoLimitsTelemetry& telemetry) {
+    const Bytes message = noLimitsTelemetryReply(1, telemetry);
+    std::size_t consumed = 0;
+    return applyNoLimitsTelemetry(newestNoLimitsTelemetry(message, consumed), state, record);
+}
+
+TEST(NoLimitsTelemetry, ReadsTheRideInItsUnitsAndRatesFollowSmallTurnsButHoldOverLargeJumps) {
+    NoLimitsState state;
+    TelemetryRecord record;
+    record.frameTimeMs = 10.0;
+    {
+        NoLimitsState ride;
+        TelemetryRecord mapped;
+        const double half = 10.0 * kDeg / 2.0;  // pitched up 10 degrees about X
+        ASSERT_EQ(applyReply(ride, mapped,
+                             {.frame = 1,
+                              .speed = 22.0f,
+                              .qx = static_cast<float>(std::sin(half)),
+                              .qw = static_cast<float>(std::cos(half)),
+                              .gx = -0.5f,
+                              .gy = 1.0f,
+                              .gz = 0.1f}),
+                  1);
+        expectChannels(mapped, {{pitch_position, 10.0},
+                                {roll_position, 0.0},
+                                {yaw_position, 0.0},
+                                {speed, 22.0},
+                                {lateral_accel_g, 0.5 * g},
+                                {vertica_accel_g, g},
+                                {longitu_accel_g, 0.1 * g}});
+        EXPECT_EQ(applyReply(ride, mapped, {.state = 0, .frame = 2}), 0) << "state 0: not riding";
+    }
+    auto turnedTo = [&](int frame, double yawDeg) {
+        const double half = yawDeg * kDeg / 2.0;  // about the Z axis
+        return applyReply(state, record,
+                          {.frame = frame,
+                           .qz = static_cast<float>(std::sin(half)),
+                           .qw = static_cast<float>(std::cos(half))});
+    };
+    ASSERT_EQ(turnedTo(1, 0.0), 1);
+    ASSERT_EQ(turnedTo(2, 1.0), 1);  // 1 degree in one 10 ms step: about 100 degrees a second
+    const double rate = record.get(yaw_speed);
+    EXPECT_NEAR(rate, 100.0, 5.0);
+    ASSERT_EQ(turnedTo(3, 91.0), 1);  // 90 degrees at once: the filtered rate stands
+    EXPECT_EQ(record.get(yaw_speed), rate);
+    EXPECT_EQ(turnedTo(3, 92.0), 0) << "same frame number";
+}
+
+TEST(NoLimitsTelemetry, RepliesSplitOrBatchedOrBrokenAreFramedSafely) {
+    const Bytes a = noLimitsTelemetryReply(1, {.frame = 1, .speed = 1.0f});
+    const Bytes b = noLimitsTelemetryReply(2, {.frame = 2, .speed = 2.0f});
+    Bytes stream = text("garbage");
+    stream.insert(stream.end(), a.begin(), a.end());
+    stream.insert(stream.end(), b.begin(), b.begin() + 40);  // b is still arriving
+    std::size_t consumed = 0;
+    auto newest = newestNoLimitsTelemetry(stream, consumed);
+    ASSERT_EQ(newest.size(), kNoLimitsTelemetrySize);
+    EXPECT_EQ(consumed, 7 + a.size()) << "the incomplete reply stays for the next call";
+    stream.insert(stream.end(), b.begin() + 40, b.end());
+    newest = newestNoLimitsTelemetry(stream, consumed);
+    NoLimitsState state;
+    TelemetryRecord record;
+    ASSERT_EQ(applyNoLimitsTelemetry(newest, state, record), 1);
+    EXPECT_EQ(record.get(speed), 2.0) << "the newest complete reply wins";
+
+    EXPECT_EQ(applyReply(state, record, {.frame = 3, .qx = std::nanf(""), .qw = 1.0f}), 0);
+    EXPECT_EQ(applyReply(state, record, {.frame = 4, .qw = 0.0f}), 0);
+    EXPECT_EQ(applyReply(state, record, {.frame = 5, .gz = std::nanf("")}), 0);
+    for (double rate : state.filteredRate)
+        EXPECT_TRUE(std::isfinite(rate));
+}
+
+}  // namespace
+}  // namespace tarvelmond::test
