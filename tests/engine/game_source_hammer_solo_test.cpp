@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/host_shared.h"
+#include "engine/motion_engine.h"
 #include "game_packets.h"
 #include "games/game_source.h"
 #include "udp_game_sender.h"
@@ -101,6 +102,15 @@ TEST(GameSourceHammer, HostCallsRaceTheRunningThreadWithoutDataRaces) {
     for (auto& host : hosts)
         host.join();
     EXPECT_GT(snapshotsTaken.load(), 0);
+
+    // A replaced chain dies on the replacing host thread, never under the running thread's evaluation.
+    setMotionsystemready(1);
+    for (int i = 0; i < 300; ++i) {
+        std::weak_ptr<FilterSys> previous = engine().profiles[0].chain(8).share();
+        ASSERT_EQ(setcheckFilterstring(0, 8, i % 2 ? "EMALP(GAIN(VALUE;2);5)" : "NOISE(VALUE;1;50;7)"), 1);
+        ASSERT_TRUE(previous.expired());
+        std::this_thread::sleep_for(200us);
+    }
 
     // Start and stop from several threads at once.
     std::vector<std::thread> lifecycles;
