@@ -69,20 +69,11 @@ TEST_F(CueComputation, BeltSumWeighsFourAirChannelsOfTheSameTick) {
     EXPECT_DOUBLE_EQ(beltSum(), 6.0);
 }
 
-TEST_F(CueComputation, EffectChannelsGenerateOnTheirOwnAndAddToTheAxes) {
-    e.install(0, 15, "SINUS(VALUE;2;1)");
-    e.install(0, 20, "GAIN(VALUE;5)");  // the effect input is the constant zero slot
-    e.setChannel(Channel::lateral_accel_g, 9.0);
-    compute();
-    const double expected = 2.0 * std::sin(2.0 * std::numbers::pi * 0.002);
-    EXPECT_NEAR(air(15), expected, 1e-6);
-    EXPECT_NEAR(final(0), expected, 1e-6);
-    EXPECT_EQ(air(20), 0.0);
-}
-
-TEST_F(CueComputation, RollAndPitchCollectRateTiltPositionAndEffect) {
+TEST_F(CueComputation, AxesCollectRateTiltPositionAndTheEffectsThatGenerateOnTheirOwn) {
     for (int dof : {4, 6, 8, 19})
         e.install(0, dof, "VALUE");
+    e.install(0, 15, "SINUS(VALUE;2;1)");
+    e.install(0, 20, "GAIN(VALUE;5)");  // the effect input is the constant zero slot
     for (int dof : {5, 7, 9})
         e.install(0, dof, "GAIN(VALUE;2)");
     e.install(1, 4, "VALUE");
@@ -99,6 +90,10 @@ TEST_F(CueComputation, RollAndPitchCollectRateTiltPositionAndEffect) {
     EXPECT_DOUBLE_EQ(final(8), 5.0);
     EXPECT_DOUBLE_EQ(final(4), 2.0 + 3.0 + 5.0);  // the ground weight is 0
     EXPECT_DOUBLE_EQ(final(5), -8.0 + 2.0 + 20.0);
+    const double effect = 2.0 * std::sin(2.0 * std::numbers::pi * 0.002);
+    EXPECT_NEAR(air(15), effect, 1e-6);
+    EXPECT_NEAR(final(0), effect, 1e-6) << "lateral: no chain of its own, the effect alone";
+    EXPECT_EQ(air(20), 0.0);
 }
 
 TEST_F(CueComputation, ZeroWeightedChainsStillAdvanceAndGroundFeedsOnlyTheMainChannels) {
