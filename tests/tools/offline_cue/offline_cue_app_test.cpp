@@ -77,7 +77,7 @@ class OfflineCue : public ::testing::Test {
 TEST_F(OfflineCue, WithoutArgumentsReplaysTheBuiltInFlightThroughItsOwnFiles) {
     run(false);
     ASSERT_EQ(exitCode, kSuccess) << err;
-    EXPECT_TRUE(err.empty()) << err;
+    EXPECT_TRUE(err.empty()) << "no profile warning, no frozen data: " << err;
     for (const char* file : {"builtin_flight.csv", "builtin_profile.toml", "cues.csv", "cues.svg"})
         EXPECT_TRUE(fs::is_regular_file(options.outDir / file)) << file;
     EXPECT_EQ(lines(options.outDir / "builtin_flight.csv").at(0).rfind("time_s,", 0), 0U);
