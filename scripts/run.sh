@@ -1,20 +1,49 @@
 #!/usr/bin/env bash
-# The main command: builds the offline cueing tool (optimised, native-release preset) and runs it.
-# With no arguments it replays the built-in flight through the cue pipeline and writes the cues
-# (out/offline/cues.csv), a plot (out/offline/cues.svg) and a summary; see tools/offline_cue/README.md.
-# Usage: scripts/run.sh [--quiet] [offline_cue options]  (relative paths are taken from the repository root)
+# The main command: the live rig. Builds the library and the live_rig program and runs the whole chain
+# on built-in data: the game emulator plays a flight as X-Plane, the library detects it, its automatic
+# scan finds a virtual motion controller and the library drives it; a status line while it runs, then a
+# summary, a plot of the six axes as the controller received them (out/live/rig_axes.svg) and every
+# received frame (out/live/received_frames.csv). See tools/live_rig/README.md.
+#
+# Usage: scripts/run.sh [--native] [--quiet] [live_rig options]
+#   (default) the Windows DLL, cross-built, driven by live_rig.exe under Wine
+#   --native  the Linux library (libtarvelmond.so), optimised build
+#   --quiet   one closing line instead of the status line and the summary
+#        scripts/run.sh --offline [--quiet] [offline_cue options]
+#   the offline replay of recorded telemetry through the cue pipeline (tools/offline_cue/README.md)
+# Relative paths are taken from the repository root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+mode=wine
 quiet=0
+arguments=()
 for argument in "$@"; do
-    [ "$argument" = "--quiet" ] && quiet=1
+    case "$argument" in
+        --native) mode=native ;;
+        --offline) mode=offline ;;
+        --quiet)
+            quiet=1
+            arguments+=("$argument")
+            ;;
+        *) arguments+=("$argument") ;;
+    esac
 done
+if [ "$mode" = wine ] && ! command -v wine >/dev/null 2>&1; then
+    echo "run.sh: Wine is not available; running the Linux library instead" >&2
+    mode=native
+fi
 jobs=${TARVELMOND_JOBS:-2}
 
+case "$mode" in
+    wine) preset=win64 targets=(tarvelmond live_rig) ;;
+    native) preset=native-release targets=(tarvelmond live_rig) ;;
+    offline) preset=native-release targets=(offline_cue) ;;
+esac
+
 build() {
-    cmake --preset native-release && cmake --build --preset native-release --target offline_cue -j "$jobs"
+    cmake --preset "$preset" && cmake --build --preset "$preset" --target "${targets[@]}" -j "$jobs"
 }
 
 if [ "$quiet" -eq 1 ]; then
@@ -30,4 +59,19 @@ else
     build
 fi
 
-exec build/native-release/bin/offline_cue "$@"
+case "$mode" in
+    offline)
+        exec build/native-release/bin/offline_cue "${arguments[@]+"${arguments[@]}"}"
+        ;;
+    native)
+        exec build/native-release/bin/live_rig "${arguments[@]+"${arguments[@]}"}"
+        ;;
+    wine)
+        source scripts/wine-env.sh
+        wine_start
+        status=0
+        wine build/win64/bin/live_rig.exe "${arguments[@]+"${arguments[@]}"}" || status=$?
+        wine_stop
+        exit "$status"
+        ;;
+esac

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native (Debug), ASan+UBSan, ThreadSanitizer, the Windows DLL
-# under Wine, the fuzz targets (short runs), the optimised build with benchmarks and the main job.
+# under Wine, the fuzz targets (short runs), the optimised build with benchmarks, the main job (the live
+# rig, under Wine and natively) and the offline replay.
 # Exits non-zero if anything fails. Usage: scripts/test.sh [preset ...]
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -39,7 +40,9 @@ for preset in "${presets[@]}"; do
             ;;
         native-release)
             stage "benchmarks (smoke)" scripts/bench.sh --benchmark_min_time=0.01
-            stage "main job" scripts/run.sh --quiet
+            stage "main job (live rig, Windows DLL under Wine)" scripts/run.sh --quiet
+            stage "live rig (Linux library)" scripts/run.sh --native --quiet
+            stage "offline replay" scripts/run.sh --offline --quiet
             ;;
         native-tsan)
             # Some kernels randomise mmap too widely for ThreadSanitizer's fixed shadow layout.

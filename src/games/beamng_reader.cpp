@@ -34,15 +34,13 @@ bool parseBeamNgDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord
 
 int readBeamNg(UdpPort& port, const ReaderContext& context) {
     updateFrameTime(context.timer, context.record);
-    auto datagram = port.receiveDatagram();
+    const auto datagram = port.receiveDatagram();
     if (datagram.size() < 2) return 0;
     // A datagram of another kind ends the filling for this call; the rest is still drained.
     bool filling = true;
-    int taken = 0;
-    do {
-        if (filling) filling = parseBeamNgDatagram(datagram, context.record);
-        datagram = port.receiveDatagram();
-    } while (datagram.size() >= 2 && ++taken < kMostDatagramsPerRead);
+    takeWaitingDatagrams(port, datagram, 2, [&](std::span<const std::uint8_t> d) {
+        if (filling) filling = parseBeamNgDatagram(d, context.record);
+    });
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }

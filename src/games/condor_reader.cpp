@@ -144,8 +144,9 @@ void fillCondorRecord(const CondorState& state, TelemetryRecord& record) {
 }
 
 int readCondor(UdpPort& port, const ReaderContext& context, CondorState& state) {
-    const auto datagram = port.receiveDatagram();
-    if (datagram.size() < kCondorMinimum) return 0;
+    // Each datagram is a whole frame: the newest one waiting is all that matters.
+    const auto datagram = port.receiveNewestDatagram(kCondorMinimum, kMostDatagramsPerRead);
+    if (datagram.empty()) return 0;
     updateFrameTime(context.timer, context.record);
     parseCondorDatagram(datagram, state);
     fillCondorRecord(state, context.record);

@@ -66,8 +66,9 @@ void parseDcsDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& r
 }
 
 int readDcs(UdpPort& port, const ReaderContext& context) {
-    const auto datagram = port.receiveDatagram();
-    if (datagram.size() < kDcsMinimum) return 0;
+    // Each datagram is a whole frame: the newest one waiting is all that matters.
+    const auto datagram = port.receiveNewestDatagram(kDcsMinimum, kMostDatagramsPerRead);
+    if (datagram.empty()) return 0;
     updateFrameTime(context.timer, context.record);
     parseDcsDatagram(datagram, context.record);
     applyGravitySplit(context.record, GravityMode::WithGravity);

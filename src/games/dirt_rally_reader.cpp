@@ -33,8 +33,9 @@ void parseDirtRallyDatagram(std::span<const std::uint8_t> datagram, TelemetryRec
 }
 
 int readDirtRally(UdpPort& port, const ReaderContext& context) {
-    const auto datagram = port.receiveDatagram();
-    if (datagram.size() < kDirtRallyMinimum) return 0;
+    // Each datagram is a whole frame: the newest one waiting is all that matters.
+    const auto datagram = port.receiveNewestDatagram(kDirtRallyMinimum, kMostDatagramsPerRead);
+    if (datagram.empty()) return 0;
     updateFrameTime(context.timer, context.record);
     parseDirtRallyDatagram(datagram, context.record);
     applyGravitySplit(context.record, GravityMode::WithoutGravity, LongitudinalGravity::AsRotated);

@@ -50,14 +50,11 @@ void parseF1Datagram(std::span<const std::uint8_t> datagram, TelemetryRecord& re
 
 int readF1(UdpPort& port, const ReaderContext& context) {
     updateFrameTime(context.timer, context.record);
-    auto datagram = port.receiveDatagram();
+    const auto datagram = port.receiveDatagram();
     if (datagram.size() < 2) return 0;
     // Take everything waiting so that only the newest data survives.
-    int taken = 0;
-    do {
-        parseF1Datagram(datagram, context.record);
-        datagram = port.receiveDatagram();
-    } while (datagram.size() >= 2 && ++taken < kMostDatagramsPerRead);
+    takeWaitingDatagrams(port, datagram, 2,
+                         [&](std::span<const std::uint8_t> d) { parseF1Datagram(d, context.record); });
     applyGravitySplit(context.record, GravityMode::WithGravity);
     return 1;
 }

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "games/reader_states.h"
+#include "net/udp_port.h"
 
 // The readers of the network games. Each read*() takes what the game sent since the last call and
 // returns 1 when the record holds new data; each parse*() decodes one datagram or reply into the
@@ -11,7 +12,6 @@ namespace tarvelmond {
 
 struct FrameTimer;
 struct TelemetryRecord;
-class UdpPort;
 
 // What every reader works on besides its own port and state.
 struct ReaderContext {
@@ -36,6 +36,19 @@ inline constexpr std::size_t kCondorMinimum = 42;
 // The readers that take every waiting datagram stop after this many, so that a flood cannot hold the
 // real-time loop.
 inline constexpr int kMostDatagramsPerRead = 64;
+
+// Hands `first` (already received) and then every further waiting datagram of at least `minimum`
+// bytes to `take`, oldest first, up to kMostDatagramsPerRead in all; a shorter one ends the call.
+template <typename Take>
+void takeWaitingDatagrams(UdpPort& port, std::span<const std::uint8_t> first, std::size_t minimum,
+                          Take&& take) {
+    take(first);
+    for (int taken = 1; taken < kMostDatagramsPerRead; ++taken) {
+        const auto datagram = port.receiveDatagram();
+        if (datagram.size() < minimum) break;
+        take(datagram);
+    }
+}
 
 void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record,
                          std::uint32_t& onGround);

@@ -76,8 +76,9 @@ void parseWrcDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& r
 }
 
 int readWrc(UdpPort& port, const ReaderContext& context, WrcState& state) {
-    const auto datagram = port.receiveDatagram();
-    if (datagram.size() < kWrcMinimum) return 0;
+    // Each datagram is a whole frame: the newest one waiting is all that matters.
+    const auto datagram = port.receiveNewestDatagram(kWrcMinimum, kMostDatagramsPerRead);
+    if (datagram.empty()) return 0;
     updateFrameTime(context.timer, context.record);
     parseWrcDatagram(datagram, context.record, state);
     applyGravitySplit(context.record, GravityMode::WithoutGravity);

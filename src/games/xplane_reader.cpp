@@ -56,7 +56,11 @@ int readXplane(UdpPort& port, const ReaderContext& context) {
     const auto datagram = port.receiveDatagram();
     if (datagram.size() < kXplaneMinimum) return 0;
     updateFrameTime(context.timer, context.record);
-    parseXplaneDatagram(datagram, context.record, context.onGround);
+    // Every waiting datagram, oldest first: the newest values win, and groups that came in datagrams
+    // of their own are kept.
+    takeWaitingDatagrams(port, datagram, kXplaneMinimum, [&](std::span<const std::uint8_t> d) {
+        parseXplaneDatagram(d, context.record, context.onGround);
+    });
     applyGravitySplit(context.record, GravityMode::WithGravity);
     return 1;
 }

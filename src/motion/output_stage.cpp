@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 #include "engine/motion_engine.h"
@@ -66,7 +67,11 @@ void writePose(MotionEngine& engine) {
     engine.poseRaw[4] = ((cue[6] + cue[4]) + cue[8]) * gain;
     engine.poseRaw[5] = ((cue[7] + cue[5]) + cue[9]) * gain;
     engine.poseInput = engine.poseRaw;
-    const double filter = engine.poseFilter.load(std::memory_order_relaxed);
+    // A filter below one tick (0, negative or not a number) would make the pose divide by zero,
+    // oscillate or diverge, and a compensation layer would throw the headset's view: it passes the
+    // pose through unsmoothed instead.
+    const double setting = engine.poseFilter.load(std::memory_order_relaxed);
+    const double filter = setting >= 1.0 && std::isfinite(setting) ? setting : 1.0;
     for (std::size_t k = 0; k < 6; ++k)
         engine.poseFiltered[k] =
             (engine.poseInput[k] - engine.poseFiltered[k]) / filter + engine.poseFiltered[k];

@@ -2,6 +2,7 @@
 #include <tarvelmond.h>
 
 #include <atomic>
+#include <cmath>
 
 #include "engine/motion_engine.h"
 #include "motion/output_stage.h"
@@ -36,7 +37,8 @@ void setFilterMotionCancel(double filter) {
 
 void setGainMotionCancel(double gain) {
     MotionEngine& e = engine();
-    if (e.motionCancelActive.load()) e.poseGain.store(gain);
+    // A gain that is not a number or infinite would poison the pose for good: it is refused.
+    if (e.motionCancelActive.load() && std::isfinite(gain)) e.poseGain.store(gain);
 }
 
 }  // extern "C"

@@ -1,5 +1,7 @@
 #include "net/udp_port.h"
 
+#include <algorithm>
+
 #include <string>
 
 namespace tarvelmond {
@@ -50,11 +52,28 @@ int UdpPort::closeUdpPort() {
     return 0;
 }
 
-std::span<const std::uint8_t> UdpPort::receiveDatagram() {
+std::span<const std::uint8_t> UdpPort::receiveInto(std::array<std::uint8_t, kReceiveSize>& area) {
     if (socket_.waitReadable(1) < 1) return {};
-    const int received = socket_.receiveFrom(receiveArea_, address_);
+    const int received = socket_.receiveFrom(area, address_);
     if (received < 1) return {};
-    return {receiveArea_.data(), static_cast<std::size_t>(received)};
+    return {area.data(), static_cast<std::size_t>(received)};
+}
+
+std::span<const std::uint8_t> UdpPort::receiveDatagram() {
+    return receiveInto(receiveArea_);
+}
+
+std::span<const std::uint8_t> UdpPort::receiveNewestDatagram(std::size_t minimum, int mostTaken) {
+    std::size_t newestSize = 0;
+    for (int taken = 0; taken < mostTaken; ++taken) {
+        const auto datagram = receiveInto(receiveArea_);
+        if (datagram.empty()) break;
+        if (datagram.size() < minimum) continue;
+        std::copy(datagram.begin(), datagram.end(), newestArea_.begin());
+        newestSize = datagram.size();
+    }
+    if (newestSize == 0) return {};
+    return {newestArea_.data(), newestSize};
 }
 
 }  // namespace tarvelmond

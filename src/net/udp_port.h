@@ -26,12 +26,21 @@ class UdpPort {
     // nothing is waiting. Never blocks and never allocates.
     std::span<const std::uint8_t> receiveDatagram();
 
+    // The newest of the datagrams waiting (at most `mostTaken` are taken from the socket) that is at
+    // least `minimum` bytes long; empty when none is. A game that sends a little faster than the loop
+    // reads would otherwise leave a backlog in the socket that never drains and keeps the rig behind it.
+    // Valid until the next receive; never blocks and never allocates.
+    std::span<const std::uint8_t> receiveNewestDatagram(std::size_t minimum, int mostTaken);
+
     bool isOpen() const { return socket_.valid(); }
     int startupResult() const { return startupResult_; }
     const platform::Ipv4Endpoint& address() const { return address_; }  // bound, then the last sender
 
   private:
+    std::span<const std::uint8_t> receiveInto(std::array<std::uint8_t, kReceiveSize>& area);
+
     std::array<std::uint8_t, kReceiveSize> receiveArea_{};
+    std::array<std::uint8_t, kReceiveSize> newestArea_{};  // keeps the newest usable one while draining
     int startupResult_ = 0;
     platform::SocketLibrary library_;
     platform::Socket socket_;

@@ -57,4 +57,10 @@ int uniqueComNumber(int slot);
 // A COM number that names no port.
 int missingComNumber();
 
+// Declares, for this process, the USB identity of the port COMn in TARVELMOND_PORT_IDENTITY, the way a
+// user tells the library about a device the system cannot identify (a pseudo-terminal has no USB
+// identity, natively or under Wine), so that the library's own port scan accepts it. Replaces any
+// earlier declaration. The default identity is a CH340's, one the scan accepts.
+void declarePortIdentity(int comNumber, const std::string& hardwareIds = "USB\\VID_1A86&PID_7523");
+
 }  // namespace tarvelmond::test

@@ -180,6 +180,12 @@ std::vector<ReceivedMessage> VirtualController::received() const {
     return messages_;
 }
 
+std::vector<ReceivedMessage> VirtualController::receivedFrom(std::size_t first) const {
+    std::lock_guard lock(mutex_);
+    if (first >= messages_.size()) return {};
+    return {messages_.begin() + static_cast<std::ptrdiff_t>(first), messages_.end()};
+}
+
 std::vector<std::uint8_t> VirtualController::rawBytes() const {
     std::lock_guard lock(mutex_);
     return raw_;

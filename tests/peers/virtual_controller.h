@@ -66,6 +66,8 @@ class VirtualController {
     void send(const std::vector<std::uint8_t>& bytes) { link_->write(bytes.data(), bytes.size()); }
 
     std::vector<ReceivedMessage> received() const;
+    // The messages from index `first` on (a reader that keeps up copies only what is new).
+    std::vector<ReceivedMessage> receivedFrom(std::size_t first) const;
     std::vector<std::uint8_t> rawBytes() const;  // everything received, in order
     int identificationRequests() const { return requests_.load(); }
     int crcFailures() const { return crcFailures_.load(); }

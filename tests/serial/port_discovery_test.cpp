@@ -81,6 +81,30 @@ TEST_F(PortDiscovery, TheVendorCheckMatchesFriendlyNamesAsSubstringsAndKnowsFour
     EXPECT_FALSE(checkPortVendor("COM9"));
 }
 
+// A port the system cannot identify (here a pseudo-terminal) passes the system's own identity check
+// only while the user declares an accepted identity for it; entries that are not "COMn=ids" are ignored.
+TEST_F(PortDiscovery, ADeclaredIdentityIsJudgedLikeTheSystemsOwn) {
+    VirtualController controller(uniqueComNumber(1), Answer::Silent);
+    ASSERT_TRUE(controller.ready());
+    const std::string name = controller.comName();
+    EXPECT_FALSE(checkPortVendor(name)) << "no USB identity of its own";
+    declarePortIdentity(controller.comNumber());
+    EXPECT_TRUE(checkPortVendor(name));
+    declarePortIdentity(controller.comNumber(), "USB\\VID_067B&PID_2303");
+    EXPECT_EQ(printedBy([&] { EXPECT_FALSE(checkPortVendor(name)); }), "vid wrong \n\r");
+    declarePortIdentity(250, "USB\\VID_1A86&PID_7523");
+    EXPECT_FALSE(checkPortVendor(name)) << "declared for another port";
+
+    const auto declared = platform::parseDeclaredPorts(
+        " com07 = USB\\VID_0403&PID_6001 ;COM=USB\\VID_0403&PID_6001;COM8;COM0=x;LPT1=y;COM9=;COM12=A\nB");
+    ASSERT_EQ(declared.size(), 2u);
+    EXPECT_EQ(declared[0].friendlyName, "Declared port (COM7)");
+    EXPECT_EQ(declared[0].hardwareIds, "USB\\VID_0403&PID_6001");
+    EXPECT_EQ(declared[1].friendlyName, "Declared port (COM12)");
+    EXPECT_EQ(declared[1].hardwareIds, "A\nB");
+    EXPECT_TRUE(platform::parseDeclaredPorts("").empty());
+}
+
 TEST_F(PortDiscovery, TheStandardPortAcceptsOnlyTheFirstIdentityInTerminatorForm) {
     VirtualController controller(uniqueComNumber(0), Answer::Identity1);
     ASSERT_TRUE(controller.ready());

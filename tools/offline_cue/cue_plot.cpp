@@ -96,7 +96,8 @@ Range rangeOf(const PlotRecorder& recorder, std::size_t series) {
 
 class PlotWriter {
   public:
-    PlotWriter(std::ostream& out, const PlotRecorder& recorder) : out_(out), recorder_(recorder) {}
+    PlotWriter(std::ostream& out, const PlotRecorder& recorder, const PlotText& text)
+        : out_(out), recorder_(recorder), text_(text) {}
 
     void write(const std::string& title) {
         out_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -110,7 +111,7 @@ class PlotWriter {
         for (int axis = 0; axis < 6; ++axis) {
             const Range range = rangeOf(recorder_, static_cast<std::size_t>(axis));
             panel(axis, range,
-                  "final " + std::to_string(axis) + " " +
+                  text_.axisPanel + " " + std::to_string(axis) + " " +
                       std::string(kDofNames[static_cast<std::size_t>(axis)]));
             series(axis, static_cast<std::size_t>(axis), range, kAxisColours[static_cast<std::size_t>(axis)]);
         }
@@ -148,7 +149,7 @@ class PlotWriter {
             return "<rect x=\"" + number(x) + "\" y=\"" + number(y - 6) +
                    "\" width=\"20\" height=\"12\" fill=\"" + colour + "\" stroke=\"#999\"/>";
         };
-        entry(line(kAxisColours[0]), "final cue (one panel per axis)");
+        entry(line(kAxisColours[0]), escaped(text_.axisLegend));
         entry(line(kAirColour), "air weight");
         entry(line(kGroundColour), "ground weight");
         entry(box(kGroundShade), "on ground (telemetry)");
@@ -223,11 +224,12 @@ class PlotWriter {
                  << "\" text-anchor=\"middle\">" << tickLabel(t, step) << "</text>\n";
         }
         out_ << "<text x=\"" << kLeft + kPlotWidth / 2 << "\" y=\"" << number(bottom + 40)
-             << "\" text-anchor=\"middle\">time (s), 2 ms per telemetry row</text>\n";
+             << "\" text-anchor=\"middle\">" << escaped(text_.timeCaption) << "</text>\n";
     }
 
     std::ostream& out_;
     const PlotRecorder& recorder_;
+    const PlotText& text_;
 };
 
 }  // namespace
@@ -237,31 +239,39 @@ PlotRecorder::PlotRecorder(std::size_t totalTicks)
       columns_(std::min<std::size_t>(kColumns, std::max<std::size_t>(totalTicks, 1))) {}
 
 void PlotRecorder::add(const TickView& tick) {
-    if (tick.index >= totalTicks_) return;
-    Column& column = columns_[tick.index * columns_.size() / totalTicks_];
     const MotionEngine& engine = tick.engine;
-    auto note = [&](std::size_t series, double value) {
+    std::array<double, kSeries> values{};
+    for (std::size_t axis = 0; axis < 6; ++axis)
+        values[axis] = engine.finalCues[axis];
+    values[6] = engine.airWeight.load();
+    values[7] = engine.groundWeight.load();
+    add(tick.index, values, tick.onGround, engine.outputFade.load() < 1.0);
+}
+
+void PlotRecorder::add(std::size_t tick, const std::array<double, kSeries>& values, bool onGround,
+                       bool fading) {
+    if (tick >= totalTicks_) return;
+    Column& column = columns_[tick * columns_.size() / totalTicks_];
+    for (std::size_t series = 0; series < kSeries; ++series) {
         Extremes& e = column.series[series];
+        const double value = values[series];
         if (!e.seen || value < e.min) {
             e.min = value;
-            e.minTick = tick.index;
+            e.minTick = tick;
         }
         if (!e.seen || value > e.max) {
             e.max = value;
-            e.maxTick = tick.index;
+            e.maxTick = tick;
         }
         e.seen = true;
-    };
-    for (std::size_t axis = 0; axis < 6; ++axis)
-        note(axis, engine.finalCues[axis]);
-    note(6, engine.airWeight.load());
-    note(7, engine.groundWeight.load());
-    column.onGround = column.onGround || tick.onGround;
-    column.fading = column.fading || engine.outputFade.load() < 1.0;
+    }
+    column.onGround = column.onGround || onGround;
+    column.fading = column.fading || fading;
 }
 
-void writeCuePlot(std::ostream& out, const PlotRecorder& recorder, const std::string& title) {
-    PlotWriter(out, recorder).write(title);
+void writeCuePlot(std::ostream& out, const PlotRecorder& recorder, const std::string& title,
+                  const PlotText& text) {
+    PlotWriter(out, recorder, text).write(title);
 }
 
 }  // namespace tarvelmond::offline

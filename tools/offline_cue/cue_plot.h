@@ -31,6 +31,8 @@ class PlotRecorder {
 
     explicit PlotRecorder(std::size_t totalTicks);
     void add(const TickView& tick);
+    // One sample of the eight series at a 2 ms tick, from any source (the live rig's controller).
+    void add(std::size_t tick, const std::array<double, kSeries>& values, bool onGround, bool fading);
 
     std::size_t totalTicks() const { return totalTicks_; }
     const std::vector<Column>& columns() const { return columns_; }
@@ -40,8 +42,16 @@ class PlotRecorder {
     std::vector<Column> columns_;
 };
 
+// The words of the picture that name what the curves are.
+struct PlotText {
+    std::string axisPanel = "final";  // before each axis panel's number and name
+    std::string axisLegend = "final cue (one panel per axis)";
+    std::string timeCaption = "time (s), 2 ms per telemetry row";
+};
+
 // An SVG picture of the final axis cues over time, one panel per axis, and the air/ground weights,
 // with on-ground stretches and the output fade shaded.
-void writeCuePlot(std::ostream& out, const PlotRecorder& recorder, const std::string& title);
+void writeCuePlot(std::ostream& out, const PlotRecorder& recorder, const std::string& title,
+                  const PlotText& text = {});
 
 }  // namespace tarvelmond::offline

@@ -1,6 +1,7 @@
 #include "platform/serial_ports.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -62,7 +63,8 @@ bool listDeviceNames(std::vector<std::string>& names) {
 }
 
 std::vector<ComPortDevice> listComPortDevices() {
-    std::vector<ComPortDevice> devices;
+    const char* declared = std::getenv(kPortIdentityVariable);
+    std::vector<ComPortDevice> devices = parseDeclaredPorts(declared != nullptr ? declared : "");
     std::error_code error;
     for (const auto& [number, tty] : comPorts()) {
         if (tty.empty()) continue;

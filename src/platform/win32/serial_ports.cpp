@@ -37,6 +37,18 @@ bool readProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, std::st
     return true;
 }
 
+// The process's environment block, which a host may change after start-up too.
+std::string environmentVariable(const char* name) {
+    const std::wstring wideName = widen(name);
+    const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+    if (length == 0 || length >= size) return {};
+    value.resize(length);
+    return narrow(value);
+}
+
 }  // namespace
 
 bool listDeviceNames(std::vector<std::string>& names) {
@@ -59,7 +71,7 @@ bool listDeviceNames(std::vector<std::string>& names) {
 }
 
 std::vector<ComPortDevice> listComPortDevices() {
-    std::vector<ComPortDevice> devices;
+    std::vector<ComPortDevice> devices = parseDeclaredPorts(environmentVariable(kPortIdentityVariable));
     HDEVINFO set =
         SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return devices;

@@ -91,4 +91,9 @@ int missingComNumber() {
     return 250;
 }
 
+void declarePortIdentity(int comNumber, const std::string& hardwareIds) {
+    const std::string entry = "COM" + std::to_string(comNumber) + "=" + hardwareIds;
+    setenv("TARVELMOND_PORT_IDENTITY", entry.c_str(), 1);
+}
+
 }  // namespace tarvelmond::test

@@ -130,6 +130,12 @@ int missingComNumber() {
     return 250;
 }
 
+// The process's environment block, where the library looks (the C runtime's copy is not consulted).
+void declarePortIdentity(int comNumber, const std::string& hardwareIds) {
+    const std::string entry = "COM" + std::to_string(comNumber) + "=" + hardwareIds;
+    SetEnvironmentVariableA("TARVELMOND_PORT_IDENTITY", entry.c_str());
+}
+
 std::uint32_t FarEnd::libraryLineRate() const {
     return 0;
 }

@@ -1,0 +1,303 @@
+// The live rig: the built-in flight played as X-Plane, the product loaded by name as a motion host
+// loads it, and a virtual motion controller that the product's automatic port scan finds and
+// drives. Shows a status line while it runs, then a summary, and writes a plot of the six axes as the
+// controller received them. Usage: live_rig [--quiet] [--out DIR] [--com N]
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "builtin_profile.h"
+#include "cue_plot.h"
+#include "dof_names.h"
+#include "latency_matcher.h"
+#include "product_host.h"
+#include "profile_file.h"
+#include "replay.h"
+#include "rig_session.h"
+#include "rig_statistics.h"
+#include "scenario.h"
+#include "udp_game_sender.h"
+#include "xplane_flight.h"
+
+using namespace tarvelmond;
+using namespace tarvelmond::rig;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kXplanePort = 4321;
+constexpr auto kDatagramPeriod = 10ms;  // X-Plane's data output at 100 packets a second
+
+struct Options {
+    bool quiet = false;
+    std::string outDir = "out/live";
+    int com = 4;
+};
+
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quiet") {
+            options.quiet = true;
+        } else if (a == "--out" && i + 1 < argc) {
+            options.outDir = argv[++i];
+        } else if (a == "--com" && i + 1 < argc) {
+            options.com = std::atoi(argv[++i]);
+        } else {
+            return false;
+        }
+    }
+    return options.com > 0;
+}
+
+// Plays the flight: the first row until the game is seen, then one row per 10 ms of wall time, as a
+// simulator sends what its current frame shows.
+class FlightPlayer {
+  public:
+    FlightPlayer(const XplaneFlight& flight, LatencyMatcher& matcher)
+        : flight_(flight), matcher_(matcher), sender_(kXplanePort) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FlightPlayer() {
+        stop_.store(true);
+        thread_.join();
+    }
+    void takeOff() {
+        start_ = Clock::now();
+        started_.store(true);
+    }
+    Clock::time_point start() const { return start_; }
+    bool finished() const { return finished_.load(); }
+    std::size_t rowAt(Clock::time_point t) const {
+        if (!started_.load() || t < start_) return 0;
+        return std::min(flight_.rows() - 1, static_cast<std::size_t>((t - start_) / 2ms));
+    }
+
+  private:
+    void run() {
+        auto next = Clock::now();
+        while (!stop_.load()) {
+            const auto now = Clock::now();
+            std::size_t row = 0;
+            if (started_.load()) {
+                row = static_cast<std::size_t>((now - start_) / 2ms);
+                if (row >= flight_.rows()) {
+                    finished_.store(true);
+                    return;  // the simulator is closed: nothing more comes
+                }
+            }
+            const XplaneDatagram d = flight_.datagram(row);
+            matcher_.datagramSent(d.key, Clock::now());
+            sender_.send(d.bytes);
+            next += kDatagramPeriod;
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    const XplaneFlight& flight_;
+    LatencyMatcher& matcher_;
+    emulator::UdpGameSender sender_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> stop_{false};
+    Clock::time_point start_{};
+    std::thread thread_;
+};
+
+// Takes the library's two histories and pairs their records tick by tick (both are appended in the
+// same step of every tick, so the n-th record of one belongs with the n-th of the other).
+class HistoryReader {
+  public:
+    explicit HistoryReader(ProductHost& host) : host_(host) {}
+    template <typename Sink>
+    void poll(Sink&& sink) {
+        take(host_.calculationSnapshots, 23, cues_);
+        take(host_.accelerationSnapshots, 43, gameData_);
+        const std::size_t ticks = std::min(cues_.size() / 23, gameData_.size() / 43);
+        for (std::size_t t = 0; t < ticks; ++t)
+            sink(cues_.data() + 23 * t, gameData_.data() + 43 * t);
+        cues_.erase(cues_.begin(), cues_.begin() + static_cast<std::ptrdiff_t>(23 * ticks));
+        gameData_.erase(gameData_.begin(), gameData_.begin() + static_cast<std::ptrdiff_t>(43 * ticks));
+    }
+
+  private:
+    void take(double* (*get)(int*), std::size_t width, std::vector<double>& into) {
+        int count = 0;
+        double* block = get(&count);
+        if (block == nullptr) return;
+        into.insert(into.end(), block, block + static_cast<std::size_t>(count) * width);
+        host_.freeSnapshots(block);
+    }
+
+    ProductHost& host_;
+    std::vector<double> cues_;
+    std::vector<double> gameData_;
+};
+
+std::string gameName(ProductHost& host) {
+    char name[32] = {};
+    host.gameName(name);
+    return name;
+}
+
+std::string platformName() {
+#ifdef _WIN32
+    return "the Windows DLL";
+#else
+    return "the Linux library";
+#endif
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "live_rig: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fprintf(stderr, "usage: live_rig [--quiet] [--out DIR] [--com N]\n");
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 4096);
+    auto say = [&](const std::string& text) {
+        if (!options.quiet) std::printf("%s\n", text.c_str());
+    };
+
+    ProductHost host;
+    if (!host.error().empty()) return fail(host.error());
+    say("Tarvelmond live rig: " + std::string(ProductHost::fileName()) + " (" + platformName() +
+        ") drives a virtual motion controller from a simulated X-Plane flight");
+
+    const offline::RigProfile profile =
+        offline::parseProfileFile(offline::builtInProfileText(), "the built-in rig profile");
+    std::array<std::array<float, 2>, 6> limits{};
+    for (std::size_t k = 0; k < 6; ++k) {
+        const auto limit = profile.rigLimits[k].value_or(offline::Limit{0.0, 0.0});
+        limits[k] = {static_cast<float>(limit.min), static_cast<float>(limit.max)};
+    }
+
+    RigSession session(host, options.com);
+    if (!session.controllerReady())
+        return fail("cannot create the virtual controller's port COM" + std::to_string(options.com));
+    say("  virtual controller on COM" + std::to_string(options.com) + "; TARVELMOND_PORT_IDENTITY=" +
+        session.declaration() + (session.declaredHere() ? " (set by live_rig)" : " (from the environment)"));
+    const auto scanStart = Clock::now();
+    if (!session.connect(60s)) return fail("the automatic scan found no controller");
+    if (!options.quiet) std::printf("\n");  // the scan prints the ports it lists without a line end
+    say("  the automatic scan connected the controller after " +
+        std::to_string(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - scanStart).count()) +
+        " ms");
+
+    std::string error;
+    if (!host.install(profile, error)) return fail(error);
+    const offline::TelemetryTable table = offline::builtInFlight();
+    const XplaneFlight flight(table);
+    LatencyMatcher matcher(limits);
+    FlightPlayer player(flight, matcher);
+    host.startGameSource();
+    host.ready(1);
+    const auto searchStart = Clock::now();
+    while (host.gameId() != 0) {
+        if (Clock::now() - searchStart > 30s) return fail("the library did not detect the game");
+        std::this_thread::sleep_for(5ms);
+    }
+    player.takeOff();
+    const std::string game = gameName(host);
+    say("  " + game + " detected after " +
+        std::to_string(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - searchStart).count()) +
+        " ms; the flight begins (" + std::to_string(static_cast<int>(flight.durationS())) + " s)");
+
+    test::VirtualController& controller = session.controller();
+    offline::PlotRecorder plot(flight.rows());
+    RigStatistics stats(limits);
+    HistoryReader histories(host);
+    std::ostringstream csv;
+    csv << "time_s,lateral,longitudinal,vertical,yaw,roll,pitch,belt\n";
+    std::size_t nextMessage = 0;  // from the handshake on
+    auto lastStatus = Clock::now();
+    std::string status;
+    for (;;) {
+        const auto now = Clock::now();
+        const double air = host.airPercent();
+        const double ground = host.groundPercent();
+        const bool fading = host.fadePercent() < 100.0;
+        histories.poll([&](const double* cues, const double* gameData) { matcher.addTick(cues, gameData); });
+        const auto messages = controller.receivedFrom(nextMessage);
+        nextMessage += messages.size();
+        for (const test::ReceivedMessage& m : messages) {
+            stats.message(m);
+            if (m.kind != test::ReceivedMessage::Kind::Output || m.arrival < player.start()) continue;
+            const test::OutputFrame frame = test::decodeOutputFrame(m.bytes);
+            matcher.addFrame(frame.axes, m.arrival);
+            const double t = std::chrono::duration<double>(m.arrival - player.start()).count();
+            const auto tick = static_cast<std::size_t>(t / offline::kTickSeconds);
+            std::array<double, offline::PlotRecorder::kSeries> values{};
+            for (std::size_t k = 0; k < 6; ++k)
+                values[k] = frame.axes[k];
+            values[6] = air / 100.0;
+            values[7] = ground / 100.0;
+            plot.add(tick, values, flight.onGround(player.rowAt(m.arrival)), fading);
+            csv << t;
+            for (float axis : frame.axes)
+                csv << ',' << axis;
+            csv << ',' << frame.belt << '\n';
+        }
+        matcher.match();
+        stats.weights(std::chrono::duration<double>(now - player.start()).count(), ground);
+        if (now - lastStatus >= 250ms) {
+            lastStatus = now;
+            status = stats.statusLine(std::chrono::duration<double>(now - player.start()).count(), game, air,
+                                      ground, matcher.samples(), now);
+            if (!options.quiet) std::printf("\r%s", status.c_str());
+            std::fflush(stdout);
+        }
+        if (player.finished() &&
+            now - player.start() > std::chrono::duration<double>(flight.durationS()) + 500ms)
+            break;
+        std::this_thread::sleep_for(20ms);
+    }
+    session.stop();
+    stats.crcFailures(controller.crcFailures());
+    if (!options.quiet) std::printf("\n\n");
+
+    namespace fs = std::filesystem;
+    const fs::path out = options.outDir;
+    fs::create_directories(out);
+    const fs::path svgPath = out / "rig_axes.svg";
+    const fs::path csvPath = out / "received_frames.csv";
+    {
+        std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
+        offline::writeCuePlot(
+            svg, plot,
+            "Axes as the controller received them: built-in flight played as X-Plane through " +
+                std::string(ProductHost::fileName()),
+            {"axis", "axis received by the controller (one panel per axis)",
+             "time (s) since the flight began"});
+        std::ofstream frames(csvPath, std::ios::binary | std::ios::trunc);
+        frames << csv.str();
+    }
+    const RigStatistics::Verdict verdict = stats.verdict();
+    if (options.quiet) {
+        std::printf("live_rig: %s\n", stats.oneLine(matcher.samples()).c_str());
+    } else {
+        stats.printSummary(stdout, game + ", " + std::string(ProductHost::fileName()), matcher.samples());
+        std::printf("\nWrote %s (plot) and %s (every frame).\n", svgPath.generic_string().c_str(),
+                    csvPath.generic_string().c_str());
+    }
+    if (!verdict.ok) return fail(verdict.problem);
+    return 0;
+}

@@ -1,0 +1,43 @@
+#include "rig_session.h"
+
+#include <cstdlib>
+
+namespace tarvelmond::rig {
+
+RigSession::RigSession(ProductHost& host, int comNumber)
+    : host_(host), controller_(std::make_unique<test::VirtualController>(comNumber)) {
+    // A user's own declaration wins; without one the virtual controller is declared a CH340.
+    if (const char* existing = std::getenv("TARVELMOND_PORT_IDENTITY"); existing != nullptr && *existing) {
+        declaration_ = existing;
+    } else {
+        test::declarePortIdentity(comNumber);
+        declaration_ = "COM" + std::to_string(comNumber) + "=USB\\VID_1A86&PID_7523";
+        declaredHere_ = true;
+    }
+}
+
+RigSession::~RigSession() {
+    stop();
+}
+
+bool RigSession::connect(std::chrono::seconds limit) {
+    if (!bridge_.joinable()) bridge_ = std::thread([this] { host_.startBridge(); });
+    host_.autoconnect();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (host_.connected() != 1) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void RigSession::stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    host_.ready(0);
+    host_.stopGameSource();
+    host_.stopBridge();
+    if (bridge_.joinable()) bridge_.join();
+}
+
+}  // namespace tarvelmond::rig

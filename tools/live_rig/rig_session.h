@@ -1,0 +1,42 @@
+#pragma once
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "peers/virtual_controller.h"
+#include "product_host.h"
+
+namespace tarvelmond::rig {
+
+// The host's side of a running rig: a virtual motion controller on a pseudo-terminal (COMn), made
+// findable by the library's automatic scan through a declared USB identity, and the library's serial
+// bridge on a thread the host lends it.
+class RigSession {
+  public:
+    RigSession(ProductHost& host, int comNumber);
+    ~RigSession();
+    RigSession(const RigSession&) = delete;
+    RigSession& operator=(const RigSession&) = delete;
+
+    bool controllerReady() const { return controller_->ready(); }
+    test::VirtualController& controller() { return *controller_; }
+    // What TARVELMOND_PORT_IDENTITY says for this run, and whether this program set it.
+    const std::string& declaration() const { return declaration_; }
+    bool declaredHere() const { return declaredHere_; }
+
+    // Starts the bridge with auto-connect on and waits until the scan has connected a controller.
+    bool connect(std::chrono::seconds limit);
+    // Stops the game-source thread and the bridge (also done when the session ends).
+    void stop();
+
+  private:
+    ProductHost& host_;
+    std::unique_ptr<test::VirtualController> controller_;
+    std::string declaration_;
+    bool declaredHere_ = false;
+    std::thread bridge_;
+    bool stopped_ = false;
+};
+
+}  // namespace tarvelmond::rig
