@@ -10,12 +10,28 @@
 namespace tarvelmond::test {
 namespace {
 
+// Every function name the product exports, as hosts resolve them.
+// clang-format off
+const char* const kExportedNames[] = {
+    "startGamesource_Thread", "stopGamesource_Thread", "setMotionsystemready", "setTimerPrecision",
+    "getGameID", "getGameName", "getGameTimeFrame", "getMotionDataTimeFrame", "getGameDataCount",
+    "getGameData", "getGameDataNames", "getMotionCueData", "setActiveAxis", "setBelt_Mix",
+    "setcheckFilterstring", "SetRigDofLimitValue", "SetInputDofLimitValue", "getactiveProfil",
+    "getTransitionStatus", "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
+    "GetCalculationSnapshots", "FreeCalculationSnapshots", "GetAccelerationSnapshots",
+    "FreeAccelerationSnapshots", "GetPositionSnapshot", "getOutputData", "activateMotionCancel",
+    "setFilterMotionCancel", "setGainMotionCancel", "startKestrovane_Thread", "stopKestrovane_Thread",
+    "sendMessagemmf", "autoMessagemmf", "readMessagemmf", "newMessagemmf", "isConnected",
+    "isInterfaceRunning", "pauseInterface", "resumeInterface", "enableAutoconnect", "disableAutoconnect",
+    "setStandartPort", "getOutputTimeFrame", "initWindSerial",
+};
+// clang-format on
+
 TEST(ExportedInterface, EveryDocumentedNameResolves) {
     auto& library = productLibrary();
     ASSERT_TRUE(library.loaded()) << library.error();
-    for (const std::string& name : exportedFunctionNames()) {
-        EXPECT_NE(library.symbol(name.c_str()), nullptr) << name;
-    }
+    for (const char* name : kExportedNames)
+        EXPECT_NE(library.symbol(name), nullptr) << name;
     // Names are case-sensitive and undecorated: near misses must not resolve.
     EXPECT_EQ(library.symbol("getActiveProfil"), nullptr);
     EXPECT_EQ(library.symbol("setBeltMix"), nullptr);
@@ -53,17 +69,6 @@ TEST(ExportedInterface, FirstQueryCreatesTheEngineWithItsDefaults) {
     ASSERT_EQ(count, 43);
     for (int i = 0; i < count; ++i)
         EXPECT_EQ(data[i], 0.0) << i;
-}
-
-TEST(ExportedInterface, FilterStringsAreCheckedThroughTheLibrary) {
-    auto& library = productLibrary();
-    ASSERT_TRUE(library.loaded()) << library.error();
-    auto check = library.function<int (*)(int, int, const char*)>("setcheckFilterstring");
-    EXPECT_EQ(check(0, 0, "GAIN(EMALP(VALUE;10);2)"), 1);
-    EXPECT_EQ(check(1, 22, "VALUE"), 1);
-    EXPECT_EQ(check(0, 0, "GAIN(VALUE ;2)"), 0);
-    EXPECT_EQ(check(2, 0, "VALUE"), 0);
-    EXPECT_EQ(check(0, 0, nullptr), 0);
 }
 
 }  // namespace

@@ -60,16 +60,5 @@ TEST(SnapshotHistory, TheWorkedTickRecordsShapedCuesAndRawData) {
     FreeAccelerationSnapshots(positions);
 }
 
-TEST(SnapshotHistory, TheExportsAnswerBeforeAnyTick) {
-    int count = -1;
-    EXPECT_EQ(GetCalculationSnapshots(&count), nullptr);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(GetAccelerationSnapshots(&count), nullptr);
-    const double* position = GetPositionSnapshot();
-    ASSERT_NE(position, nullptr);
-    for (int i = 0; i < 23; ++i)
-        EXPECT_EQ(position[i], 0.0);
-}
-
 }  // namespace
 }  // namespace tarvelmond::test

@@ -2,10 +2,9 @@
 // Documents folder.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <string>
 #include <thread>
@@ -30,12 +29,9 @@ std::vector<std::string> lines(const std::string& path) {
 class ErrorLogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        documents_ = (fs::temp_directory_path() /
-                      ("tarvelmond-documents-" +
-                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                       std::to_string(counter++)))
-                         .string();
+        documents_ =
+            (fs::temp_directory_path() / ("tarvelmond-documents-" + std::to_string(std::random_device{}())))
+                .string();
         fs::create_directories(documents_);
     }
     void TearDown() override { fs::remove_all(documents_); }
