@@ -106,7 +106,7 @@ TEST_F(PortDiscovery, TheAutomaticScanSkipsWrongChipsAndWrongAnswers) {
     BridgeThread bridge;
     ASSERT_TRUE(eventually([] { return link().portConnected.load(); }, 8000ms));
     EXPECT_EQ(wrongChip.identificationRequests(), 0) << "a port behind another chip is not opened";
-    EXPECT_TRUE(eventually([&] { return wrongAnswer.identificationRequests() == 2; }));
+    EXPECT_GE(wrongAnswer.identificationRequests(), 2) << "asked, and passed over";
     const auto commands = [&] {
         std::vector<Bytes> out;
         for (const ReceivedMessage& r : talkative.received())
