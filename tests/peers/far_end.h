@@ -15,30 +15,20 @@
 // device list shows it, as it shows a real port.
 namespace tarvelmond::test {
 
-// The device's side of a link to the library: a pseudo-terminal here, a datagram socket for a
-// controller on the network.
-class PeerLink {
-  public:
-    virtual ~PeerLink() = default;
-    virtual bool ready() const = 0;
-    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
-    virtual std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) = 0;
-    virtual void write(const std::uint8_t* bytes, std::size_t count) = 0;
-};
-
-class FarEnd final : public PeerLink {
+class FarEnd {
   public:
     explicit FarEnd(int comNumber);
-    ~FarEnd() override;
+    ~FarEnd();
     FarEnd(const FarEnd&) = delete;
     FarEnd& operator=(const FarEnd&) = delete;
 
-    bool ready() const override;
+    bool ready() const;
     int comNumber() const { return comNumber_; }
     std::string comName() const { return "COM" + std::to_string(comNumber_); }
 
-    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait) override;
-    void write(const std::uint8_t* bytes, std::size_t count) override;
+    // Up to `max` bytes, waiting at most `wait` for the first; 0 when nothing came.
+    std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait);
+    void write(const std::uint8_t* bytes, std::size_t count);
 
     // The output rate the library set on its end; 0 where it cannot be seen (under Wine).
     std::uint32_t libraryLineRate() const;

@@ -50,7 +50,6 @@ OutputFrame decodeOutputFrame(const std::vector<std::uint8_t>& bytes) {
     frame.belt = (static_cast<std::uint32_t>(bytes[26]) << 24) |
                  (static_cast<std::uint32_t>(bytes[27]) << 16) |
                  (static_cast<std::uint32_t>(bytes[28]) << 8) | bytes[29];
-    frame.zeroTail = bytes[30] == 0 && bytes[31] == 0 && bytes[32] == 0 && bytes[33] == 0;
     return frame;
 }
 
@@ -69,13 +68,7 @@ std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<s
     return frame;
 }
 
-VirtualController::VirtualController(int comNumber, Answer answer)
-    : VirtualController(std::make_unique<FarEnd>(comNumber), answer) {
-    comNumber_ = comNumber;
-}
-
-VirtualController::VirtualController(std::unique_ptr<PeerLink> link, Answer answer)
-    : link_(std::move(link)), answer_(answer) {
+VirtualController::VirtualController(int comNumber, Answer answer) : link_(comNumber), answer_(answer) {
     reader_ = std::thread([this] { readLoop(); });
 }
 
@@ -112,7 +105,7 @@ void VirtualController::readLoop() {
                 continue;
             }
         }
-        const std::size_t n = link_->read(chunk.data(), allowed, 5ms);
+        const std::size_t n = link_.read(chunk.data(), allowed, 5ms);
         if (n == 0) {
             if (rate != 0) rateStart = PeerClock::now(), rateBytes = 0;  // an idle wire builds no credit
             continue;
@@ -172,7 +165,7 @@ void VirtualController::answerRequest() {
     if (answer.empty()) return;
     std::vector<std::uint8_t> bytes = prefix_;
     bytes.insert(bytes.end(), answer.begin(), answer.end());
-    link_->write(bytes.data(), bytes.size());
+    link_.write(bytes.data(), bytes.size());
 }
 
 std::vector<ReceivedMessage> VirtualController::received() const {
@@ -209,10 +202,8 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
         while (!stop_.load()) {
             const std::size_t n = far_.read(chunk.data(), chunk.size(), 5ms);
             if (n == 0) continue;
-            const auto now = PeerClock::now();
             std::lock_guard lock(mutex_);
-            for (std::size_t i = 0; i < n; ++i)
-                bytes_.push_back({chunk[i], now});
+            bytes_.insert(bytes_.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
             changed_.notify_all();
         }
     });
@@ -223,7 +214,7 @@ WindPeer::~WindPeer() {
     reader_.join();
 }
 
-std::vector<WindPeer::Byte> WindPeer::bytes() const {
+std::vector<std::uint8_t> WindPeer::bytes() const {
     std::lock_guard lock(mutex_);
     return bytes_;
 }

@@ -5,9 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -32,7 +30,6 @@ struct ReceivedMessage {
 struct OutputFrame {
     std::array<float, 6> axes{};
     std::uint32_t belt = 0;
-    bool zeroTail = false;  // bytes 30 to 33 are zero
 };
 
 // Decodes a 36-byte frame as the controller reads it.
@@ -49,13 +46,11 @@ class VirtualController {
 
     // On a pseudo-terminal that the library opens as COMn.
     explicit VirtualController(int comNumber, Answer answer = Answer::Identity1);
-    // On any other link (a network controller's socket, for one).
-    explicit VirtualController(std::unique_ptr<PeerLink> link, Answer answer = Answer::Identity1);
     ~VirtualController();
 
-    bool ready() const { return link_->ready(); }
-    std::string comName() const { return "COM" + std::to_string(comNumber_); }
-    int comNumber() const { return comNumber_; }
+    bool ready() const { return link_.ready(); }
+    std::string comName() const { return link_.comName(); }
+    int comNumber() const { return link_.comNumber(); }
 
     void setAnswer(Answer answer) { answer_.store(answer); }
     // Bytes sent before each identification answer (a device that talks first).
@@ -63,7 +58,7 @@ class VirtualController {
     // 0: read whatever arrives at once; otherwise at most this many bytes per second.
     void setReadRate(std::uint32_t bytesPerSecond) { readRate_.store(bytesPerSecond); }
 
-    void send(const std::vector<std::uint8_t>& bytes) { link_->write(bytes.data(), bytes.size()); }
+    void send(const std::vector<std::uint8_t>& bytes) { link_.write(bytes.data(), bytes.size()); }
 
     std::vector<ReceivedMessage> received() const;
     // The messages from index `first` on (a reader that keeps up copies only what is new).
@@ -81,8 +76,7 @@ class VirtualController {
     void decode(PeerClock::time_point now);
     void answerRequest();
 
-    std::unique_ptr<PeerLink> link_;
-    int comNumber_ = 0;
+    FarEnd link_;
     std::atomic<Answer> answer_;
     std::atomic<std::uint32_t> readRate_{0};
     std::atomic<bool> stop_{false};
@@ -97,7 +91,7 @@ class VirtualController {
     std::thread reader_;
 };
 
-// A wind device: records every byte with its arrival time.
+// A wind device: records every byte it receives.
 class WindPeer {
   public:
     explicit WindPeer(int comNumber);
@@ -105,11 +99,7 @@ class WindPeer {
     bool ready() const { return far_.ready(); }
     std::string comName() const { return far_.comName(); }
 
-    struct Byte {
-        std::uint8_t value;
-        PeerClock::time_point arrival;
-    };
-    std::vector<Byte> bytes() const;
+    std::vector<std::uint8_t> bytes() const;
     bool waitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
 
   private:
@@ -117,7 +107,7 @@ class WindPeer {
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::vector<Byte> bytes_;
+    std::vector<std::uint8_t> bytes_;
     std::thread reader_;
 };
 

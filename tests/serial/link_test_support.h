@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "peers/virtual_controller.h"
 #include "serial/bridge.h"
 #include "serial/link_state.h"
 #include "serial/port_discovery.h"
@@ -17,93 +17,68 @@
 // stand-in for the system's port list and USB identities, and the bridge on a host thread.
 namespace tarvelmond::test {
 
+using Bytes = std::vector<std::uint8_t>;
+
 inline void resetLink() {
     LinkState& s = link();
     closePort();
-    s.bridgeRunning.store(false);
-    s.bridgeStopped.store(false);
+    for (std::atomic<bool>* flag :
+         {&s.bridgeRunning, &s.bridgeStopped, &s.portConnected, &s.serialControllerPresent,
+          &s.udpControllerPresent, &s.autoConnectEnabled, &s.udpRunning, &s.udpStopped, &s.udpStarted})
+        flag->store(false);
     s.interfaceRunning.store(true);
-    s.portConnected.store(false);
-    s.serialControllerPresent.store(false);
-    s.udpControllerPresent.store(false);
-    s.autoConnectEnabled.store(false);
-    s.udpRunning.store(false);
-    s.udpStopped.store(false);
-    s.udpStarted.store(false);
     s.autoRepeatCount.store(0);
     s.standardPortNumber.store(0);
     s.supersededMotionFrames.store(0);
     for (MessageQueue* q :
-         {&s.serialSendQueue, &s.udpSendQueue, &s.autoSendQueue, &s.serialReceiveQueue, &s.udpReceiveQueue}) {
+         {&s.serialSendQueue, &s.udpSendQueue, &s.autoSendQueue, &s.serialReceiveQueue, &s.udpReceiveQueue})
         q->clear();
-    }
     s.serialReceiveBuffer.clear();
     s.portSystem.store(&systemPorts());
 }
 
-// The ports a test declares, each behind a USB chip of its choice.
+// The ports a test declares, each behind a USB chip of its choice; installed for the object's life.
 class FakePorts final : public PortSystem {
   public:
-    void add(const std::string& comName, const std::string& hardwareIds = "USB\\VID_1A86&PID_7523&REV_0254",
-             const std::string& friendlyName = "") {
+    FakePorts() { link().portSystem.store(this); }
+    ~FakePorts() override { link().portSystem.store(&systemPorts()); }
+    void add(const std::string& comName, const std::string& hardwareIds = "USB\\VID_1A86&PID_7523&REV_0254") {
         names_.push_back(comName);
-        devices_.push_back(
-            {friendlyName.empty() ? "USB-SERIAL CH340 (" + comName + ")" : friendlyName, hardwareIds});
+        devices_.push_back({"USB-SERIAL CH340 (" + comName + ")", hardwareIds});
     }
     bool listDeviceNames(std::vector<std::string>& names) override {
         names = names_;
-        return !failList_;
+        return true;
     }
     std::vector<platform::ComPortDevice> listComPortDevices() override { return devices_; }
-    void failListing() { failList_ = true; }
 
   private:
     std::vector<std::string> names_;
     std::vector<platform::ComPortDevice> devices_;
-    bool failList_ = false;
-};
-
-// Installs fake ports for the life of the object.
-class PortsInstalled {
-  public:
-    explicit PortsInstalled(FakePorts& ports) { link().portSystem.store(&ports); }
-    ~PortsInstalled() { link().portSystem.store(&systemPorts()); }
 };
 
 // The bridge loop on a thread of its own, as a host lends it one.
 class BridgeThread {
   public:
-    BridgeThread() : thread_([this] { result_ = runBridge(); }) {
+    BridgeThread() : thread_([] { runBridge(); }) {
         while (!link().bridgeActive.load())
             std::this_thread::yield();
     }
-    ~BridgeThread() { stop(); }
-    int stop() {
-        if (thread_.joinable()) {
-            stopBridge();
-            thread_.join();
-        }
-        return result_;
+    ~BridgeThread() {
+        stopBridge();
+        thread_.join();
     }
 
   private:
-    int result_ = 0;
     std::thread thread_;
 };
 
-// What `action` prints on standard output (captured even if it throws nothing but fails a check).
+// What `action` prints on standard output.
 template <typename Action>
 std::string printedBy(Action&& action) {
     testing::internal::CaptureStdout();
     action();
     return testing::internal::GetCapturedStdout();
-}
-
-// Connects the standard port quietly; 1 on success.
-inline int connectQuietly() {
-    int result = 0;
-    printedBy([&] { result = connectStandardPort(); });
-    return result;
 }
 
 inline bool eventually(const std::function<bool()>& condition,

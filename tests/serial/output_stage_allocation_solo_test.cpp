@@ -3,10 +3,8 @@
 // allocation of the thread that sends (the peers' threads record what they receive and allocate).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <new>
-#include <thread>
 
 #include "motion/output_stage.h"
 #include "peers/virtual_controller.h"
@@ -35,16 +33,15 @@ namespace {
 TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
     EngineUnderTest e;
     e->outputBlocked.store(false);
-    for (std::size_t k = 0; k < 6; ++k) {
-        e->rigLimits[k].min.store(-10.0);
-        e->rigLimits[k].max.store(10.0);
+    for (auto& limit : e->rigLimits) {
+        limit.min.store(-10.0);
+        limit.max.store(10.0);
     }
     link().bridgeRunning.store(true);  // frames are accepted into the send queues
     ASSERT_TRUE(e->poseBlock.open());
     e->motionCancelActive.store(true);
     WindPeer wind(uniqueComNumber(7));
-    ASSERT_TRUE(wind.ready());
-    ASSERT_TRUE(e->windSerial.init(wind.comName(), 115200, "8N1", 2));
+    ASSERT_TRUE(wind.ready() && e->windSerial.init(wind.comName(), 115200, "8N1", 2));
     e->windSerial.start();
     ASSERT_TRUE(e->windSerial.isRunning());
 
@@ -53,16 +50,15 @@ TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
         e->finalCues[0] = 0.001 * t;
         e->finalCues[21] = t % 100;
         sendOutputFrame(*e);
-        if (t % 100 == 0) {
-            link().serialSendQueue.clear();  // as the bridge would drain them
+        if (t % 100 == 0) {  // as the bridge drains them
+            link().serialSendQueue.clear();
             link().udpSendQueue.clear();
         }
     }
-    const long during = allocations - before;
+    EXPECT_EQ(allocations - before, 0);
     e->windSerial.stop();
     e->poseBlock.close();
     link().bridgeRunning.store(false);
-    EXPECT_EQ(during, 0);
 }
 
 }  // namespace
