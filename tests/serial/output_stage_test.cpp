@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <tarvelmond.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <thread>
 
 #include "motion/output_stage.h"
 #include "serial/link_test_support.h"
@@ -90,6 +92,27 @@ TEST_F(OutputStage, TheMotionCancelPoseIsReadBackByAnotherProcessAsSixDoubles) {
 
     e->poseBlock.close();
     EXPECT_TRUE(poseSeenByAnotherProcess().empty()) << "the block is gone once closed";
+}
+
+// The host switches motion cancel off (unmapping the pose) while the game-source thread writes it:
+// under ASan a write to the unmapped view faults, under TSan the race shows.
+TEST_F(OutputStage, ClosingThePoseBlockWhileTheThreadWritesItIsSafe) {
+    e->motionCancelActive.store(true);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (double x = 0.0; !done.load(); x += 0.001) {
+            e->finalCues[0] = x;
+            sendOutputFrame(*e);
+        }
+    });
+    for (int round = 0; round < 200; ++round) {
+        e->poseBlock.open();
+        std::this_thread::sleep_for(100us);
+        e->poseBlock.close();
+    }
+    done.store(true);
+    writer.join();
+    EXPECT_FALSE(e->poseBlock.isOpen());
 }
 
 TEST_F(OutputStage, TheWindByteFollowsChannel21WhileItIsActive) {
