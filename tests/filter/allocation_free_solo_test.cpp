@@ -10,26 +10,9 @@
 #include <new>
 
 #include "filter/filter_sys.h"
+#include "support/allocation_counter.h"
 #include "support/engine_fixture.h"
 #include "support/realistic_profile.h"
-
-namespace {
-std::atomic<long> allocationCount{0};
-}  // namespace
-
-// Kept out of line: once inlined next to a new-expression, malloc and free would draw mismatched-allocation
-// warnings.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    ++allocationCount;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* block) noexcept {
-    std::free(block);
-}
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace tarvelmond::test {
 namespace {
@@ -42,12 +25,12 @@ TEST(AllocationFree, EveryOperatorEvaluatesWithoutAllocatingWhateverTheInput) {
         parseFilterString("NOISE(SINUS(VALUE;1;-3);1;0;5)"),
         parseFilterString("BITSCALE(BITSCALESIGNED(ABS(VALUE);2;3);1;4)"),
         parseFilterString("GAIN(VALUE;2")};
-    const long before = allocationCount.load();
+    const long before = allocationsInProcess();
     for (int round = 0; round < 1000; ++round)
         for (const auto& chain : chains)
             for (double x : {0.0, 1.5, -7.0, 1e300, double{INFINITY}, double{NAN}})
                 evaluateFilterChain(*chain, x, 1.0, 0.5, 2.0);
-    EXPECT_EQ(allocationCount.load(), before);
+    EXPECT_EQ(allocationsInProcess(), before);
     EXPECT_GT(before, 0);  // the counter does see the parser's allocations
 }
 
@@ -56,14 +39,14 @@ TEST(AllocationFree, WorkedTicksWithRealisticChainsAllocateNothing) {
     installRealisticProfile(*e);
     for (int t = 0; t < 10; ++t)
         e.tick();  // first uses of lazily built runtime pieces
-    const long before = allocationCount.load();
+    const long before = allocationsInProcess();
     for (int t = 0; t < 2000; ++t) {
         e.setChannel(Channel::lateral_accel_g, 0.001 * t);
         e.setChannel(Channel::roll_speed, -0.002 * t);
         e.setGround(t > 1000);  // a landing: the air/ground transition runs too
         e.tick();
     }
-    EXPECT_EQ(allocationCount.load() - before, 0);
+    EXPECT_EQ(allocationsInProcess() - before, 0);
     EXPECT_FALSE(e->inTransition) << "the landing should have completed";
 }
 

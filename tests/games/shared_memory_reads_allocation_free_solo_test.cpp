@@ -12,22 +12,7 @@
 #include "block_publisher.h"
 #include "game_test_support.h"
 #include "games/game_source.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "support/allocation_counter.h"
 
 namespace tarvelmond::test {
 namespace {
@@ -55,14 +40,14 @@ TEST(SharedMemoryReads, AllocateNothing) {
         ASSERT_EQ(getGameId(*source), slot);
         ASSERT_EQ(connectGame(*source), 1);
 
-        const long before = allocations.load();
+        const long before = allocationsInProcess();
         int withData = 0;
         const auto end = std::chrono::steady_clock::now() + 300ms;
         while (std::chrono::steady_clock::now() < end) {
             withData += readGameFrame(*source);
             std::this_thread::sleep_for(500us);
         }
-        EXPECT_EQ(allocations.load() - before, 0);
+        EXPECT_EQ(allocationsInProcess() - before, 0);
         EXPECT_GT(withData, 0) << "frames were read";
         disconnectGame(*source);
     }

@@ -9,23 +9,8 @@
 #include "motion/output_stage.h"
 #include "peers/virtual_controller.h"
 #include "serial/link_state.h"
+#include "support/allocation_counter.h"
 #include "support/engine_fixture.h"
-
-namespace {
-thread_local long allocations = 0;
-}
-
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace tarvelmond::test {
 namespace {
@@ -45,7 +30,7 @@ TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
     e->windSerial.start();
     ASSERT_TRUE(e->windSerial.isRunning());
 
-    const long before = allocations;
+    const long before = allocationsOnThisThread();
     for (int t = 0; t < 2000; ++t) {
         e->finalCues[0] = 0.001 * t;
         e->finalCues[21] = t % 100;
@@ -55,7 +40,7 @@ TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
             link().udpSendQueue.clear();
         }
     }
-    EXPECT_EQ(allocations - before, 0);
+    EXPECT_EQ(allocationsOnThisThread() - before, 0);
     e->windSerial.stop();
     e->poseBlock.close();
     link().bridgeRunning.store(false);
