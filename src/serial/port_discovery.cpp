@@ -57,7 +57,8 @@ bool isComName(const std::string& name, std::uint32_t& number) {
         if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return false;
     number = 0;
     for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return false;
+        // Digits beyond any real port number would wrap around into another port's number.
+        if (name[i] < '0' || name[i] > '9' || number > 100000U) return false;
         number = number * 10U + static_cast<std::uint32_t>(name[i] - '0');
     }
     return true;

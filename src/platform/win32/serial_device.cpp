@@ -27,6 +27,25 @@ bool failWith(DWORD error) {
     return false;
 }
 
+// Sets rate and framing; with `clearFlowControl` also turns off hardware and XON/XOFF flow control.
+bool applyLine(HANDLE port, const LineSettings& line, bool clearFlowControl) {
+    DCB state{};
+    state.DCBlength = sizeof state;
+    if (!GetCommState(port, &state)) return false;
+    state.BaudRate = line.baudRate;
+    state.ByteSize = line.dataBits;
+    state.Parity = parityCode(line.parity);
+    state.StopBits = line.stopBits == StopBits::Two ? TWOSTOPBITS : ONESTOPBIT;
+    if (clearFlowControl) {
+        state.fOutxCtsFlow = FALSE;
+        state.fOutxDsrFlow = FALSE;
+        state.fDsrSensitivity = FALSE;
+        state.fOutX = FALSE;
+        state.fInX = FALSE;
+    }
+    return SetCommState(port, &state) != FALSE;
+}
+
 }  // namespace
 
 bool SerialDevice::open(const std::string& name) {
@@ -49,32 +68,13 @@ bool SerialDevice::isOpen() const {
 }
 
 bool SerialDevice::configure(const LineSettings& line) {
-    DCB state{};
-    state.DCBlength = sizeof state;
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
-    if (!GetCommState(handleOf(handle_), &state)) return false;
-    state.BaudRate = line.baudRate;
-    state.ByteSize = line.dataBits;
-    state.Parity = parityCode(line.parity);
-    state.StopBits = line.stopBits == StopBits::Two ? TWOSTOPBITS : ONESTOPBIT;
-    state.fOutxCtsFlow = FALSE;
-    state.fOutxDsrFlow = FALSE;
-    state.fDsrSensitivity = FALSE;
-    state.fOutX = FALSE;
-    state.fInX = FALSE;
-    return SetCommState(handleOf(handle_), &state) != FALSE;
+    return applyLine(handleOf(handle_), line, true);
 }
 
 bool SerialDevice::configureFraming(const LineSettings& line) {
-    DCB state{};
-    state.DCBlength = sizeof state;
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
-    if (!GetCommState(handleOf(handle_), &state)) return false;
-    state.BaudRate = line.baudRate;
-    state.ByteSize = line.dataBits;
-    state.Parity = parityCode(line.parity);
-    state.StopBits = line.stopBits == StopBits::Two ? TWOSTOPBITS : ONESTOPBIT;
-    return SetCommState(handleOf(handle_), &state) != FALSE;
+    return applyLine(handleOf(handle_), line, false);
 }
 
 bool SerialDevice::readTimeouts(Timeouts& timeouts) {
