@@ -2,13 +2,15 @@
 // thread, the game-source thread, X-Plane played by the game emulator, and a virtual controller on a
 // pseudo-terminal that the library's own automatic scan finds (its USB identity declared in
 // TARVELMOND_PORT_IDENTITY, since a pseudo-terminal has none). What counts is what reaches the
-// controller: whole frames with their CRC, the axes clamped to the rig limits, the belt big-endian.
+// controller: whole frames with their CRC, the axes clamped to the rig limits, the belt big-endian,
+// and every host message, in order, among the frames.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <chrono>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -99,6 +101,52 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
     EXPECT_TRUE(std::none_of(messages.begin(), messages.end(), [](const ReceivedMessage& m) {
         return m.kind == ReceivedMessage::Kind::Other;
     })) << "no cut or stray bytes";
+    EXPECT_EQ(controller.crcFailures(), 0);
+
+    // Two host threads talk to the controller through the export while the rig moves: every message
+    // arrives, in each thread's order, with its CRC in place of the terminator, among the frames.
+    constexpr std::uint8_t kThreads = 2;
+    constexpr std::uint8_t kMessagesEach = 25;
+    const std::size_t talkFrom = controller.received().size();
+    std::vector<std::thread> hosts;
+    for (std::uint8_t t = 0; t < kThreads; ++t) {
+        hosts.emplace_back([t] {
+            for (std::uint8_t i = 0; i < kMessagesEach; ++i) {
+                const std::array<unsigned char, 8> message = {
+                    0xF9, 0xF9, static_cast<unsigned char>(0x40 + t), 0x00, i, 0x00, 0x0A, 0x0D};
+                while (host<int(const unsigned char*)>("sendMessagemmf")(message.data()) != 1)
+                    std::this_thread::sleep_for(1ms);  // a full queue refuses; the host tries again
+                std::this_thread::sleep_for(4ms);
+            }
+        });
+    }
+    for (auto& h : hosts)
+        h.join();
+    const auto isHostMessage = [](const ReceivedMessage& m) {
+        return m.kind == ReceivedMessage::Kind::Command && m.bytes[2] >= 0x40 && m.bytes[2] < 0x40 + kThreads;
+    };
+    ASSERT_TRUE(controller.waitFor(
+        [&](const auto& all) {
+            return std::count_if(all.begin() + static_cast<std::ptrdiff_t>(talkFrom), all.end(),
+                                 isHostMessage) >= kThreads * kMessagesEach;
+        },
+        10s));
+    std::array<std::vector<int>, kThreads> arrived;
+    std::size_t framesAmong = 0;
+    for (const ReceivedMessage& m : controller.receivedFrom(talkFrom)) {
+        if (isHostMessage(m)) {
+            EXPECT_TRUE(m.crcForm);
+            arrived[m.bytes[2] - 0x40].push_back(m.bytes[4]);
+        } else if (m.kind == ReceivedMessage::Kind::Output && arrived[0].size() + arrived[1].size() > 0 &&
+                   arrived[0].size() + arrived[1].size() < kThreads * kMessagesEach) {
+            ++framesAmong;
+        }
+    }
+    std::vector<int> inOrder(kMessagesEach);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
+    for (const auto& thread : arrived)
+        EXPECT_EQ(thread, inOrder) << "no host message lost or reordered";
+    EXPECT_GT(framesAmong, 10u) << "motion frames went on while the hosts talked";
     EXPECT_EQ(controller.crcFailures(), 0);
 }
 
