@@ -1,7 +1,5 @@
 #include "net/udp_port.h"
 
-#include <algorithm>
-
 #include <string>
 
 namespace tarvelmond {
@@ -60,20 +58,20 @@ std::span<const std::uint8_t> UdpPort::receiveInto(std::array<std::uint8_t, kRec
 }
 
 std::span<const std::uint8_t> UdpPort::receiveDatagram() {
-    return receiveInto(receiveArea_);
+    return receiveInto(receiveAreas_[0]);
 }
 
 std::span<const std::uint8_t> UdpPort::receiveNewestDatagram(std::size_t minimum, int mostTaken) {
-    std::size_t newestSize = 0;
+    std::span<const std::uint8_t> newest;
+    std::size_t newestArea = 0;
     for (int taken = 0; taken < mostTaken; ++taken) {
-        const auto datagram = receiveInto(receiveArea_);
+        const auto datagram = receiveInto(receiveAreas_[1 - newestArea]);
         if (datagram.empty()) break;
         if (datagram.size() < minimum) continue;
-        std::copy(datagram.begin(), datagram.end(), newestArea_.begin());
-        newestSize = datagram.size();
+        newest = datagram;
+        newestArea = 1 - newestArea;
     }
-    if (newestSize == 0) return {};
-    return {newestArea_.data(), newestSize};
+    return newest;
 }
 
 }  // namespace tarvelmond

@@ -39,8 +39,8 @@ class UdpPort {
   private:
     std::span<const std::uint8_t> receiveInto(std::array<std::uint8_t, kReceiveSize>& area);
 
-    std::array<std::uint8_t, kReceiveSize> receiveArea_{};
-    std::array<std::uint8_t, kReceiveSize> newestArea_{};  // keeps the newest usable one while draining
+    // Two areas so that draining can receive into one while the other keeps the newest usable datagram.
+    std::array<std::array<std::uint8_t, kReceiveSize>, 2> receiveAreas_{};
     int startupResult_ = 0;
     platform::SocketLibrary library_;
     platform::Socket socket_;

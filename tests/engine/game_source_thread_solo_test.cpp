@@ -15,6 +15,7 @@
 #include "games/game_source.h"
 #include "net/udp_port.h"
 #include "platform/process_info.h"
+#include "support/eventually.h"
 #include "support/product_library.h"
 #include "udp_game_sender.h"
 
@@ -24,12 +25,6 @@ namespace {
 using namespace emulator;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// The exported functions as a host resolves them.
-template <typename Function>
-Function exported(const char* name) {
-    return productLibrary().function<Function>(name);
-}
 
 struct Product {
     double channel(Channel c) const {
@@ -44,24 +39,15 @@ struct Product {
         return buffer;
     }
 
-    void (*start)() = exported<void (*)()>("startGamesource_Thread");
-    void (*stop)() = exported<void (*)()>("stopGamesource_Thread");
-    void (*ready)(int) = exported<void (*)(int)>("setMotionsystemready");
-    int (*gameId)() = exported<int (*)()>("getGameID");
-    void (*gameName)(char*) = exported<void (*)(char*)>("getGameName");
-    void (*gameData)(double**, int*) = exported<void (*)(double**, int*)>("getGameData");
-    double (*transitionStatus)() = exported<double (*)()>("getTransitionStatus");
-    double (*loopTimeFrame)() = exported<double (*)()>("getMotionDataTimeFrame");
+    void (*start)() = exported<void()>("startGamesource_Thread");
+    void (*stop)() = exported<void()>("stopGamesource_Thread");
+    void (*ready)(int) = exported<void(int)>("setMotionsystemready");
+    int (*gameId)() = exported<int()>("getGameID");
+    void (*gameName)(char*) = exported<void(char*)>("getGameName");
+    void (*gameData)(double**, int*) = exported<void(double**, int*)>("getGameData");
+    double (*transitionStatus)() = exported<double()>("getTransitionStatus");
+    double (*loopTimeFrame)() = exported<double()>("getMotionDataTimeFrame");
 };
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 class GameSourceThread : public ::testing::Test {
   protected:
@@ -94,7 +80,7 @@ TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
             product.start();
             product.start();
             product.ready(1);
-            ASSERT_TRUE(waitFor([&] { return product.gameId() == kBeamNg; }, 20s));
+            ASSERT_TRUE(eventually([&] { return product.gameId() == kBeamNg; }, 20s));
             std::this_thread::sleep_for(200ms);
             product.stop();
             product.stop();
@@ -137,29 +123,29 @@ TEST_F(GameSourceThread, FindsAGameReadsItAndDropsItWhenSilentOrFrozenUntilItSen
     sender.startGenerated(motion);
     product.start();
     product.ready(1);
-    ASSERT_TRUE(waitFor([&] { return product.gameId() == kDcs; }, 20s));
+    ASSERT_TRUE(eventually([&] { return product.gameId() == kDcs; }, 20s));
     EXPECT_EQ(product.name(), gameDisplayName(kDcs));
     EXPECT_TRUE(
-        waitFor([&] { return std::fabs(product.channel(Channel::pitch_position) - 4.0) < 1e-3; }, 5s));
+        eventually([&] { return std::fabs(product.channel(Channel::pitch_position) - 4.0) < 1e-3; }, 5s));
     EXPECT_GT(product.loopTimeFrame(), 1.5) << "the loop is paced at about 2 ms";
 
     sender.stop();
     const auto silent = Clock::now();
-    ASSERT_TRUE(waitFor([&] { return product.gameId() == -1; }, 20s))
+    ASSERT_TRUE(eventually([&] { return product.gameId() == -1; }, 20s))
         << "dropped after 1000 reads without data";
     EXPECT_GE(Clock::now() - silent, 1900ms) << "not before a thousand 2 ms ticks";
     sender.startGenerated(motion);
-    ASSERT_TRUE(waitFor([&] { return product.gameId() == kDcs; }, 20s)) << "found again";
-    EXPECT_TRUE(waitFor([&] { return product.transitionStatus() >= 10.0; }, 10s)) << "live data fades in";
+    ASSERT_TRUE(eventually([&] { return product.gameId() == kDcs; }, 20s)) << "found again";
+    EXPECT_TRUE(eventually([&] { return product.transitionStatus() >= 10.0; }, 10s)) << "live data fades in";
 
     sender.startGenerated([](std::uint64_t) { return dcsLine({0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0.1}); });
-    EXPECT_TRUE(waitFor([&] { return product.transitionStatus() == 0.0; }, 5s))
+    EXPECT_TRUE(eventually([&] { return product.transitionStatus() == 0.0; }, 5s))
         << "frozen data holds the output";
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(product.transitionStatus(), 0.0) << "and keeps holding it";
     EXPECT_EQ(product.gameId(), kDcs) << "not dropped yet";
-    EXPECT_TRUE(waitFor([&] { return product.gameId() == -1; }, 30s)) << "dropped after 5000 frozen ticks";
-    EXPECT_TRUE(waitFor([&] { return product.gameId() == kDcs; }, 20s)) << "a sending game is found again";
+    EXPECT_TRUE(eventually([&] { return product.gameId() == -1; }, 30s)) << "dropped after 5000 frozen ticks";
+    EXPECT_TRUE(eventually([&] { return product.gameId() == kDcs; }, 20s)) << "a sending game is found again";
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(product.gameId(), kDcs) << "the reconnected game is not dropped again at once";
 }

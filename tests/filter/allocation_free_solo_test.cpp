@@ -3,11 +3,8 @@
 // runs on its own.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "filter/filter_sys.h"
 #include "support/allocation_counter.h"

@@ -88,7 +88,8 @@ TEST(GameDetection, UdpGamesAreFoundWhileTheySendAndTheirPortIsHeldOnlyWhileConn
         EXPECT_TRUE(portIsFree(port)) << "detection leaves no socket open";
         ASSERT_EQ(connectGame(*source), 1);
         EXPECT_FALSE(portIsFree(port)) << "the reader holds the game's port";
-        EXPECT_TRUE(waitFor([&] { return readGameFrame(*source) == 1; })) << "frames arrive through the port";
+        EXPECT_TRUE(eventually([&] { return readGameFrame(*source) == 1; }))
+            << "frames arrive through the port";
         EXPECT_EQ(disconnectGame(*source), 1);
         EXPECT_EQ(getGameId(*source), -1);
         EXPECT_TRUE(portIsFree(port));

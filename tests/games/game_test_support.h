@@ -18,6 +18,7 @@
 #include "games/telemetry_record.h"
 #include "net/udp_port.h"
 #include "platform/sockets.h"
+#include "support/eventually.h"
 #include "udp_game_sender.h"
 
 namespace tarvelmond::test {
@@ -53,16 +54,6 @@ inline void expectChannels(const TelemetryRecord& record, const std::vector<Expe
     }
 }
 
-// Polls until the condition holds: false once `limit` has passed.
-inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        sleepFor(1ms);
-    }
-    return true;
-}
-
 // A file of ../shared/captures, recorded from a game.
 inline Bytes readCapture(const std::string& path) {
     std::ifstream file(std::string(TARVELMOND_CAPTURES_DIR) + "/" + path, std::ios::binary);
@@ -92,7 +83,7 @@ struct ReaderHarness {
     // Calls the reader until it reports data (1) or a generous deadline passes; returns its last result.
     int readUntilData(const std::function<int()>& read) {
         int result = 0;
-        waitFor([&] { return (result = read()) != 0; });
+        eventually([&] { return (result = read()) != 0; });
         return result;
     }
 

@@ -181,7 +181,7 @@ std::unique_ptr<GameSource> connected(int slot) {
 
 // Reads on until the condition holds (5 s at most): the games write every few milliseconds.
 bool readUntil(GameSource& source, const std::function<bool()>& condition) {
-    return waitFor([&] {
+    return eventually([&] {
         readGameFrame(source);
         return condition();
     });
@@ -190,7 +190,7 @@ bool readUntil(GameSource& source, const std::function<bool()>& condition) {
 // Whether the readers stop reporting data: twenty calls in a row without any.
 bool quietsDown(GameSource& source) {
     int quiet = 0;
-    return waitFor([&] {
+    return eventually([&] {
         quiet = readGameFrame(source) == 0 ? quiet + 1 : 0;
         return quiet >= 20;
     });
@@ -220,7 +220,7 @@ TEST(PublishedGames, EachIsReadInItsUnitsAndSignsUntilItStopsAndIsReleasedOnDisc
         game.setScene(stopped);
         EXPECT_TRUE(quietsDown(*source)) << "no data once the game stops";
         game.setScene(scene);
-        EXPECT_TRUE(waitFor([&] { return readGameFrame(*source) == 1; })) << "data again once it goes on";
+        EXPECT_TRUE(eventually([&] { return readGameFrame(*source) == 1; })) << "data again once it goes on";
         if (row.nameChecked) {
             game.command(PublisherCommand::Close);
             ASSERT_TRUE(game.waitBlockOpen(false));

@@ -3,10 +3,7 @@
 // counts every allocation of the process while it reads blocks another process publishes.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <thread>
 
 #include "block_publisher.h"

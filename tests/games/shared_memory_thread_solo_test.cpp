@@ -32,7 +32,7 @@ struct Product {
         gameTimeFrame = library.function<double (*)()>("getGameTimeFrame");
     }
     bool reads(Channel c, double expected, double tolerance = 1e-4) const {
-        return waitFor([&] {
+        return eventually([&] {
             double* data = nullptr;
             int count = 0;
             gameData(&data, &count);
@@ -98,7 +98,7 @@ TEST_F(SharedMemoryGameThread, FindsEachGameReadsItsChannelsDropsAStoppedGameAnd
         ASSERT_TRUE(game->started());
         product.start();
         product.ready(1);
-        ASSERT_TRUE(waitFor([&] { return product.gameId() == row.slot; }, 20s)) << product.gameId();
+        ASSERT_TRUE(eventually([&] { return product.gameId() == row.slot; }, 20s)) << product.gameId();
         EXPECT_TRUE(product.reads(pitch_position, pitch));
         EXPECT_TRUE(product.reads(row.lateralChannel, lateral));
         EXPECT_TRUE(product.reads(longitu_gravi, g * std::sin(pitch * kDeg), 1e-6));
@@ -106,7 +106,7 @@ TEST_F(SharedMemoryGameThread, FindsEachGameReadsItsChannelsDropsAStoppedGameAnd
 
         row.stop(*game, playing);
         const auto stopped = Clock::now();
-        ASSERT_TRUE(waitFor([&] { return product.gameId() == -1; }, 30s)) << "the watchdog drops the game";
+        ASSERT_TRUE(eventually([&] { return product.gameId() == -1; }, 30s)) << "the watchdog drops the game";
         EXPECT_GE(Clock::now() - stopped, 1s) << "after a thousand ticks without data, not at once";
         const BlockScene later = scene(pitch + 0.5);
         if (game->started()) {
@@ -115,7 +115,7 @@ TEST_F(SharedMemoryGameThread, FindsEachGameReadsItsChannelsDropsAStoppedGameAnd
             game = std::make_unique<GameBlockPublisher>(row.game, later);
             ASSERT_TRUE(game->started());
         }
-        EXPECT_TRUE(waitFor([&] { return product.gameId() == row.slot; }, 20s)) << "found again";
+        EXPECT_TRUE(eventually([&] { return product.gameId() == row.slot; }, 20s)) << "found again";
         EXPECT_TRUE(product.reads(pitch_position, pitch + 0.5)) << "and read again";
         product.ready(0);
         product.stop();

@@ -12,6 +12,7 @@
 #include "serial/link_state.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_port.h"
+#include "support/eventually.h"
 
 // Helpers for the tests of the serial link: the process-wide link state set back between tests, a
 // stand-in for the system's port list and USB identities, and the bridge on a host thread.
@@ -79,16 +80,6 @@ std::string printedBy(Action&& action) {
     testing::internal::CaptureStdout();
     action();
     return testing::internal::GetCapturedStdout();
-}
-
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 }  // namespace tarvelmond::test

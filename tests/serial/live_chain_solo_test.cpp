@@ -24,18 +24,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// An exported function as a host resolves it.
-template <typename Signature>
-Signature* host(const char* name) {
-    return productLibrary().function<Signature*>(name);
-}
-
 // The host's side of the session; whatever a test left running stops with it.
 struct HostSession {
     ~HostSession() {
         game.stop();
-        host<void()>("stopGamesource_Thread")();
-        host<void()>("stopKestrovane_Thread")();
+        exported<void()>("stopGamesource_Thread")();
+        exported<void()>("stopKestrovane_Thread")();
         if (bridge.joinable()) bridge.join();
     }
     VirtualController controller{uniqueComNumber(6)};
@@ -48,23 +42,23 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
     VirtualController& controller = session.controller;
     ASSERT_TRUE(controller.ready());
     declarePortIdentity(controller.comNumber());
-    session.bridge = std::thread([] { host<int()>("startKestrovane_Thread")(); });
-    host<int()>("enableAutoconnect")();
-    ASSERT_TRUE(eventually([] { return host<int()>("isConnected")() == 1; }, 30s))
+    session.bridge = std::thread([] { exported<int()>("startKestrovane_Thread")(); });
+    exported<int()>("enableAutoconnect")();
+    ASSERT_TRUE(eventually([] { return exported<int()>("isConnected")() == 1; }, 30s))
         << "the scan did not connect the controller on " << controller.comName();
 
     // The six axes and the belt pass their input through (VALUE), clamped to the rig's limits.
     constexpr int kAir = 0;
     for (int channel : {0, 1, 2, 3, 4, 5, 10, 14})
-        ASSERT_EQ(host<int(int, int, const char*)>("setcheckFilterstring")(kAir, channel, "VALUE"), 1);
+        ASSERT_EQ(exported<int(int, int, const char*)>("setcheckFilterstring")(kAir, channel, "VALUE"), 1);
     for (int axis = 0; axis < 6; ++axis) {
-        host<void(int, double, double)>("SetInputDofLimitValue")(axis, -1000.0, 1000.0);
-        host<void(int, double, double)>("SetRigDofLimitValue")(axis, axis == 3 ? -15.0 : -1.0,
-                                                               axis == 3 ? 15.0 : 1.0);
+        exported<void(int, double, double)>("SetInputDofLimitValue")(axis, -1000.0, 1000.0);
+        exported<void(int, double, double)>("SetRigDofLimitValue")(axis, axis == 3 ? -15.0 : -1.0,
+                                                                   axis == 3 ? 15.0 : 1.0);
     }
     for (int channel : {6, 7, 8, 9, 11, 12, 13})
-        host<void(int, int, bool)>("setActiveAxis")(kAir, channel, false);
-    host<void(int, int, double)>("setBelt_Mix")(kAir, 5, 1.0);  // the belt follows the pitch rate
+        exported<void(int, int, bool)>("setActiveAxis")(kAir, channel, false);
+    exported<void(int, int, double)>("setBelt_Mix")(kAir, 5, 1.0);  // the belt follows the pitch rate
 
     // A lateral value whose little-endian bytes hold 0x0A 0x0D, and a belt value whose big-endian
     // bytes are 0A 0D 00 00: both would end a host message early. The heading keeps the data moving.
@@ -76,10 +70,11 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
         return emulator::xplanePacket({{17, {0.0f, 0.0f, static_cast<float>(n % 360)}},
                                        {135, {lateral, 5.0f, 3.0f, -0.5f, belt, -50.0f}}});
     });
-    host<void()>("startGamesource_Thread")();
-    host<void(int)>("setMotionsystemready")(1);
-    ASSERT_TRUE(eventually([] { return host<int()>("getGameID")() == 0; }, 20s)) << "X-Plane not detected";
-    ASSERT_TRUE(eventually([] { return host<double()>("getTransitionStatus")() >= 100.0; }, 20s));
+    exported<void()>("startGamesource_Thread")();
+    exported<void(int)>("setMotionsystemready")(1);
+    ASSERT_TRUE(eventually([] { return exported<int()>("getGameID")() == 0; }, 20s))
+        << "X-Plane not detected";
+    ASSERT_TRUE(eventually([] { return exported<double()>("getTransitionStatus")() >= 100.0; }, 20s));
     std::this_thread::sleep_for(50ms);  // frames built during the fade are on their way meanwhile
     const std::size_t from = controller.received().size();
     ASSERT_TRUE(controller.waitFor([&](const auto& all) { return all.size() >= from + 100; }, 20s))
@@ -114,7 +109,7 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
             for (std::uint8_t i = 0; i < kMessagesEach; ++i) {
                 const std::array<unsigned char, 8> message = {
                     0xF9, 0xF9, static_cast<unsigned char>(0x40 + t), 0x00, i, 0x00, 0x0A, 0x0D};
-                while (host<int(const unsigned char*)>("sendMessagemmf")(message.data()) != 1)
+                while (exported<int(const unsigned char*)>("sendMessagemmf")(message.data()) != 1)
                     std::this_thread::sleep_for(1ms);  // a full queue refuses; the host tries again
                 std::this_thread::sleep_for(4ms);
             }

@@ -3,9 +3,6 @@
 // allocation of the thread that sends (the peers' threads record what they receive and allocate).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
 #include "motion/output_stage.h"
 #include "peers/virtual_controller.h"
 #include "serial/link_state.h"
