@@ -2,6 +2,7 @@
 runs on a Python thread, the library's own port scan finds the virtual controller on a
 pseudo-terminal, and what crosses the wire is checked against the controller protocol."""
 
+import os
 import time
 
 import pytest
@@ -100,9 +101,18 @@ def test_messages_cross_the_bridge_both_ways(stopped_afterwards, controller):
     assert bridge.stop() == 1
 
 
-def test_the_standard_port_needs_a_com_name(stopped_afterwards):
+def test_the_standard_port_is_tried_three_times_and_refused_without_a_controller(stopped_afterwards, tmp_path,
+                                                                                 monkeypatch):
     rig = stopped_afterwards
-    assert rig.set_standard_port("COM7")
+    assert not rig.set_standard_port("USB0"), "no COM name"
     assert rig.set_standard_port("\\\\.\\COM12")
-    assert not rig.set_standard_port("USB0")
+    # COM7 is a device that accepts the open but is no serial port.
+    (tmp_path / "com7").symlink_to(os.devnull)
+    monkeypatch.setenv("TARVELMOND_SERIAL_DIR", str(tmp_path))
+    monkeypatch.setenv("TARVELMOND_PORT_IDENTITY", f"COM7={IDENTIFIED_CHIP}")
+    assert rig.set_standard_port("COM7")
     rig.disable_autoconnect()
+    started = time.monotonic()
+    assert not rig.resume_interface()
+    assert time.monotonic() - started >= 1.0, "three tries, 500 ms apart"
+    assert not rig.is_connected() and rig.is_interface_running()
