@@ -25,65 +25,105 @@ public static class NativeMethods {
     const CallingConvention Convention = CallingConvention.Cdecl;
 
     // Life cycle and pacing
-    [DllImport(Name, CallingConvention = Convention)] public static extern void startGamesource_Thread();
-    [DllImport(Name, CallingConvention = Convention)] public static extern void stopGamesource_Thread();
-    [DllImport(Name, CallingConvention = Convention)] public static extern void setMotionsystemready(int ready);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void setTimerPrecision(int mode);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void startGamesource_Thread();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void stopGamesource_Thread();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setMotionsystemready(int ready);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setTimerPrecision(int mode);
 
     // Game and telemetry queries
-    [DllImport(Name, CallingConvention = Convention)] public static extern int getGameID();
-    [DllImport(Name, CallingConvention = Convention)] public static extern void getGameName([Out] byte[] buffer);
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getGameTimeFrame();
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getMotionDataTimeFrame();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int getGameDataCount();
-    [DllImport(Name, CallingConvention = Convention)] public static extern void getGameData(ref IntPtr data, ref int count);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void getGameDataNames(ref IntPtr names, ref int count);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int getGameID();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void getGameName([Out] byte[] buffer);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getGameTimeFrame();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getMotionDataTimeFrame();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int getGameDataCount();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void getGameData(ref IntPtr data, ref int count);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void getGameDataNames(ref IntPtr names, ref int count);
 
     // Motion cues, profiles and limits
     [DllImport(Name, CallingConvention = Convention)]
     public static extern void getMotionCueData(int which, ref IntPtr data, ref int count);
     [DllImport(Name, CallingConvention = Convention)]
     public static extern void setActiveAxis(int profile, int dof, [MarshalAs(UnmanagedType.I1)] bool active);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void setBelt_Mix(int profile, int index, double weight);
     [DllImport(Name, CallingConvention = Convention)]
-    public static extern int setcheckFilterstring(int profile, int dof, [MarshalAs(UnmanagedType.LPStr)] string filter);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void SetRigDofLimitValue(int dof, double min, double max);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void SetInputDofLimitValue(int dof, double min, double max);
-    [DllImport(Name, CallingConvention = Convention)] public static extern int getactiveProfil();
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getTransitionStatus();
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getProfilAirTransitionStatus();
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getProfilGrdTransitionStatus();
+    public static extern void setBelt_Mix(int profile, int index, double weight);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int setcheckFilterstring(int profile, int dof,
+                                                  [MarshalAs(UnmanagedType.LPStr)] string filter);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void SetRigDofLimitValue(int dof, double min, double max);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void SetInputDofLimitValue(int dof, double min, double max);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int getactiveProfil();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getTransitionStatus();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getProfilAirTransitionStatus();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getProfilGrdTransitionStatus();
 
     // Histories
-    [DllImport(Name, CallingConvention = Convention)] public static extern IntPtr GetCalculationSnapshots(out int count);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void FreeCalculationSnapshots(IntPtr block);
-    [DllImport(Name, CallingConvention = Convention)] public static extern IntPtr GetAccelerationSnapshots(out int count);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void FreeAccelerationSnapshots(IntPtr block);
-    [DllImport(Name, CallingConvention = Convention)] public static extern IntPtr GetPositionSnapshot();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern IntPtr GetCalculationSnapshots(out int count);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void FreeCalculationSnapshots(IntPtr block);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern IntPtr GetAccelerationSnapshots(out int count);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void FreeAccelerationSnapshots(IntPtr block);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern IntPtr GetPositionSnapshot();
 
     // Output frame and motion cancel
-    [DllImport(Name, CallingConvention = Convention)] public static extern void getOutputData([Out] byte[] frame);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void getOutputData([Out] byte[] frame);
     [DllImport(Name, CallingConvention = Convention)]
     public static extern void activateMotionCancel([MarshalAs(UnmanagedType.I1)] bool enable);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void setFilterMotionCancel(double filter);
-    [DllImport(Name, CallingConvention = Convention)] public static extern void setGainMotionCancel(double gain);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setFilterMotionCancel(double filter);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setGainMotionCancel(double gain);
 
     // Serial link to the motion controller
-    [DllImport(Name, CallingConvention = Convention)] public static extern int startKestrovane_Thread();
-    [DllImport(Name, CallingConvention = Convention)] public static extern void stopKestrovane_Thread();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int sendMessagemmf([In] byte[] message);
-    [DllImport(Name, CallingConvention = Convention)] public static extern int autoMessagemmf([In] byte[] message);
-    [DllImport(Name, CallingConvention = Convention)] public static extern int readMessagemmf([Out] byte[] buffer);
-    [DllImport(Name, CallingConvention = Convention)] public static extern int newMessagemmf();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int isConnected();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int isInterfaceRunning();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int pauseInterface();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int resumeInterface();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int enableAutoconnect();
-    [DllImport(Name, CallingConvention = Convention)] public static extern int disableAutoconnect();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int startKestrovane_Thread();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void stopKestrovane_Thread();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int sendMessagemmf([In] byte[] message);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int autoMessagemmf([In] byte[] message);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int readMessagemmf([Out] byte[] buffer);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int newMessagemmf();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int isConnected();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int isInterfaceRunning();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int pauseInterface();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int resumeInterface();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int enableAutoconnect();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern int disableAutoconnect();
     [DllImport(Name, CallingConvention = Convention)]
     public static extern int setStandartPort([MarshalAs(UnmanagedType.LPStr)] string port);
-    [DllImport(Name, CallingConvention = Convention)] public static extern double getOutputTimeFrame();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern double getOutputTimeFrame();
 
     // Wind device: UTF-16 strings on every platform (wchar_t on Windows, char16_t elsewhere)
     [DllImport(Name, CallingConvention = Convention)]

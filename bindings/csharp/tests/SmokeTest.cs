@@ -84,7 +84,8 @@ static class SmokeTest {
         var exported = new HashSet<string>(
             declaration.Matches(File.ReadAllText(header)).Cast<Match>().Select(m => m.Groups[1].Value));
         var declared = new HashSet<string>();
-        foreach (MethodInfo method in typeof(NativeMethods).GetMethods(BindingFlags.Public | BindingFlags.Static)) {
+        var flags = BindingFlags.Public | BindingFlags.Static;
+        foreach (MethodInfo method in typeof(NativeMethods).GetMethods(flags)) {
             var import = method.GetCustomAttribute<DllImportAttribute>();
             if (import == null) continue;
             declared.Add(import.EntryPoint ?? method.Name);
@@ -162,7 +163,8 @@ static class SmokeTest {
                 Thread.Sleep(200);
                 var cues = Library.CalculationSnapshots();
                 var telemetry = Library.AccelerationSnapshots();
-                Check(cues.Length > 0 && cues.Length <= 150 && cues.All(r => r.Length == 23), "calculation records");
+                Check(cues.Length > 0 && cues.Length <= 150 && cues.All(r => r.Length == 23),
+                      "calculation records");
                 Check(cues.All(r => r[9] == 10.0), "every record holds the pitch");
                 int pitch = Array.IndexOf(Library.GameDataNames(), "pitch_position");
                 Check(telemetry.Length > 0 && telemetry.All(r => r.Length == 43 && r[pitch] == 10.0),

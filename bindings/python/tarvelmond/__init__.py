@@ -6,11 +6,12 @@
     rig.start_game_source()
 """
 
-from .library import (CUE_CHANNELS, GAME_DATA_SLOTS, MESSAGE_BYTES, OUTPUT_FRAME_BYTES, CueStage, Library,
-                      Profile, default_library_name, load)
+from .library import (CUE_CHANNELS, GAME_DATA_SLOTS, MESSAGE_BYTES, OUTPUT_FRAME_BYTES, CueStage,
+                      Library, Profile, default_library_name, load)
 from .pose import POSE_BLOCK_NAME, Pose, PoseReader, posix_shm_name, read_pose
 
 __all__ = [
-    "CUE_CHANNELS", "GAME_DATA_SLOTS", "MESSAGE_BYTES", "OUTPUT_FRAME_BYTES", "CueStage", "Library", "Profile",
-    "default_library_name", "load", "POSE_BLOCK_NAME", "Pose", "PoseReader", "posix_shm_name", "read_pose",
+    "CUE_CHANNELS", "GAME_DATA_SLOTS", "MESSAGE_BYTES", "OUTPUT_FRAME_BYTES", "CueStage", "Library",
+    "Profile", "default_library_name", "load", "POSE_BLOCK_NAME", "Pose", "PoseReader", "posix_shm_name",
+    "read_pose",
 ]
