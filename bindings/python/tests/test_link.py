@@ -31,10 +31,13 @@ def command(code, value):
 
 @pytest.fixture
 def controller(stopped_afterwards, monkeypatch):
+    """The virtual controller, declared to the library in its environment; the library's threads are
+    stopped before the controller goes and the environment is restored."""
     peer = ControllerPeer(com_number=4)
     monkeypatch.setenv("TARVELMOND_SERIAL_DIR", peer.serial_dir)
     monkeypatch.setenv("TARVELMOND_PORT_IDENTITY", f"{peer.com_name}={IDENTIFIED_CHIP}")
     yield peer
+    stopped_afterwards.stop_all()
     peer.stop()
 
 
