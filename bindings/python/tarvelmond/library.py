@@ -38,9 +38,9 @@ def default_library_name():
 
 
 def load(path=None):
-    """Loads the library from `path`, or by its plain name through the system's usual search
-    (LD_LIBRARY_PATH, the linker cache and the system folders on Linux; the DLL search order on
-    Windows)."""
+    """Loads the library from `path`, or by its plain name through the system's usual search:
+    LD_LIBRARY_PATH, the linker cache and the system folders on Linux; on Windows Python's own
+    folder, the system folders and those added with os.add_dll_directory (not PATH)."""
     return Library(path)
 
 
