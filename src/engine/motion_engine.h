@@ -4,9 +4,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <vector>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/frame_timer.h"
 #include "engine/snapshot_history.h"
@@ -78,6 +78,8 @@ struct MotionEngine {
 
     std::atomic<double> outputFade{1.0};
     double outputFadeMs = 4000.0;
+    // A host asked for a hold that the game-source thread has not carried out yet.
+    std::atomic<bool> holdRequested{false};
 
     bool inTransition = false;
     std::atomic<std::int32_t> activeProfile{0};
