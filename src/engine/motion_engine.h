@@ -94,9 +94,11 @@ struct MotionEngine {
 
     EvaluationGate evaluationGate;
 
-    // The game-source thread; start and stop calls from host threads take turns on threadControl.
+    // The game-source thread; start and stop calls from host threads take turns on threadControl,
+    // which the thread itself never takes.
     std::thread gameSourceThread;
     std::mutex threadControl;
+    std::atomic<std::thread::id> gameSourceThreadId;  // while its body runs
 };
 
 // The process-wide engine, created by the first call from any thread.
