@@ -101,7 +101,7 @@ struct MotionEngine {
     std::atomic<std::thread::id> gameSourceThreadId;  // while its body runs
 };
 
-// The process-wide engine, created by the first call from any thread.
+// The process-wide engine, created by the first call from any thread (engine/process_state.h).
 MotionEngine& engine();
 
 }  // namespace tarvelmond
