@@ -149,12 +149,19 @@ int runBridge() {
 }
 
 void stopBridge() {
+    while (!stopBridgeWithin(std::chrono::hours(1))) {
+    }
+}
+
+bool stopBridgeWithin(std::chrono::milliseconds limit) {
     LinkState& state = link();
+    const auto deadline = Clock::now() + limit;
     for (;;) {
         // Cleared on every turn: a loop that is just starting sets the flag once more.
         state.bridgeRunning.store(false);
         state.udpRunning.store(false);
-        if (!state.bridgeActive.load() && (state.udpStopped.load() || !state.udpStarted.load())) return;
+        if (!state.bridgeActive.load() && (state.udpStopped.load() || !state.udpStarted.load())) return true;
+        if (Clock::now() >= deadline) return false;
         sleepFor(std::chrono::milliseconds(1));
     }
 }

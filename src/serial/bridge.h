@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 
 namespace tarvelmond {
 
@@ -10,5 +11,7 @@ int runBridge();
 
 // Asks the bridge and the UDP loops to end and waits for them; returns at once when none runs.
 void stopBridge();
+// The same, waiting at most `limit`: true once none runs.
+bool stopBridgeWithin(std::chrono::milliseconds limit);
 
 }  // namespace tarvelmond

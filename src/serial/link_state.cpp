@@ -20,11 +20,6 @@ PortSystem& systemPorts() {
     return ports;
 }
 
-LinkState& link() {
-    static LinkState state;
-    return state;
-}
-
 std::size_t messageLength(const std::uint8_t* bytes) {
     for (std::size_t i = 0; i + 1 < kMaxMessageBytes; ++i)
         if (bytes[i] == 0x0A && bytes[i + 1] == 0x0D) return i + 2;

@@ -100,11 +100,6 @@ void CSerialPort2::purgeInput() {
     if (!device_.purgeInput()) raiseSerialException();
 }
 
-CSerialPort2& serialPort() {
-    static CSerialPort2 port;
-    return port;
-}
-
 int openPort(int number) {
     return serialPort().openDevice(comName(number), platform::LineSettings{}) ? 1 : 0;
 }

@@ -42,7 +42,8 @@ class FarEnd {
 
 // A COM number no other test program of this run uses at the same time (Wine's device names are
 // shared by all the programs that run in one prefix at once): serial tests use slots 0 to 3, wind
-// tests 4 and 5, the output stage's allocation test 7.
+// tests 4 and 5, the live chain and the exit test 6 (programs that both hold the machine's names, never
+// at the same time), the output stage's allocation test 7.
 int uniqueComNumber(int slot);
 // A COM number that names no port.
 int missingComNumber();
