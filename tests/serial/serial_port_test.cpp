@@ -1,6 +1,12 @@
 // The controller's port on a real pseudo-terminal: opening by number at the controller's line rate,
-// configuration, transfer both ways and closing.
+// configuration, transfer both ways and closing; a device that goes away or stops reading.
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <random>
 
 #include "serial/link_test_support.h"
 
@@ -40,6 +46,49 @@ TEST(SerialPortAccess, OpensConfiguresTransfersAndClosesAPseudoTerminal) {
     EXPECT_FALSE(link().portConnected.load()) << "closing clears portConnected";
     EXPECT_FALSE(serialPort().isOpen());
     EXPECT_THROW(serialPort().write(frame.data(), frame.size()), CSerialException);
+}
+
+// A device that goes away or stops taking bytes: its port fails instead of hanging or pretending.
+// Unplugged at a random moment, before or while a long read waits.
+TEST(SerialPortAccess, AnUnpluggedDeviceFailsItsReadAtOnceAndAStalledWriteIsAFailure) {
+    std::mt19937 random(testing::UnitTest::GetInstance()->random_seed());
+    for (int round = 0; round < 3; ++round) {
+        FarEnd device(uniqueComNumber(1));
+        ASSERT_TRUE(device.ready());
+        platform::SerialDevice port;
+        ASSERT_TRUE(port.open(device.comName()));
+        ASSERT_TRUE(port.setTimeouts({0, 0, 10000, 0, 0}));  // a read may wait 10 s, as the handshake's does
+        auto reading = std::async(std::launch::async, [&port] {
+            std::array<std::uint8_t, 8> bytes{};
+            std::size_t got = 0;
+            const bool ok = port.read(bytes.data(), bytes.size(), got);
+            return std::pair{ok, got};
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 30));
+        device.unplug();
+        if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "a read on an unplugged device does not return";
+            std::fflush(stdout);
+            std::_Exit(1);  // the read spins for ever; the program cannot end otherwise
+        }
+        const auto [ok, got] = reading.get();
+        EXPECT_FALSE(ok) << "a hung-up port is a failed port";
+        EXPECT_EQ(got, 0u);
+        std::size_t written = 0;
+        const std::uint8_t byte = 0x55;
+        EXPECT_FALSE(port.write(&byte, 1, written));
+    }
+
+    // Nobody reads the far end: the system's buffers fill, and what did not go before the write
+    // time-out makes the write a failure, however many bytes went.
+    FarEnd device(uniqueComNumber(1));
+    platform::SerialDevice port;
+    ASSERT_TRUE(port.open(device.comName()));
+    ASSERT_TRUE(port.setTimeouts({0, 0, 0, 0, 100}));
+    const Bytes flood(1 << 20, 0x42);
+    std::size_t written = 0;
+    EXPECT_FALSE(port.write(flood.data(), flood.size(), written));
+    EXPECT_LT(written, flood.size());
 }
 
 }  // namespace

@@ -135,7 +135,10 @@ bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
     const BOOL ok = WriteFile(handleOf(handle_), bytes, static_cast<DWORD>(count), &done, nullptr);
     written = done;
-    return ok != FALSE;
+    if (ok == FALSE) return false;
+    // The write time-out ends a write with fewer bytes and no error; part of a message on the wire is
+    // not the message, so that counts as a failure.
+    return done == count || failWith(ERROR_TIMEOUT);
 }
 
 bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got) {
