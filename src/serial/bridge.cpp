@@ -60,6 +60,7 @@ class BridgeLoop {
             return;
         }
         serveSendQueue();
+        if (!state_.portConnected.load()) return;  // lost during the drain, or paused meanwhile
         drain_.sendAutomatic(state_);
         bool found = false;
         try {
@@ -78,7 +79,8 @@ class BridgeLoop {
 
     void serveSendQueue() {
         servedPushes_ = state_.serialSendQueue.pushCount();
-        motionWaiting_ = drain_.drain(state_) == SendDrain::Result::MotionWaiting;
+        motionWaiting_ =
+            state_.portConnected.load() && drain_.drain(state_) == SendDrain::Result::MotionWaiting;
     }
 
     // Reads everything waiting, in chunks that fit the receive buffer, cutting when it fills.

@@ -53,7 +53,8 @@ struct LinkState {
 
 LinkState& link();
 
-// Queues a message the way sendMessagemmf does once its length is known: 1 queued, -1 refused.
+// Queues a message the way sendMessagemmf does once its length is known: 1 queued (on at least one
+// link), -1 refused.
 int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind);
 
 // The output stage's frame: all 36 bytes, whatever they contain, marked as a motion frame.

@@ -77,6 +77,20 @@ VirtualController::~VirtualController() {
     reader_.join();
 }
 
+void VirtualController::unplug() {
+    stop_.store(true);
+    reader_.join();
+    link_.unplug();
+    std::lock_guard lock(mutex_);
+    pending_.clear();  // a frame cut by the unplugging is not completed by the next device
+}
+
+void VirtualController::plugIn() {
+    link_.plugIn();
+    stop_.store(false);
+    reader_ = std::thread([this] { readLoop(); });
+}
+
 void VirtualController::setAnswerPrefix(std::vector<std::uint8_t> prefix) {
     std::lock_guard lock(mutex_);
     prefix_ = std::move(prefix);

@@ -52,6 +52,11 @@ class VirtualController {
     std::string comName() const { return link_.comName(); }
     int comNumber() const { return link_.comNumber(); }
 
+    // The controller's USB cable: unplugging hangs up the library's open port and removes COMn;
+    // plugging in brings a fresh device under the same name. What was received is kept.
+    void unplug();
+    void plugIn();
+
     void setAnswer(Answer answer) { answer_.store(answer); }
     // Bytes sent before each identification answer (a device that talks first).
     void setAnswerPrefix(std::vector<std::uint8_t> prefix);
