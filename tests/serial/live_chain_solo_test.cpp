@@ -10,6 +10,9 @@
 #include <array>
 #include <bit>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "game_packets.h"
+#include "platform/process_info.h"
 #include "serial/link_test_support.h"
 #include "support/product_library.h"
 #include "udp_game_sender.h"
@@ -231,6 +235,88 @@ TEST(LiveChain, AfterTheControllerIsPluggedInAgainTheWaitingCommandsArriveAndThe
     ASSERT_TRUE(firstFrame.has_value());
     EXPECT_GE(*firstFrame, plugged) << "the first frame was built before the controller came back";
     EXPECT_EQ(controller.crcFailures(), 0);
+}
+
+// Host threads start and stop the bridge in any order; a start issued while a stop still waits for
+// the loop (here in the middle of a port scan) wins. The bridge ends as the last call asked, every
+// startKestrovane_Thread returns once a stop is the last call, and nothing stays open.
+TEST(LiveChain, BridgeStartsAndStopsFromAnyHostThreadsEndAsTheLastCallAsked) {
+    const auto start = exported<int()>("startKestrovane_Thread");
+    const auto stop = exported<void()>("stopKestrovane_Thread");
+    const Bytes probe = {0xF9, 0xF9, 0x60, 0x00, 0x00, 0x00, 0x0A, 0x0D};
+    const auto bridgeTakesMessages = [&] {
+        return exported<int(const unsigned char*)>("sendMessagemmf")(probe.data()) == 1;
+    };
+    exported<int()>("enableAutoconnect")();  // no controller to find: the loop scans for ever
+    const int resourcesBefore = platform::openResourceCount();
+    std::vector<std::future<int>> starts;
+    const auto startOnAHostThread = [&] { starts.push_back(std::async(std::launch::async, start)); };
+    const auto allStartsReturn = [&] {
+        for (auto& s : starts) {
+            if (s.wait_for(10s) != std::future_status::ready) {
+                ADD_FAILURE() << "startKestrovane_Thread never returns after the last stop";
+                std::fflush(stdout);
+                std::_Exit(1);  // the loop runs on; the program cannot end otherwise
+            }
+            EXPECT_EQ(s.get(), 1);
+        }
+        starts.clear();
+    };
+
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        startOnAHostThread();
+        ASSERT_TRUE(eventually(bridgeTakesMessages));
+        std::this_thread::sleep_for(30ms);  // inside a scan
+        std::thread stopping(stop);
+        std::this_thread::sleep_for(5ms);
+        startOnAHostThread();
+        stopping.join();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(bridgeTakesMessages()) << "the start came last";
+        EXPECT_EQ(std::count_if(starts.begin(), starts.end(),
+                                [](auto& s) { return s.wait_for(0s) != std::future_status::ready; }),
+                  1)
+            << "one loop runs";
+        stop();
+        allStartsReturn();
+    }
+
+    std::mt19937 random(testing::UnitTest::GetInstance()->random_seed());
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::thread> hosts;
+        for (int h = 0; h < 3; ++h) {
+            hosts.emplace_back([&, seed = random()] {
+                std::mt19937 own(seed);
+                for (int call = 0; call < 6; ++call) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(own() % 20000));
+                    if (own() % 2 == 0) {
+                        stop();
+                    }
+                }
+            });
+        }
+        for (int call = 0; call < 6; ++call) {
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+            startOnAHostThread();
+        }
+        for (auto& h : hosts)
+            h.join();
+        std::this_thread::sleep_for(50ms);
+        if (random() % 2 == 0) {
+            startOnAHostThread();
+            std::this_thread::sleep_for(200ms);
+            EXPECT_TRUE(bridgeTakesMessages()) << "the last call was a start";
+            stop();
+        } else {
+            stop();
+            EXPECT_FALSE(bridgeTakesMessages()) << "the last call was a stop";
+        }
+        allStartsReturn();
+    }
+    EXPECT_TRUE(eventually([&] { return platform::openResourceCount() == resourcesBefore; }))
+        << "the bridge's blocks and ports are released";
+    exported<int()>("disableAutoconnect")();
 }
 
 }  // namespace
