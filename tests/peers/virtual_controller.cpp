@@ -214,6 +214,11 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
     reader_ = std::thread([this] {
         std::array<std::uint8_t, 256> chunk{};
         while (!stop_.load()) {
+            reading_.store(!stalled_.load());
+            if (!reading_.load()) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
             const std::size_t n = far_.read(chunk.data(), chunk.size(), 5ms);
             if (n == 0) continue;
             std::lock_guard lock(mutex_);
@@ -221,6 +226,21 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
             changed_.notify_all();
         }
     });
+}
+
+bool WindPeer::stall() {
+    stalled_.store(true);
+    while (reading_.load())
+        std::this_thread::sleep_for(1ms);
+    return far_.fillTowardsFarEnd();
+}
+
+void WindPeer::resume() {
+    std::array<std::uint8_t, 4096> chunk{};
+    const auto until = PeerClock::now() + 1s;
+    while (far_.read(chunk.data(), chunk.size(), 5ms) > 0 && PeerClock::now() < until) {
+    }
+    stalled_.store(false);
 }
 
 WindPeer::~WindPeer() {

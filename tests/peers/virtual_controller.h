@@ -107,9 +107,17 @@ class WindPeer {
     std::vector<std::uint8_t> bytes() const;
     bool waitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
 
+    // A device that stops reading until it resumes: the library's writes to it wait for their
+    // time-outs meanwhile. What was stuck on the way is dropped at the resumption. False where that
+    // cannot be staged (FarEnd::fillTowardsFarEnd).
+    bool stall();
+    void resume();
+
   private:
     FarEnd far_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> reading_{false};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;
