@@ -3,8 +3,11 @@
 // end-to-end reads through the thread (NoLimits 2 over its TCP server too) are in tests/engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "game_test_support.h"
@@ -270,6 +273,46 @@ TEST(WrcReader, TurnsEachDirectionIntoItsAngleAndFoldsRatesAcrossTheSeam) {
     record.frameTimeMs = 10.0;
     parseWrcDatagram(wrcPacket({.yawDeg = 178.0}), record, state);
     EXPECT_NEAR(record.get(yaw_speed), -3.0 / 0.01, 1.0) << "and back";
+}
+
+// Loading screens send zero direction vectors; broken or absurd ones (not a number, infinite, too long
+// to measure) mean no attitude either. Such a datagram leaves the angles and rates as they were, and
+// the next attitude is taken as it is, not turned into a rate across the gap.
+TEST(WrcReader, ADatagramWithoutUsableDirectionsLeavesTheAttitudeAndRates) {
+    TelemetryRecord record;
+    WrcState state;
+    record.frameTimeMs = 10.0;
+    parseWrcDatagram(wrcPacket({.yawDeg = 30.0}), record, state);
+    parseWrcDatagram(wrcPacket({.yawDeg = 31.0}), record, state);
+    const std::vector<Expect> attitude = {{yaw_position, 31.0}, {pitch_position, 0.0}, {roll_position, 0.0},
+                                          {yaw_speed, 100.0},   {pitch_speed, 0.0},    {roll_speed, 0.0}};
+    expectChannels(record, attitude, 0.05);
+
+    const auto withVector = [](std::size_t offset, float x, float y, float z) {
+        Bytes bytes = wrcPacket({.lateralSpeed = 7.0f, .yawDeg = 90.0});
+        for (const float v : {x, y, z}) {
+            std::memcpy(bytes.data() + offset, &v, sizeof v);
+            offset += sizeof v;
+        }
+        return bytes;
+    };
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    constexpr float kHuge = 3e38f;
+    Bytes loading = wrcPacket({.lateralSpeed = 7.0f});
+    std::fill(loading.begin() + 85, loading.begin() + 121, 0);
+    for (const Bytes& degenerate :
+         {loading, withVector(109, 0, 0, 0), withVector(85, kNaN, 1, 0), withVector(97, kInf, 0, 0),
+          withVector(109, kHuge, kHuge, 0), withVector(85, -kInf, kNaN, 0)}) {
+        parseWrcDatagram(degenerate, record, state);
+        expectChannels(record, attitude, 0.05);
+        EXPECT_EQ(record.get(lateral_speed), 7.0) << "the rest of the datagram is read";
+    }
+    parseWrcDatagram(wrcPacket({.yawDeg = 90.0}), record, state);
+    SCOPED_TRACE("no rate across the gap");
+    expectChannels(record, {{yaw_position, 90.0}, {yaw_speed, 100.0}}, 0.05);
+    parseWrcDatagram(wrcPacket({.yawDeg = 89.0}), record, state);
+    expectChannels(record, {{yaw_position, 89.0}, {yaw_speed, -100.0}}, 0.05);
 }
 
 // ---- DCS
