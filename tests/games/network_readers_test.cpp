@@ -174,16 +174,60 @@ TEST(Backlog, XplaneTakesEveryWaitingDatagramInOrderUpToTheBoundOfOneRead) {
     ASSERT_EQ(readXplane(h.port, h.context()), 1);
     EXPECT_EQ(h.record.get(pitch_position), 5.0);
     EXPECT_EQ(readXplane(h.port, h.context()), 0) << "a stale datagram was left behind";
+}
 
-    // A flood leaves the rest for the next tick instead of holding the loop.
-    std::vector<Bytes> flood;
-    for (int i = 0; i < kMostDatagramsPerRead + 3; ++i)
-        flood.push_back(attitude(i));
-    h.deliver(flood);
-    ASSERT_EQ(readXplane(h.port, h.context()), 1);
-    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead - 1);
-    ASSERT_EQ(readXplane(h.port, h.context()), 1);
-    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead + 2);
+// A flood leaves the rest for the next tick instead of holding the loop, and no reader receives a
+// datagram it then throws away: the one after the bound is the next read's.
+TEST(Backlog, AFloodBeyondTheBoundOfOneReadIsLeftWholeForTheNext) {
+    struct Reader {
+        const char* game;
+        std::function<Bytes(int)> withPitch;  // degrees
+        std::function<int(ReaderHarness&)> read;
+    };
+    const Reader readers[] = {
+        {"X-Plane",
+         [](int p) {
+             return xplanePacket({{17, {static_cast<float>(p)}}, {0, {}}});
+         },
+         [](ReaderHarness& h) { return readXplane(h.port, h.context()); }},
+        {"DiRT Rally 2", [](int p) { return dirtRallyPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readDirtRally(h.port, h.context()); }},
+        {"F1", [](int p) { return f1MotionPacket(2024, 0, {.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readF1(h.port, h.context()); }},
+        {"EA WRC", [](int p) { return wrcPacket({.pitchDeg = static_cast<double>(p)}); },
+         [](ReaderHarness& h) { return readWrc(h.port, h.context(), h.wrc); }},
+        {"BeamNG.drive", [](int p) { return beamNgPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readBeamNg(h.port, h.context()); }},
+        {"Live for Speed", [](int p) { return lfsPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readLfs(h.port, h.context()); }},
+        {"DCS",
+         [](int p) {
+             return dcsLine({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, p * kDeg});
+         },
+         [](ReaderHarness& h) { return readDcs(h.port, h.context()); }},
+        {"Condor 2",
+         [](int p) {
+             return condorText({{"time", "1"},
+                                {"pitch", std::to_string(p * kDeg)},
+                                {"bank", "0"},
+                                {"yaw", "0"},
+                                {"ax", "0"}});
+         },
+         [](ReaderHarness& h) { return readCondor(h.port, h.context(), h.condor); }},
+    };
+    for (const Reader& reader : readers) {
+        SCOPED_TRACE(reader.game);
+        ReaderHarness h;
+        std::vector<Bytes> flood;
+        for (int i = 1; i <= kMostDatagramsPerRead + 1; ++i)
+            flood.push_back(reader.withPitch(i));
+        h.deliver(flood);
+        ASSERT_EQ(reader.read(h), 1);
+        EXPECT_NEAR(h.record.get(pitch_position), kMostDatagramsPerRead, 1e-3) << "the last of one read's";
+        ASSERT_EQ(reader.read(h), 1) << "the datagram after the bound waits for the next read";
+        EXPECT_NEAR(h.record.get(pitch_position), kMostDatagramsPerRead + 1, 1e-3);
+        EXPECT_EQ(reader.read(h), 0);
+    }
 }
 
 TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
