@@ -145,6 +145,11 @@ bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got
     DWORD done = 0;
     got = 0;
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
+    // A device that has gone away fails its status query. Asking first keeps a read from waiting out
+    // its whole time-out on it (Wine does so on a hung-up terminal), holding the port meanwhile.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handleOf(handle_), &errors, &status)) return false;
     const BOOL ok = ReadFile(handleOf(handle_), bytes, static_cast<DWORD>(count), &done, nullptr);
     got = done;
     return ok != FALSE;
