@@ -151,16 +151,17 @@ bool WindSerial::openAndPrime() {
 
 void WindSerial::start() {
     std::unique_lock lock(portMutex_);
-    // A session that is closing after a stop ends first.
-    const auto idleOrRefused = [&] {
-        return !(initialised_.load() && !running_.load() && !starting_.load() && sessionActive_);
-    };
-    port_->changed.wait(lock, idleOrRefused);
-    if (!mayStart()) return;
-    try {
-        port_->launch(*this);
-    } catch (const std::system_error&) {
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    // A run that is ending (stopped while it opens or sends, or failed to open) ends first; one that
+    // is opening or sending and not stopped is this start's run.
+    const auto goingOn = [&] { return (running_.load() || starting_.load()) && !port_->stopping(); };
+    port_->changed.wait(lock, [&] { return !sessionActive_ || goingOn(); });
+    if (!sessionActive_) {
+        if (!mayStart()) return;
+        try {
+            port_->launch(*this);
+        } catch (const std::system_error&) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
     }
     // The open's outcome, so that isRunning tells it once start returns.
     port_->changed.wait(lock, [&] { return !starting_.load(); });

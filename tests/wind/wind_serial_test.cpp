@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <thread>
 
 #include "engine/motion_engine.h"
 #include "peers/virtual_controller.h"
 #include "platform/process_info.h"
+#include "platform/serial_device.h"
 #include "support/eventually.h"
 
 namespace tarvelmond::test {
@@ -144,7 +146,10 @@ TEST(WindSerial, StartsAndStopsFromAnyThreadsEndAsTheLastCallAsked) {
     WindPeer peer(uniqueComNumber(4));
     ASSERT_TRUE(peer.ready());
     const int resourcesBefore = platform::openResourceCount();
-    WindSerial wind;
+    // The library opens its ports exclusively: another open succeeds once it has closed its own.
+    const auto portClosed = [&] { return platform::SerialDevice().open(peer.comName()); };
+    auto owned = std::make_unique<WindSerial>();
+    WindSerial& wind = *owned;
     ASSERT_TRUE(wind.init(peer.comName(), 9600, "8N1", 300));
     wind.start();
     ASSERT_TRUE(peer.waitForCount(1, 2s));
@@ -157,7 +162,8 @@ TEST(WindSerial, StartsAndStopsFromAnyThreadsEndAsTheLastCallAsked) {
 
     std::mt19937 random(testing::UnitTest::GetInstance()->random_seed());
     ASSERT_TRUE(wind.init(peer.comName(), 9600, "8N1", 1));
-    for (int round = 0; round < 6; ++round) {
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds; ++round) {
         std::vector<std::thread> hosts;
         for (int h = 0; h < 3; ++h) {
             hosts.emplace_back([&wind, seed = random()] {
@@ -204,8 +210,7 @@ TEST(WindSerial, StartsAndStopsFromAnyThreadsEndAsTheLastCallAsked) {
         } else {
             wind.stop();
             EXPECT_FALSE(wind.isRunning()) << "the last call was a stop";
-            EXPECT_TRUE(eventually([&] { return platform::openResourceCount() == resourcesBefore; }))
-                << "the port is closed";
+            EXPECT_TRUE(eventually(portClosed));
             std::this_thread::sleep_for(30ms);  // the bytes written before the close reach the peer
             const std::size_t settled = peer.bytes().size();
             std::this_thread::sleep_for(50ms);
@@ -213,8 +218,11 @@ TEST(WindSerial, StartsAndStopsFromAnyThreadsEndAsTheLastCallAsked) {
             EXPECT_EQ(peer.bytes().back(), 0x00) << "the last byte is the stop's zero";
         }
     }
-    wind.stop();
-    EXPECT_TRUE(eventually([&] { return platform::openResourceCount() == resourcesBefore; }));
+    owned.reset();
+    EXPECT_TRUE(portClosed());
+    // Natively the count is exact. On Windows the thread library keeps a handle for each thread it may
+    // reuse; a port or thread handle left behind by every round would still show.
+    EXPECT_LT(platform::openResourceCount() - resourcesBefore, kRounds) << "nothing left behind";
 }
 
 }  // namespace
