@@ -23,6 +23,18 @@ class FarEnd {
     FarEnd& operator=(const FarEnd&) = delete;
 
     bool ready() const;
+
+    // Pulls the device out: the library's open of it fails from then on, and COMn no longer exists.
+    // Plugging in again makes a new device under the same name. Not while another thread reads or
+    // writes the far end.
+    void unplug();
+    void plugIn();
+
+    // Fills the system's buffers between the library and the far end, as a device that stopped reading
+    // leaves them: the library's writes then wait for their time-out. False where the far end cannot
+    // reach the library's side (under Wine, where socat stands between). The filling bytes arrive at
+    // the far end once it reads again.
+    bool fillTowardsFarEnd();
     int comNumber() const { return comNumber_; }
     std::string comName() const { return "COM" + std::to_string(comNumber_); }
 

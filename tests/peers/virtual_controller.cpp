@@ -77,6 +77,20 @@ VirtualController::~VirtualController() {
     reader_.join();
 }
 
+void VirtualController::unplug() {
+    stop_.store(true);
+    reader_.join();
+    link_.unplug();
+    std::lock_guard lock(mutex_);
+    pending_.clear();  // a frame cut by the unplugging is not completed by the next device
+}
+
+void VirtualController::plugIn() {
+    link_.plugIn();
+    stop_.store(false);
+    reader_ = std::thread([this] { readLoop(); });
+}
+
 void VirtualController::setAnswerPrefix(std::vector<std::uint8_t> prefix) {
     std::lock_guard lock(mutex_);
     prefix_ = std::move(prefix);
@@ -200,6 +214,11 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
     reader_ = std::thread([this] {
         std::array<std::uint8_t, 256> chunk{};
         while (!stop_.load()) {
+            reading_.store(!stalled_.load());
+            if (!reading_.load()) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
             const std::size_t n = far_.read(chunk.data(), chunk.size(), 5ms);
             if (n == 0) continue;
             std::lock_guard lock(mutex_);
@@ -207,6 +226,21 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
             changed_.notify_all();
         }
     });
+}
+
+bool WindPeer::stall() {
+    stalled_.store(true);
+    while (reading_.load())
+        std::this_thread::sleep_for(1ms);
+    return far_.fillTowardsFarEnd();
+}
+
+void WindPeer::resume() {
+    std::array<std::uint8_t, 4096> chunk{};
+    const auto until = PeerClock::now() + 1s;
+    while (far_.read(chunk.data(), chunk.size(), 5ms) > 0 && PeerClock::now() < until) {
+    }
+    stalled_.store(false);
 }
 
 WindPeer::~WindPeer() {

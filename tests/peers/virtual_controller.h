@@ -52,6 +52,11 @@ class VirtualController {
     std::string comName() const { return link_.comName(); }
     int comNumber() const { return link_.comNumber(); }
 
+    // The controller's USB cable: unplugging hangs up the library's open port and removes COMn;
+    // plugging in brings a fresh device under the same name. What was received is kept.
+    void unplug();
+    void plugIn();
+
     void setAnswer(Answer answer) { answer_.store(answer); }
     // Bytes sent before each identification answer (a device that talks first).
     void setAnswerPrefix(std::vector<std::uint8_t> prefix);
@@ -102,9 +107,17 @@ class WindPeer {
     std::vector<std::uint8_t> bytes() const;
     bool waitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
 
+    // A device that stops reading until it resumes: the library's writes to it wait for their
+    // time-outs meanwhile. What was stuck on the way is dropped at the resumption. False where that
+    // cannot be staged (FarEnd::fillTowardsFarEnd).
+    bool stall();
+    void resume();
+
   private:
     FarEnd far_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> reading_{false};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;
