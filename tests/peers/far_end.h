@@ -30,6 +30,11 @@ class FarEnd {
     std::size_t read(std::uint8_t* bytes, std::size_t max, std::chrono::milliseconds wait);
     void write(const std::uint8_t* bytes, std::size_t count);
 
+    // Fills the buffer that carries the library's bytes to this end, as a device that has stopped
+    // reading leaves it, so that the library's next writes wait for their time-out. Returns the bytes
+    // put there; 0 where the buffer cannot be reached (under Wine socat relays it).
+    std::size_t fillTowardsDevice();
+
     // The output rate the library set on its end; 0 where it cannot be seen (under Wine).
     std::uint32_t libraryLineRate() const;
 

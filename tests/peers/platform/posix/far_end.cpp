@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -76,6 +77,23 @@ void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
             poll(&entry, 1, 100);
         }
     }
+}
+
+// The library writes into the slave and the bytes wait at the master; writing into the slave from here
+// takes the same room.
+std::size_t FarEnd::fillTowardsDevice() {
+    if (impl_->slave < 0) return 0;
+    const int flags = fcntl(impl_->slave, F_GETFL);
+    fcntl(impl_->slave, F_SETFL, flags | O_NONBLOCK);
+    std::array<std::uint8_t, 1024> filler{};
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t n = ::write(impl_->slave, filler.data(), filler.size());
+        if (n <= 0) break;
+        total += static_cast<std::size_t>(n);
+    }
+    fcntl(impl_->slave, F_SETFL, flags);
+    return total;
 }
 
 // Every process has its own COM directory, so any numbers do; these match the Windows ones.

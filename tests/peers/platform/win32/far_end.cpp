@@ -136,6 +136,10 @@ void declarePortIdentity(int comNumber, const std::string& hardwareIds) {
     SetEnvironmentVariableA("TARVELMOND_PORT_IDENTITY", entry.c_str());
 }
 
+std::size_t FarEnd::fillTowardsDevice() {
+    return 0;
+}
+
 std::uint32_t FarEnd::libraryLineRate() const {
     return 0;
 }
