@@ -41,6 +41,11 @@ void SafetyMonitor::add(MonitorClock::time_point at, std::string rule, std::stri
     violations_.push_back({ms(at), std::move(rule), std::move(detail)});
 }
 
+void SafetyMonitor::countTimesFrom(MonitorClock::time_point origin) {
+    std::lock_guard lock(mutex_);
+    origin_ = origin;
+}
+
 void SafetyMonitor::report(MonitorClock::time_point at, std::string rule, std::string detail) {
     std::lock_guard lock(mutex_);
     add(at, std::move(rule), std::move(detail));
@@ -204,6 +209,7 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
     // From the first frame on, the frames keep coming, up to the end of the window.
     const auto gapFrom = [&](MonitorClock::time_point from, MonitorClock::time_point to) {
         const double gap = ms(to) - ms(from);
+        longestGapMs_ = std::max(longestGapMs_, gap);
         if (gap <= timing_.maxGapMs) return;
         ++frameGaps_;
         add(to, "no stalled tick",
@@ -299,6 +305,11 @@ std::size_t SafetyMonitor::violationCount() const {
 std::size_t SafetyMonitor::frameGapCount() const {
     std::lock_guard lock(mutex_);
     return frameGaps_;
+}
+
+double SafetyMonitor::longestGapMs() const {
+    std::lock_guard lock(mutex_);
+    return longestGapMs_;
 }
 
 std::uint64_t SafetyMonitor::framesChecked() const {

@@ -100,6 +100,8 @@ class SafetyMonitor {
     // The game itself makes the live pose leap in this span (values it reports far beyond the input
     // limits, which the library clamps to them): frames arriving then are not held to the fade.
     void excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to);
+    // Times in reports count from here on (the scenario's events start).
+    void countTimesFrom(MonitorClock::time_point origin);
     // A check made by the host itself (a stop that did not return, a tick rate).
     void report(MonitorClock::time_point at, std::string rule, std::string detail);
 
@@ -113,6 +115,8 @@ class SafetyMonitor {
     // program's real-time threads, a throttled scheduler), so worth a second look before blaming the
     // library.
     std::size_t frameGapCount() const;
+    // The longest time without a frame while frames were due, in ms (a figure for choosing bounds).
+    double longestGapMs() const;
     std::uint64_t framesChecked() const;
     std::uint64_t hostMessagesArrived() const;
 
@@ -145,6 +149,7 @@ class SafetyMonitor {
     std::vector<Violation> violations_;
     std::map<std::string, int> perRule_;  // to keep a flood of one rule readable
     std::size_t frameGaps_ = 0;
+    double longestGapMs_ = 0.0;
     std::optional<Frame> last_;
     std::vector<MonitorClock::time_point> arrivals_;
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> linkBreaks_;
