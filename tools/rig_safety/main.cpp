@@ -145,12 +145,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::vector<std::uint64_t> seeds = options.seeds;
-    if (seeds.empty() && options.ci) seeds = kCiSeeds;
-    if (options.scenarios > 0 || (options.minutes > 0.0 && !options.firstSeedGiven)) {
-        if (!options.firstSeedGiven && options.minutes > 0.0) {
-            options.firstSeed = static_cast<std::uint64_t>(
-                std::chrono::system_clock::now().time_since_epoch().count() % 1000000000);
-        }
+    if (seeds.empty() && options.ci && options.scenarios == 0 && options.minutes <= 0.0) seeds = kCiSeeds;
+    if (options.minutes > 0.0 && !options.firstSeedGiven) {
+        // A long run starts somewhere new each time; every scenario's seed is printed for its replay.
+        options.firstSeed = static_cast<std::uint64_t>(
+            std::chrono::system_clock::now().time_since_epoch().count() % 1000000000);
     }
     for (int i = 0; i < options.scenarios; ++i)
         seeds.push_back(options.firstSeed + static_cast<std::uint64_t>(i));
