@@ -56,6 +56,8 @@ void SafetyMonitor::onOutputFrame(const std::vector<std::uint8_t>& bytes, Monito
     const Frame frame{arrival, decoded.axes};
     std::lock_guard lock(mutex_);
     if (!last_ || ms(arrival) - ms(last_->arrival) > 3.0 * timing_.latencyMs) resumedAt_ = arrival;
+    previousGapMs_ = lastGapMs_;
+    lastGapMs_ = last_ ? ms(arrival) - ms(last_->arrival) : 0.0;
     arrivals_.push_back(arrival);
     ++framesSinceIdentification_;
     checkFrameValues(frame);
@@ -106,6 +108,7 @@ void SafetyMonitor::checkStep(const Frame& previous, const Frame& frame) {
     const double between = ms(frame.arrival) - ms(previous.arrival);
     const double latency = timing_.latencyMs;
     const double worked = std::min(between + latency, 3.0 * latency);
+    const bool afterGap = previousGapMs_ > latency;
     for (std::size_t k = 0; k < frame.axes.size(); ++k) {
         const double before = previous.axes[k];
         const double after = frame.axes[k];
@@ -116,6 +119,7 @@ void SafetyMonitor::checkStep(const Frame& previous, const Frame& frame) {
         const double allowed = axis.span * worked / timing_.fadeMs + axis.ratePerMs * worked + rounding;
         const double step = std::abs(after - before);
         if (step > allowed) {
+            if (afterGap) ++loadSensitive_;
             add(frame.arrival, "no jump",
                 format("axis %zu went %g -> %g (a step of %g) in %.1f ms; the fade allows %g (span %g)", k,
                        before, after, step, between, allowed, axis.span));
@@ -211,7 +215,7 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
         const double gap = ms(to) - ms(from);
         longestGapMs_ = std::max(longestGapMs_, gap);
         if (gap <= timing_.maxGapMs) return;
-        ++frameGaps_;
+        ++loadSensitive_;
         add(to, "no stalled tick",
             format("no frame for %.1f ms (from %+.0f ms) while the game ran and the rig was ready", gap,
                    ms(from)));
@@ -302,9 +306,9 @@ std::size_t SafetyMonitor::violationCount() const {
     return count;
 }
 
-std::size_t SafetyMonitor::frameGapCount() const {
+std::size_t SafetyMonitor::loadSensitiveCount() const {
     std::lock_guard lock(mutex_);
-    return frameGaps_;
+    return loadSensitive_;
 }
 
 double SafetyMonitor::longestGapMs() const {

@@ -111,10 +111,11 @@ class SafetyMonitor {
     // The kept violations (a few per rule) and the count of all.
     std::vector<Violation> violations() const;
     std::size_t violationCount() const;
-    // Of those, the gaps between frames: the one rule a busy machine can break on its own (another
-    // program's real-time threads, a throttled scheduler), so worth a second look before blaming the
-    // library.
-    std::size_t frameGapCount() const;
+    // Of those, the ones a busy machine can bring about on its own (another program's real-time
+    // threads, a throttled scheduler), worth a second look before blaming the library: gaps between
+    // frames, and steps right after a gap (the frame before the step may have waited out the gap in
+    // the link, and be older than a latency).
+    std::size_t loadSensitiveCount() const;
     // The longest time without a frame while frames were due, in ms (a figure for choosing bounds).
     double longestGapMs() const;
     std::uint64_t framesChecked() const;
@@ -148,7 +149,7 @@ class SafetyMonitor {
     mutable std::mutex mutex_;
     std::vector<Violation> violations_;
     std::map<std::string, int> perRule_;  // to keep a flood of one rule readable
-    std::size_t frameGaps_ = 0;
+    std::size_t loadSensitive_ = 0;
     double longestGapMs_ = 0.0;
     std::optional<Frame> last_;
     std::vector<MonitorClock::time_point> arrivals_;
@@ -163,6 +164,8 @@ class SafetyMonitor {
     std::optional<MonitorClock::time_point> lastIdentification_;
     int framesSinceIdentification_ = 0;
     std::optional<MonitorClock::time_point> resumedAt_;  // the first frame after the last pause
+    double lastGapMs_ = 0.0;                             // before the newest frame
+    double previousGapMs_ = 0.0;                         // before the one ahead of it
     int startupSeen_ = 0;                                // 0 none, 1 the first (04), 2 both
 };
 

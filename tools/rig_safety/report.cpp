@@ -97,7 +97,7 @@ void printSummary(const std::vector<ScenarioResult>& results, double seconds) {
         messages += r.hostMessages;
         injected += r.injected;
         violations += r.violationCount;
-        unconfirmed += r.unconfirmedGaps;
+        unconfirmed += r.unconfirmed;
     }
     std::printf(
         "\nRig safety: %zu scenarios in %.0f s, %llu frames checked, %d faults injected, %llu host messages, "

@@ -121,7 +121,7 @@ ScenarioResult ScenarioSession::run() {
     result.injected = injectedFaults(plan_);
     result.hostMessages = monitor_.hostMessagesArrived();
     result.violationCount = monitor_.violationCount();
-    result.frameGaps = monitor_.frameGapCount();
+    result.loadSensitive = monitor_.loadSensitiveCount();
     result.violations = monitor_.violations();
     return result;
 }
