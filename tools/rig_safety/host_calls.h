@@ -42,7 +42,7 @@ class HostCalls {
     // `offsetNs` later, both let go at once; or (negative) the start follows the stop's return by
     // -offsetNs. True when the stop was the later call.
     bool raceBridge(BridgeLender& bridge, int offsetNs);
-    // A host thread holding again and again, at random intervals of up to 3 ms, for `lengthS`: each
+    // A host thread holding again and again, at random intervals of up to 0.3 ms, for `lengthS`: each
     // call re-sets a GROUND-profile flag (a driving game never uses it), so only the hold acts.
     void holdStorm(double lengthS, std::uint64_t seed);
 
