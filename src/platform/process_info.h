@@ -11,6 +11,11 @@ std::string executablePath();
 // mapped shared-memory blocks. Tests compare it before and after a run to find leaks.
 int openResourceCount();
 
+// Threads of this process, and the memory of it that is resident (the working set on Windows); a soak
+// compares them before and after.
+int threadCount();
+std::int64_t residentBytes();
+
 // CPU time the calling thread has used so far, in microseconds.
 std::int64_t threadCpuMicroseconds();
 

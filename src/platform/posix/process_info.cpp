@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace tarvelmond::platform {
 
@@ -25,6 +26,28 @@ int openResourceCount() {
         if (line.find("/dev/shm/") != std::string::npos) ++count;
     }
     return count;
+}
+
+namespace {
+
+// A "Name:   value" line of /proc/self/status, as a number; 0 if absent.
+std::int64_t statusValue(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, name.size() + 1, name + ":") == 0)
+            return std::stoll(line.substr(name.size() + 1));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int threadCount() {
+    return static_cast<int>(statusValue("Threads"));
+}
+
+std::int64_t residentBytes() {
+    return statusValue("VmRSS") * 1024;  // reported in kB
 }
 
 std::int64_t threadCpuMicroseconds() {
