@@ -280,10 +280,14 @@ TEST_F(OutputFade, AHostHoldNeverCapturesValuesTheFadeHasNotBlended) {
     const auto [lowest, highest] = std::ranges::minmax(values);
     ASSERT_LT(highest - lowest, 80.0) << "the live value stays near the game's sine";
     const double fadeStep = std::max(60.0, highest - lowest) / kFadeTicks + 1e-9;
+    // The recorded live value is the belt input, not the blended cue the fade reads, which can differ
+    // by a few hundredths on a loaded machine; a hold that captured unblended values jumps by tens of
+    // degrees, so a bound of two fade steps still tells them apart.
+    const double allowed = 2.0 * fadeStep;
     for (std::size_t t = 1; t < ticks.size(); ++t) {
         if (ticks[t].afterGap) continue;
         const double liveMove = std::fabs(ticks[t].live - ticks[t - 1].live);
-        ASSERT_LE(std::fabs(ticks[t].output - ticks[t - 1].output), liveMove + fadeStep)
+        ASSERT_LE(std::fabs(ticks[t].output - ticks[t - 1].output), liveMove + allowed)
             << "tick " << t << ": output " << ticks[t - 1].output << " -> " << ticks[t].output << ", live "
             << ticks[t - 1].live << " -> " << ticks[t].live;
     }
