@@ -46,8 +46,10 @@ void SafetyMonitor::countTimesFrom(MonitorClock::time_point origin) {
     origin_ = origin;
 }
 
-void SafetyMonitor::report(MonitorClock::time_point at, std::string rule, std::string detail) {
+void SafetyMonitor::report(MonitorClock::time_point at, std::string rule, std::string detail,
+                           bool loadSensitive) {
     std::lock_guard lock(mutex_);
+    if (loadSensitive) ++loadSensitive_;
     add(at, std::move(rule), std::move(detail));
 }
 

@@ -102,8 +102,9 @@ class SafetyMonitor {
     void excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to);
     // Times in reports count from here on (the scenario's events start).
     void countTimesFrom(MonitorClock::time_point origin);
-    // A check made by the host itself (a stop that did not return, a tick rate).
-    void report(MonitorClock::time_point at, std::string rule, std::string detail);
+    // A check made by the host itself (a stop that did not return, a tick rate); `loadSensitive` where a
+    // busy machine can bring it about on its own (see loadSensitiveCount).
+    void report(MonitorClock::time_point at, std::string rule, std::string detail, bool loadSensitive = false);
 
     // Closes the books: host messages not arrived are lost unless excused.
     void finish();

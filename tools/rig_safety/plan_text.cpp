@@ -99,7 +99,7 @@ std::string describe(const Event& event, const RigSetup& rig) {
             break;
         case EventKind::BridgeStartStopRace:
             text << " (" << event.pauses[0].size()
-                 << " times: the stop up to 0.4 us after the start, or the start up to 2 us after the stop)";
+                 << " times: the stop up to 500 us after the start, or the start up to 2 us after the stop)";
             break;
         case EventKind::StartStopRace:
             for (std::size_t t = 0; t < event.calls.size(); ++t) {

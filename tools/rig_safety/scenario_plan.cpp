@@ -392,14 +392,18 @@ class Planner {
             case EventKind::BridgeStartStopRace: {
                 Event event = make(t, kind);
                 // Offsets in nanoseconds of the stop after the start, or (negative) of the start after
-                // the stop has returned; the window a stop can fall into is a few instructions wide, so
-                // it is tried often.
+                // the stop has returned: calls at the same moment (either may take effect first), a stop
+                // while the start is still setting the bridge up (it must win), and a start right after
+                // a stop. The windows are narrow, so each is tried often.
                 const int attempts = random_.between(8, 16);
                 std::vector<int> offsets;
                 offsets.reserve(static_cast<std::size_t>(attempts));
-                for (int i = 0; i < attempts; ++i)
-                    offsets.push_back(random_.chance(0.7) ? random_.between(0, 400)
-                                                          : random_.between(-2000, -1));
+                for (int i = 0; i < attempts; ++i) {
+                    const int kind = random_.between(0, 2);
+                    offsets.push_back(kind == 0   ? random_.between(0, 400)
+                                      : kind == 1 ? random_.between(1000, 500000)
+                                                  : random_.between(-2000, -1));
+                }
                 event.pauses = {offsets};
                 push(event);
                 later(t + random_.uniform(0.2, 2.0), restoring(EventKind::BridgeStart));

@@ -24,12 +24,14 @@ TimingProfile timingProfile(const std::string& name) {
         profile.monitor.flushMs = 100.0;
         profile.startWithinMs = 6000;
         profile.stopBoundMs = 2000;
+        profile.callOverlapUs = 200;
     } else if (profile.name == "sanitizer") {
         profile.monitor.maxGapMs = 60.0;
         profile.monitor.latencyMs = 150.0;
         profile.monitor.flushMs = 150.0;
         profile.startWithinMs = 6000;
         profile.stopBoundMs = 3000;
+        profile.callOverlapUs = 200;
     }
     return profile;
 }

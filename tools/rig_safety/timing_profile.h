@@ -13,6 +13,10 @@ struct TimingProfile {
     double startWithinMs = 3000;  // frames begin this soon after everything is in place
     double stopBoundMs = 1000;    // a stop call returns this soon
     double hangMs = 20000;        // a call this late never returns: the run ends
+    // Two calls from two threads that begin closer than this overlap: the library cannot see a call before
+    // its first instructions run (slower under the sanitizers and Wine, and a thread can be preempted in
+    // between), so either may take effect first.
+    double callOverlapUs = 20;
 };
 
 // "native", "sanitizer" or "wine"; empty: the one this program was built for.
