@@ -233,6 +233,20 @@ void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::
         std::chrono::duration<double, std::milli>(timing_.flushMs));
     const auto from = stopped + flush;
     if (until <= from) return;
+    // A backlog drains in one burst that starts as the controller resumes: arrivals each within a flush
+    // of the one before, the first within a flush of the resumption.
+    std::optional<MonitorClock::time_point> burstEnd;
+    const auto inBacklog = [&](MonitorClock::time_point at) {
+        if (burstEnd && at - *burstEnd <= flush) {
+            burstEnd = at;
+            return true;
+        }
+        const bool starts = std::any_of(backlogs_.begin(), backlogs_.end(), [&](auto resumed) {
+            return resumed <= at && at - resumed <= flush;
+        });
+        burstEnd = starts ? std::optional(at) : std::nullopt;
+        return starts;
+    };
     int count = 0;
     std::optional<MonitorClock::time_point> first;
     for (auto at = std::lower_bound(arrivals_.begin(), arrivals_.end(), from);
@@ -240,7 +254,7 @@ void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::
         // The one frame that waited for the link goes as soon as the link connects again.
         const bool afterConnection =
             lastIdentification_ && *at >= *lastIdentification_ && *at - *lastIdentification_ <= flush;
-        if (afterConnection) continue;
+        if (afterConnection || inBacklog(*at)) continue;
         if (!first) first = *at;
         ++count;
     }
@@ -262,6 +276,11 @@ void SafetyMonitor::hostMessageSent(std::uint8_t stream, std::uint16_t sequence,
 void SafetyMonitor::excuseLosses(MonitorClock::time_point from, MonitorClock::time_point to) {
     std::lock_guard lock(mutex_);
     excuses_.emplace_back(from, to);
+}
+
+void SafetyMonitor::backlogFrom(MonitorClock::time_point resumed) {
+    std::lock_guard lock(mutex_);
+    backlogs_.push_back(resumed);
 }
 
 void SafetyMonitor::excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to) {

@@ -97,6 +97,10 @@ class SafetyMonitor {
                          MonitorClock::time_point at);
     // Host messages accepted in this span may be lost with the link.
     void excuseLosses(MonitorClock::time_point from, MonitorClock::time_point to);
+    // The controller reads again after not reading since before a stop: what the library wrote before
+    // the stop waited in the port and arrives now, in one burst from `resumed` on; that burst is not
+    // held to a quiet span.
+    void backlogFrom(MonitorClock::time_point resumed);
     // The game itself makes the live pose leap in this span (values it reports far beyond the input
     // limits, which the library clamps to them): frames arriving then are not held to the fade.
     void excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to);
@@ -158,6 +162,7 @@ class SafetyMonitor {
     std::optional<MonitorClock::time_point> linkDownSince_;
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> excuses_;
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> leaps_;
+    std::vector<MonitorClock::time_point> backlogs_;  // controller resumptions
     std::map<std::pair<std::uint8_t, std::uint16_t>, SentMessage> sent_;
     std::map<std::uint8_t, int> lastArrived_;  // per stream
     std::uint64_t hostArrived_ = 0;

@@ -271,6 +271,7 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
             devices_->stallController(false);
             // What waited in the port arrives first, as fast as the controller reads it.
             monitor_.linkUp(issued + 3s);
+            monitor_.backlogFrom(issued);
             expectations_.regain(Condition::Controller, issued, issued);
             if (controllerHungSince_) monitor_.excuseLosses(*controllerHungSince_ - 100ms, issued + 1s);
             controllerHungSince_.reset();

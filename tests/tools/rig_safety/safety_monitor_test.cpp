@@ -188,6 +188,28 @@ TEST_F(MonitoredLink, AFrameGapWhileTheRigRunsAndAFrameAfterAStopAreCaught) {
     EXPECT_GE(monitor.longestGapMs(), 100.0) << "the gap the library left, not only a late tick of this test";
 }
 
+TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAfterIt) {
+    // The controller stops reading; frames the library writes before its stop wait in the port.
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(20ms);
+    ramp(0.0f, 0.0f, 20);
+    const auto stopped = Clock::now();
+    std::this_thread::sleep_for(150ms);
+    const auto resumed = Clock::now();
+    monitor.backlogFrom(resumed);
+    controller.pauseReading(false);
+    settle();
+    monitor.expectQuiet(stopped, Clock::now());
+    EXPECT_TRUE(rules().empty()) << "the backlog is the stop's own frames";
+
+    // A frame written well after the backlog drained is one after the stop.
+    std::this_thread::sleep_for(150ms);
+    ramp(0.0f, 0.0f, 1);
+    settle();
+    monitor.expectQuiet(stopped, Clock::now());
+    EXPECT_TRUE(has(rules(), "no frame after stop"));
+}
+
 TEST_F(MonitoredLink, TheStartUpCommandsMustFollowAConnection) {
     write({0xF9, 0xF9, 0x01, 0x00, 0x00, 0x00, 0x0A, 0x0D});  // the library's identification request
     ramp(0.0f, 0.0f, SafetyTiming{}.startupCommandFrames + 5);
