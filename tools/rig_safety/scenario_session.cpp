@@ -18,6 +18,16 @@ std::chrono::milliseconds millis(double ms) {
     return std::chrono::milliseconds(static_cast<long long>(ms));
 }
 
+// A controller that reads at the wire rate leaves what the library wrote in the port's buffer, draining
+// at that rate (the library sends close to it): frames written just before a stop arrive up to a buffer's
+// worth later. A library that went on sending would go on for longer.
+constexpr double kWireBacklogMs = 400.0;
+
+test::SafetyTiming forController(test::SafetyTiming timing, bool atWireRate) {
+    if (atWireRate) timing.flushMs += kWireBacklogMs;
+    return timing;
+}
+
 }  // namespace
 
 ScenarioSession::ScenarioSession(Product& product, CallWatch& watch, const TimingProfile& timing,
@@ -29,7 +39,8 @@ ScenarioSession::ScenarioSession(Product& product, CallWatch& watch, const Timin
       plan_(plan),
       origin_(Clock::now()),
       streams_{firstHostCommand, static_cast<std::uint8_t>(plan.hostStreams)},
-      monitor_(envelopeOf(plan.rig, previous), timing.monitor, streams_, origin_),
+      monitor_(envelopeOf(plan.rig, previous), forController(timing.monitor, plan.controllerAtWireRate), streams_,
+               origin_),
       expectations_(monitor_, timing.startWithinMs, origin_) {}
 
 ScenarioSession::~ScenarioSession() = default;

@@ -48,6 +48,10 @@ void FarEnd::plugIn() {
     termios raw{};
     cfmakeraw(&raw);
     if (openpty(&impl_->master, &impl_->slave, nullptr, &raw, nullptr) != 0) return;
+    // Not inherited by the processes a test starts (stand-in games): a child holding the master would
+    // keep the device plugged in after unplug(), and the library's writes would wait for a reader.
+    fcntl(impl_->master, F_SETFD, FD_CLOEXEC);
+    fcntl(impl_->slave, F_SETFD, FD_CLOEXEC);
     fcntl(impl_->master, F_SETFL, fcntl(impl_->master, F_GETFL) | O_NONBLOCK);
     impl_->link = comDirectoryOfThisProcess() + "/com" + std::to_string(comNumber_);
     std::filesystem::remove(impl_->link);
