@@ -21,6 +21,8 @@ constexpr std::array<const char*, 4> kAcceptedIdentities = {"VID_1A86&PID_7523",
                                                             "VID_10C4&PID_EA60", "VID_03EB&PID_6124"};
 
 constexpr CommandFrame kIdentity1 = {0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D};
+// How much of what a probed device sent is searched for its answer: an answer and a few status reports.
+constexpr std::size_t kAnswerWindow = 128;
 constexpr std::array<CommandFrame, 4> kScanAnswers = {
     kIdentity1,
     CommandFrame{0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11},
@@ -86,21 +88,26 @@ Probe probePort(LinkState& state, std::uint32_t number) {
         sleepFor(10ms);
         const std::size_t waiting = serialPort().status().bytesToRead;
         if (waiting < kIdentificationRequest.size()) throw CSerialException(platform::lastSystemError());
-        // A device that sent more than one frame is judged by its last 8 bytes.
-        std::array<std::uint8_t, 64> discard{};
-        for (std::size_t left = waiting - 8; left > 0;) {
-            const std::size_t n = serialPort().read(discard.data(), std::min(left, discard.size()));
+        // A device that sent more than one frame is judged by what it sent last: the answer among its
+        // last bytes. A controller that reports its status unasked may have sent a report right after
+        // its answer, so the answer counts wherever it stands among them.
+        std::array<std::uint8_t, kAnswerWindow> received{};
+        const std::size_t kept = std::min(waiting, received.size());
+        for (std::size_t left = waiting - kept; left > 0;) {
+            const std::size_t n = serialPort().read(received.data(), std::min(left, received.size()));
             if (n == 0) break;
             left -= n;
         }
-        CommandFrame answer{};
-        if (readExactly(answer.data(), answer.size()) < answer.size()) {
+        const std::size_t got = readExactly(received.data(), kept);
+        if (got < CommandFrame{}.size()) {
             closePort();
             return Probe::EndScan;
         }
-        if (std::find(kScanAnswers.begin(), kScanAnswers.end(), answer) == kScanAnswers.end()) {
-            throw CSerialException(platform::lastSystemError());
-        }
+        const auto end = received.begin() + static_cast<std::ptrdiff_t>(got);
+        const bool answered = std::any_of(kScanAnswers.begin(), kScanAnswers.end(), [&](const CommandFrame& a) {
+            return std::search(received.begin(), end, a.begin(), a.end()) != end;
+        });
+        if (!answered) throw CSerialException(platform::lastSystemError());
         queueStartupCommands(state);
         state.portConnected.store(true);
         return Probe::Connected;

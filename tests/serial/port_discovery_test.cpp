@@ -89,7 +89,7 @@ TEST_F(PortDiscovery, TheAutomaticScanAcceptsEachOfTheFourAnswers) {
     }
 }
 
-// The scan skips a port behind another chip and one that answers wrongly, judges the last eight bytes
+// The scan skips a port behind another chip and one that answers wrongly, finds the answer among the last bytes
 // of a talkative device's answer, and then sends the controller two commands with their CRC.
 TEST_F(PortDiscovery, TheAutomaticScanSkipsWrongChipsAndWrongAnswers) {
     VirtualController wrongChip(uniqueComNumber(0), Answer::Identity1);
@@ -116,6 +116,19 @@ TEST_F(PortDiscovery, TheAutomaticScanSkipsWrongChipsAndWrongAnswers) {
     ASSERT_TRUE(eventually([&] { return commands().size() >= 2; }));
     EXPECT_EQ(commands(), (std::vector<Bytes>{controllerFrame(0xF9, {0x04, 0x00, 0x01, 0x00}, true),
                                               controllerFrame(0xF9, {0x02, 0x00, 0x01, 0x00}, true)}));
+}
+
+// A controller that reports its status every few milliseconds, asked or not, has sent reports after its
+// answer by the time the scan reads: the answer still counts.
+TEST_F(PortDiscovery, TheAutomaticScanFindsAControllerThatReportsUnasked) {
+    VirtualController chatty(uniqueComNumber(0), Answer::Identity1Crc);
+    ASSERT_TRUE(chatty.ready());
+    chatty.reportStatusEvery(3ms);
+    FakePorts ports;
+    ports.add(chatty.comName());
+    enableAutoconnect();
+    BridgeThread bridge;
+    EXPECT_TRUE(eventually([] { return link().portConnected.load(); }, 8000ms));
 }
 
 }  // namespace

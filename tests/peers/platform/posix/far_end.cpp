@@ -18,9 +18,11 @@ namespace {
 
 // One directory of COM links per test process, named to the library through the environment.
 const std::string& comDirectoryOfThisProcess() {
+    // A directory of its own, not one named after the process id: runs in separate process namespaces
+    // (scripts/isolated.sh) share /tmp and often have the same pids.
     static const std::string directory = [] {
-        const std::string path = "/tmp/tarvelmond-com-" + std::to_string(getpid());
-        std::filesystem::create_directories(path);
+        std::string path = "/tmp/tarvelmond-com-XXXXXX";
+        if (mkdtemp(path.data()) == nullptr) std::abort();
         setenv("TARVELMOND_SERIAL_DIR", path.c_str(), 1);
         return path;
     }();
@@ -91,17 +93,23 @@ std::size_t FarEnd::read(std::uint8_t* bytes, std::size_t max, std::chrono::mill
     return 0;
 }
 
+// A device whose host does not read (no port open, or the library busy elsewhere) cannot push its bytes
+// for ever: what finds no room within a while is lost, as a UART's would be, and the device's own thread
+// goes on reading.
 void FarEnd::write(const std::uint8_t* bytes, std::size_t count) {
+    constexpr int kNoRoomForMs = 200;
     std::size_t done = 0;
-    while (done < count) {
+    int waitedMs = 0;
+    while (done < count && waitedMs < kNoRoomForMs) {
         const ssize_t n = ::write(impl_->master, bytes + done, count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
+            waitedMs = 0;
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return;
         } else {
             pollfd entry{impl_->master, POLLOUT, 0};
-            poll(&entry, 1, 100);
+            if (poll(&entry, 1, 10) == 0) waitedMs += 10;
         }
     }
 }

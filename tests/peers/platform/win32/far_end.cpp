@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -42,10 +43,12 @@ FarEnd::~FarEnd() {
 // number never races the old socat removing its links.
 void FarEnd::plugIn() {
     static std::atomic<int> instances{0};
+    // Wine's process ids repeat across prefixes, and runs in other prefixes share /tmp.
+    static const unsigned run = std::random_device{}();
     unplug();
     const char* prefix = std::getenv("WINEPREFIX");
     if (prefix == nullptr) return;
-    const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" +
+    const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(run) + "-" +
                             std::to_string(instances.fetch_add(1)) + "-com" + std::to_string(comNumber_);
     impl_->farPath = tag;
     impl_->stopPath = tag + ".stop";
