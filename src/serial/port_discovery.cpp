@@ -104,9 +104,10 @@ Probe probePort(LinkState& state, std::uint32_t number) {
             return Probe::EndScan;
         }
         const auto end = received.begin() + static_cast<std::ptrdiff_t>(got);
-        const bool answered = std::any_of(kScanAnswers.begin(), kScanAnswers.end(), [&](const CommandFrame& a) {
-            return std::search(received.begin(), end, a.begin(), a.end()) != end;
-        });
+        const bool answered =
+            std::any_of(kScanAnswers.begin(), kScanAnswers.end(), [&](const CommandFrame& a) {
+                return std::search(received.begin(), end, a.begin(), a.end()) != end;
+            });
         if (!answered) throw CSerialException(platform::lastSystemError());
         queueStartupCommands(state);
         state.portConnected.store(true);

@@ -106,10 +106,10 @@ TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
     constexpr int kCycles = 4;
     for (int i = 0; i < kCycles; ++i)
         cycle();
-    // Every cycle makes two runs of the thread, so a socket, mapping or thread handle that a run leaves
-    // open grows the count by at least two per cycle. Under Wine the count grows by one handle per cycle
-    // whatever runs in it (measured: a cycle of the test's own sending thread alone, or of a start and
-    // a stop alone, each add one), and at times by two, so there a leak shows as three or more.
+        // Every cycle makes two runs of the thread, so a socket, mapping or thread handle that a run leaves
+        // open grows the count by at least two per cycle. Under Wine the count grows by one handle per cycle
+        // whatever runs in it (measured: a cycle of the test's own sending thread alone, or of a start and
+        // a stop alone, each add one), and at times by two, so there a leak shows as three or more.
 #if defined(_WIN32)
     constexpr int kPerCycleBelow = 3;
 #else

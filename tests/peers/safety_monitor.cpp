@@ -241,9 +241,8 @@ void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::
             burstEnd = at;
             return true;
         }
-        const bool starts = std::any_of(backlogs_.begin(), backlogs_.end(), [&](auto resumed) {
-            return resumed <= at && at - resumed <= flush;
-        });
+        const bool starts = std::any_of(backlogs_.begin(), backlogs_.end(),
+                                        [&](auto resumed) { return resumed <= at && at - resumed <= flush; });
         burstEnd = starts ? std::optional(at) : std::nullopt;
         return starts;
     };

@@ -108,7 +108,8 @@ class SafetyMonitor {
     void countTimesFrom(MonitorClock::time_point origin);
     // A check made by the host itself (a stop that did not return, a tick rate); `loadSensitive` where a
     // busy machine can bring it about on its own (see loadSensitiveCount).
-    void report(MonitorClock::time_point at, std::string rule, std::string detail, bool loadSensitive = false);
+    void report(MonitorClock::time_point at, std::string rule, std::string detail,
+                bool loadSensitive = false);
 
     // Closes the books: host messages not arrived are lost unless excused.
     void finish();

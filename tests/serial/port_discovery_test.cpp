@@ -89,8 +89,8 @@ TEST_F(PortDiscovery, TheAutomaticScanAcceptsEachOfTheFourAnswers) {
     }
 }
 
-// The scan skips a port behind another chip and one that answers wrongly, finds the answer among the last bytes
-// of a talkative device's answer, and then sends the controller two commands with their CRC.
+// The scan skips a port behind another chip and one that answers wrongly, finds the answer among the last
+// bytes of a talkative device's answer, and then sends the controller two commands with their CRC.
 TEST_F(PortDiscovery, TheAutomaticScanSkipsWrongChipsAndWrongAnswers) {
     VirtualController wrongChip(uniqueComNumber(0), Answer::Identity1);
     VirtualController wrongAnswer(uniqueComNumber(1), Answer::Wrong);

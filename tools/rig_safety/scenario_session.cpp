@@ -39,8 +39,8 @@ ScenarioSession::ScenarioSession(Product& product, CallWatch& watch, const Timin
       plan_(plan),
       origin_(Clock::now()),
       streams_{firstHostCommand, static_cast<std::uint8_t>(plan.hostStreams)},
-      monitor_(envelopeOf(plan.rig, previous), forController(timing.monitor, plan.controllerAtWireRate), streams_,
-               origin_),
+      monitor_(envelopeOf(plan.rig, previous), forController(timing.monitor, plan.controllerAtWireRate),
+               streams_, origin_),
       expectations_(monitor_, timing.startWithinMs, origin_) {}
 
 ScenarioSession::~ScenarioSession() = default;
@@ -335,8 +335,8 @@ void ScenarioSession::startOrStopBridgeRacing(const Event& event) {
         } else if (stopLast) {
             continue;  // the stop took effect last
         } else if (bridge_->waitReturned(100ms)) {
-            std::snprintf(text, sizeof text, "startKestrovane_Thread called after a stop (%d ns) returned at once",
-                          offsetNs);
+            std::snprintf(text, sizeof text,
+                          "startKestrovane_Thread called after a stop (%d ns) returned at once", offsetNs);
             monitor_.report(Clock::now(), "bounded stop", text);
             continue;
         }

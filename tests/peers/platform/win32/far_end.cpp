@@ -48,8 +48,9 @@ void FarEnd::plugIn() {
     unplug();
     const char* prefix = std::getenv("WINEPREFIX");
     if (prefix == nullptr) return;
-    const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(run) + "-" +
-                            std::to_string(instances.fetch_add(1)) + "-com" + std::to_string(comNumber_);
+    const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(run) + "-" + std::to_string(instances.fetch_add(1)) + "-com" +
+                            std::to_string(comNumber_);
     impl_->farPath = tag;
     impl_->stopPath = tag + ".stop";
     impl_->donePath = tag + ".done";
