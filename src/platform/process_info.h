@@ -11,6 +11,9 @@ std::string executablePath();
 // mapped shared-memory blocks. Tests compare it before and after a run to find leaks.
 int openResourceCount();
 
+// This process's id.
+std::uint32_t currentProcessId();
+
 // CPU time the calling thread has used so far, in microseconds.
 std::int64_t threadCpuMicroseconds();
 

@@ -27,6 +27,10 @@ int openResourceCount() {
     return count;
 }
 
+std::uint32_t currentProcessId() {
+    return static_cast<std::uint32_t>(getpid());
+}
+
 std::int64_t threadCpuMicroseconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

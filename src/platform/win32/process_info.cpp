@@ -28,6 +28,10 @@ int openResourceCount() {
     return found;
 }
 
+std::uint32_t currentProcessId() {
+    return GetCurrentProcessId();
+}
+
 std::int64_t threadCpuMicroseconds() {
     FILETIME creation, exit, kernel, user;
     if (!GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user)) return 0;
