@@ -44,8 +44,7 @@ std::int32_t clientOpen(void** handle, const char* applicationName, void* window
                         void* event, std::uint32_t configurationIndex) {
     if (handle == nullptr) return kFailed;
     *handle = nullptr;
-    if (!configurationIndexExists(configurationIndex, ConfigSources::system()))
-        return kInvalidConfigurationIndex;
+    if (!configurationIndexExists(configurationIndex)) return kInvalidConfigurationIndex;
     const std::string_view name = bounded(applicationName);
     // Refused before any connection is made: the open request could not be sent on it.
     if (name.size() >= kStringField) return kStringTooLong;

@@ -107,4 +107,8 @@ bool configurationIndexExists(std::uint32_t index, const ConfigSources& sources)
     });
 }
 
+bool configurationIndexExists(std::uint32_t index) {
+    return index == 0 || index == kDefaultsOnly || configurationIndexExists(index, ConfigSources::system());
+}
+
 }  // namespace tarvelmond::simclient

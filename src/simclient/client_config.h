@@ -50,7 +50,9 @@ std::string configurationSection(std::uint32_t index);
 void readClientConfig(std::uint32_t index, const ConfigSources& sources, ClientSettings& settings);
 void readClientConfig(std::uint32_t index, ClientSettings& settings);
 
-// Whether some file has a non-empty section for `index` (0 and kDefaultsOnly always pass).
+// Whether some file has a non-empty section for `index` (0 and kDefaultsOnly always pass, without a
+// file being read).
 bool configurationIndexExists(std::uint32_t index, const ConfigSources& sources);
+bool configurationIndexExists(std::uint32_t index);
 
 }  // namespace tarvelmond::simclient

@@ -86,7 +86,7 @@ std::int32_t RequestBuilder::requestDataOnSimObject(std::uint32_t request, std::
                                                     std::uint32_t object, std::uint32_t period,
                                                     std::uint32_t flags, std::uint32_t origin,
                                                     std::uint32_t interval, std::uint32_t limit) {
-    constexpr std::size_t kSize = kHeaderSize + 8 * 4;
+    constexpr std::size_t kSize = kHeaderSize + 8 * sizeof(std::uint32_t);
     if (kBufferSize - used_ < kSize) return kFailed;
     Writer writer(buffer_.data() + used_, RequestCode::RequestDataOnSimObject, kSize, nextSerial());
     for (const std::uint32_t value : {request, definition, object, period, flags, origin, interval, limit})

@@ -2,6 +2,7 @@
 // hang, connects that fail, closes while I/O is under way.
 #include <gtest/gtest.h>
 
+#include "message_window.h"
 #include "platform/process_info.h"
 #include "simclient/client_io_service.h"
 #include "simclient_test_support.h"
@@ -136,11 +137,16 @@ TEST_F(SimClientTest, CloseAllEndsConnectionsAndAttemptsAlike) {
         << platform::openResourceCount() << " against " << before;
 }
 
-TEST_F(SimClientTest, EveryReceivedMessageSetsTheOwnersEvent) {
+// Every message, and a failure, tells the owner: its event is set and (on Windows) its window gets the
+// message number it gave.
+TEST_F(SimClientTest, EveryReceivedMessageNotifiesTheOwner) {
     FakeSimulator simulator;
     platform::NotificationEvent event;
+    constexpr std::uint32_t kNotification = 0x8000 + 5;
+    simulator_peer::MessageWindow window(kNotification);
     const ConfigInCurrentDirectory config(tcpConfig("IPv4", "127.0.0.1", simulator.ipv4Port()));
-    void* client = openClient(nullptr, 0, std::chrono::seconds(10), event.native());
+    void* client =
+        openClient(nullptr, 0, std::chrono::seconds(10), event.native(), window.handle(), kNotification);
     ASSERT_NE(client, nullptr);
     EXPECT_TRUE(event.wait(std::chrono::seconds(5))) << "the open's acknowledgement";
     std::vector<std::uint8_t> received;
@@ -152,6 +158,9 @@ TEST_F(SimClientTest, EveryReceivedMessageSetsTheOwnersEvent) {
     EXPECT_TRUE(event.wait(std::chrono::seconds(5)));
     ASSERT_EQ(nextMessage(client, received), kSuccess);
     EXPECT_EQ(messageId(received), 4U);
+    if (window.handle() != nullptr) {
+        EXPECT_EQ(window.countReceived(), 2) << "one window message for each of the two messages";
+    }
     EXPECT_EQ(clientClose(client), kSuccess);
 }
 

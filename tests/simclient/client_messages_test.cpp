@@ -31,7 +31,7 @@ Bytes message(std::uint32_t size, std::uint8_t fill = 0x5A) {
 
 // A connected client of a fake simulator on 127.0.0.1, its open already answered and taken.
 struct Connected {
-    explicit Connected(FakeSimulatorOptions options = {}, const std::string& extraConfig = "",
+    explicit Connected(const FakeSimulatorOptions& options = {}, const std::string& extraConfig = "",
                        void* event = nullptr)
         : simulator(options), config(tcpConfig("IPv4", "127.0.0.1", simulator.ipv4Port()) + extraConfig) {
         client = openClient(nullptr, 0, std::chrono::seconds(10), event);

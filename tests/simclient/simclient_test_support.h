@@ -99,12 +99,13 @@ class RegistryPorts {
 // Opens a client as detection does, one pass after another, until a connection is made: the handle,
 // or null when none came within `limit`. `lastResult` gets the last call's code.
 inline void* openClient(std::int32_t* lastResult = nullptr, std::uint32_t index = 0,
-                        std::chrono::milliseconds limit = 10s, void* event = nullptr) {
+                        std::chrono::milliseconds limit = 10s, void* event = nullptr, void* window = nullptr,
+                        std::uint32_t windowMessage = 0) {
     void* handle = nullptr;
     std::int32_t result = simclient::kFailed;
     eventually(
         [&] {
-            result = simclient::clientOpen(&handle, "Tarvelmond", nullptr, 0, event, index);
+            result = simclient::clientOpen(&handle, "Tarvelmond", window, windowMessage, event, index);
             if (result != simclient::kSuccess) std::this_thread::sleep_for(10ms);
             return result == simclient::kSuccess;
         },

@@ -37,6 +37,10 @@ std::unique_ptr<ServerListener> listenTcp(bool ipv6, std::uint16_t port, int bac
 // A named pipe server at `path` ("\\.\pipe\..."); null where there are no pipes.
 std::unique_ptr<ServerListener> listenPipe(const std::string& path);
 
+// Shuts the sending side of a connected socket (a client's, handed over by its native handle): the
+// next send on it fails at once while receiving goes on.
+void shutdownSending(std::intptr_t socket);
+
 // Connects a plain TCP socket to 127.0.0.1:`port` and keeps it open while the object lives: fills the
 // one place of a listener's backlog of 0. Valid when connected.
 class HeldConnection {

@@ -10,6 +10,7 @@ bool enterPrivateNetwork() {
     if (unshare(CLONE_NEWNET) != 0) return false;
     // A pair of virtual interfaces: frames for the other addresses of the network leave one end (to a
     // fixed neighbour, so no address resolution fails them early) and are dropped at the other.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): called while the process has a single thread
     return std::system(
                "ip link set lo up && ip link add tvnet0 type veth peer name tvnet1 && "
                "ip addr add 198.51.100.1/24 dev tvnet0 && ip link set tvnet0 up && ip link set tvnet1 up && "

@@ -116,6 +116,10 @@ std::unique_ptr<ServerListener> listenPipe(const std::string&) {
     return nullptr;
 }
 
+void shutdownSending(std::intptr_t socket) {
+    ::shutdown(static_cast<int>(socket), SHUT_WR);
+}
+
 HeldConnection::HeldConnection(std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     socket_ = fd;

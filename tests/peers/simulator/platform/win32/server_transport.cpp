@@ -269,6 +269,10 @@ std::unique_ptr<ServerListener> listenPipe(const std::string& path) {
     return listener;
 }
 
+void shutdownSending(std::intptr_t socket) {
+    shutdown(static_cast<SOCKET>(socket), SD_SEND);
+}
+
 HeldConnection::HeldConnection(std::uint16_t port) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
