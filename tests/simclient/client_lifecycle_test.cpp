@@ -59,17 +59,20 @@ TEST_F(SimClientTest, AConnectThatHangsGoesOnInTheBackgroundAndIsTakenUpLater) {
 TEST_F(SimClientTest, AThousandFailedOpensLeaveNoSocketOrHandle) {
     const ConfigInCurrentDirectory config(tcpConfig("IPv4", "127.0.0.1", closedPort()));
     void* handle = nullptr;
-    // The first use starts what lives as long as the process (Winsock's own threads and handles).
-    clientOpen(&handle, "Tarvelmond", nullptr, 0, nullptr, 0);
-    closeAllClients();
+    const auto openMany = [&](int passes) {
+        int failures = 0;
+        for (int pass = 0; pass < passes; ++pass)
+            failures += clientOpen(&handle, "Tarvelmond", nullptr, 0, nullptr, 0) == kFailed ? 1 : 0;
+        closeAllClients();
+        return failures;
+    };
+    // The first uses start what lives as long as the process (under Wine, Winsock's own handles).
+    openMany(20);
     const int before = platform::openResourceCount();
-    int failures = 0;
-    for (int pass = 0; pass < 1000; ++pass)
-        failures += clientOpen(&handle, "Tarvelmond", nullptr, 0, nullptr, 0) == kFailed ? 1 : 0;
-    closeAllClients();
-    EXPECT_EQ(failures, 1000);
+    EXPECT_EQ(openMany(1000), 1000);
     EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(platform::openResourceCount(), before);
+    // A leak would show a thousand times over; Wine may still open a handle of its own at a late first use.
+    EXPECT_LE(platform::openResourceCount() - before, 1);
 }
 
 TEST_F(SimClientTest, CloseHandsTheConnectionOverWhileItsIoIsOutstanding) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 namespace tarvelmond::simulator_peer {
 namespace {
@@ -28,6 +29,7 @@ struct FakeSimulator::Session {
     std::unique_ptr<ServerConnection> connection;
     std::thread thread;
     std::atomic<bool> open{true};
+    std::atomic<bool> finished{false};  // the serving thread has let go of everything
 
     // Serving thread only.
     Bytes pending;
@@ -92,6 +94,7 @@ void FakeSimulator::holdData(bool hold) {
 
 void FakeSimulator::acceptLoop(ServerListener& listener) {
     while (running_.load()) {
+        reapFinishedSessions();
         std::unique_ptr<ServerConnection> connection = listener.accept(std::chrono::milliseconds(20));
         if (!connection) continue;
         auto session = std::make_unique<Session>();
@@ -102,6 +105,21 @@ void FakeSimulator::acceptLoop(ServerListener& listener) {
         sessions_.push_back(std::move(session));
         served.thread = std::thread([this, &served] { serve(served); });
     }
+}
+
+// A session whose client has gone leaves nothing open behind it, not even its thread.
+void FakeSimulator::reapFinishedSessions() {
+    std::vector<std::unique_ptr<Session>> finished;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto done = std::stable_partition(sessions_.begin(), sessions_.end(), [](const auto& session) {
+            return !session->finished.load();
+        });
+        std::move(done, sessions_.end(), std::back_inserter(finished));
+        sessions_.erase(done, sessions_.end());
+    }
+    for (const auto& session : finished)
+        session->thread.join();
 }
 
 void FakeSimulator::serve(Session& session) {
@@ -143,6 +161,7 @@ void FakeSimulator::serve(Session& session) {
     }
     session.connection.reset();
     session.open.store(false);
+    session.finished.store(true);
 }
 
 void FakeSimulator::handle(Session& session, const Request& request) {
@@ -276,8 +295,7 @@ std::size_t FakeSimulator::connectionsAccepted() const {
 
 std::size_t FakeSimulator::connectionsOpen() const {
     const std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(sessions_.begin(), sessions_.end(),
-                                                  [](const auto& session) { return session->open.load(); }));
+    return sessions_.size();
 }
 
 std::vector<std::string> FakeSimulator::peers() const {

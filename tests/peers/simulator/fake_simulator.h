@@ -55,6 +55,7 @@ class FakeSimulator {
     void sendInParts(const Bytes& bytes, std::size_t parts, std::chrono::milliseconds pause);
 
     std::size_t connectionsAccepted() const;
+    // Connections the server still holds anything of (their serving thread included).
     std::size_t connectionsOpen() const;
     std::vector<std::string> peers() const;     // of every connection accepted, in order
     std::vector<Request> requests() const;      // every request, in order of arrival
@@ -68,6 +69,7 @@ class FakeSimulator {
     using Command = std::function<void(Session&)>;
 
     void acceptLoop(ServerListener& listener);
+    void reapFinishedSessions();
     void serve(Session& session);
     void handle(Session& session, const Request& request);
     void sendData(Session& session);

@@ -34,11 +34,23 @@ bool readable(SOCKET socket, std::chrono::milliseconds wait) {
     return select(0, &set, nullptr, nullptr, &timeout) > 0;
 }
 
+bool writable(SOCKET socket, std::chrono::milliseconds wait) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(socket, &set);
+    timeval timeout{static_cast<long>(wait.count() / 1000), static_cast<long>((wait.count() % 1000) * 1000)};
+    return select(0, nullptr, &set, nullptr, &timeout) > 0;
+}
+
 class TcpConnection : public ServerConnection {
   public:
     TcpConnection(SOCKET socket, std::string peer) : socket_(socket), peer_(std::move(peer)) {
         const BOOL on = TRUE;
         setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        // Sends wait in select, not in a blocking send: under Wine a blocking send to a client that
+        // reset the connection may never return.
+        u_long nonBlocking = 1;
+        ioctlsocket(socket_, FIONBIO, &nonBlocking);
     }
     ~TcpConnection() override {
         if (socket_ != INVALID_SOCKET) closesocket(socket_);
@@ -48,6 +60,7 @@ class TcpConnection : public ServerConnection {
         if (!readable(socket_, wait)) return 0;
         const int received =
             recv(socket_, reinterpret_cast<char*>(into.data()), static_cast<int>(into.size()), 0);
+        if (received == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) return 0;
         return received > 0 ? received : -1;
     }
     bool send(std::span<const std::uint8_t> bytes) override {
@@ -55,8 +68,11 @@ class TcpConnection : public ServerConnection {
         while (socket_ != INVALID_SOCKET && sent < bytes.size()) {
             const int now = ::send(socket_, reinterpret_cast<const char*>(bytes.data() + sent),
                                    static_cast<int>(bytes.size() - sent), 0);
-            if (now == SOCKET_ERROR) return false;
-            sent += static_cast<std::size_t>(now);
+            if (now != SOCKET_ERROR) {
+                sent += static_cast<std::size_t>(now);
+            } else if (WSAGetLastError() != WSAEWOULDBLOCK || !writable(socket_, std::chrono::seconds(10))) {
+                return false;
+            }
         }
         return socket_ != INVALID_SOCKET;
     }
