@@ -154,17 +154,24 @@ class TARVELMOND_API WindSerial {
 
     /* False when the port is no known device; the interval is kept either way. */
     bool init(const std::string& port, int baudRate, const std::string& mode, unsigned int intervalMs);
-    /* Opens, configures and primes the port on the calling thread, then starts sending; gives up after
-     * three failures until the next successful init or stop. */
+    /* Opens, configures and primes the port (on the sending thread) and returns once that is done,
+     * isRunning then telling whether it worked; gives up after three failures until the next
+     * successful init or stop. A run still closing after a stop ends first. */
     void start();
-    void pause();   /* writes 0x00 if the port is open; values are then taken but not written */
+    /* A 0x00 goes out at once if the port is open; values are then taken but not written. Never waits
+     * for the device. */
+    void pause();
     void unpause(); /* writes nothing; the next value goes out */
-    void stop();    /* writes 0x00, ends the sending thread, closes the port */
+    /* Ends the run: the sending thread writes 0x00, closes the port and ends, without the caller
+     * waiting for the device or the interval. isRunning is false once stop returns; starts and stops
+     * from any threads leave the device as the last of them asked. */
+    void stop();
     bool isRunning() const;
     bool isInit() const;
     void updateBuffer(const std::vector<uint8_t>& bytes);
-    /* start without waiting for the port: the sending thread opens it. For callers that must not
-     * block, such as the library's real-time thread. */
+    /* start without waiting for anything: the sending thread opens the port, and a call that finds the
+     * object busy does nothing (a later one starts it). For callers that must not block, such as the
+     * library's real-time thread. */
     void startInBackground();
 
   private:
@@ -185,10 +192,10 @@ class TARVELMOND_API WindSerial {
     int baudRate_ = 0;
     std::string mode_;
     int startAttempts_ = 0;
-    /* Guards the port and the settings above against the sending thread, pause and stop. */
+    /* Guards the settings above and the run's life cycle; never held while the device is used. */
     std::mutex portMutex_;
     std::atomic<bool> starting_{false};
-    bool cancelStart_ = false;
+    bool sessionActive_ = false; /* a sending thread runs (until its port is closed) */
 };
 #endif
 

@@ -10,6 +10,8 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
     wine wine64                          # runs the Windows build's tests
     socat iproute2 util-linux procps     # pseudo-terminals, network namespaces, setsid/flock, pgrep
+    python3-pytest                       # the Python binding's tests (pytest-3)
+    mono-mcs mono-runtime                # the C# binding's smoke test
 )
 
 missing=()

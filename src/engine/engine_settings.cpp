@@ -20,10 +20,10 @@ void storeLimit(DofLimit& limit, double min, double max) {
 void applyMotionSystemReady(MotionEngine& engine, int ready) {
     if (ready == 1 && !engine.motionSystemReady.load()) {
         engine.motionSystemReady.exchange(true);
-        holdOutput(engine);
+        requestHold(engine);
     } else if (ready == 0 && engine.motionSystemReady.load()) {
         engine.motionSystemReady.exchange(false);
-        holdOutput(engine);
+        requestHold(engine);
     }
 }
 
@@ -31,7 +31,7 @@ void applyActiveAxis(MotionEngine& engine, int profile, int dof, bool active) {
     if (MotionProfile* target = engine.hostProfile(profile); target != nullptr && isDof(dof)) {
         target->setActive(dof, active);
     }
-    holdOutput(engine);  // whatever the arguments: the host expects the fade to restart
+    requestHold(engine);  // whatever the arguments: the host expects the fade to restart
 }
 
 void applyBeltMix(MotionEngine& engine, int profile, int index, double weight) {

@@ -1,6 +1,7 @@
 #include "engine/frame_timer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/clock.h"
 #include "platform/scheduling.h"
@@ -8,6 +9,7 @@
 namespace tarvelmond {
 namespace {
 constexpr double kPeriodUs = 2000.0;
+constexpr double kLongestPacedIntervalUs = 2 * kPeriodUs;
 constexpr std::int64_t kLongestSleepMs = 86'400'000;
 }  // namespace
 
@@ -52,15 +54,32 @@ void FrameTimer::waitNextTick() {
 }
 
 void FrameTimer::waitNextTickCoarse() {
-    const auto e = static_cast<std::int32_t>(elapsedUs(platform::performanceCounter()) + carryUs);
-    if (e < 500) {
-        sleepFor(std::chrono::milliseconds(2));
-    } else if (e >= 501 && e <= 999) {
-        sleepFor(std::chrono::milliseconds(1));
-    }
-    carryUs = elapsedUs(platform::performanceCounter()) - kPeriodUs + carryUs;
-    tick();
-    lastIntervalUs = e;
+    const double e = coarseErrorUs(platform::performanceCounter());
+    sleepFor(std::chrono::milliseconds(coarseSleepMs(e)));
+    closeCoarseTick(platform::performanceCounter(), e);
+}
+
+double FrameTimer::coarseErrorUs(std::int64_t counter) const {
+    // Kept in a double: after a pause of 36 min or more it is beyond any 32-bit integer.
+    return std::trunc(elapsedUs(counter) + carryUs);
+}
+
+int FrameTimer::coarseSleepMs(double errorUs) {
+    if (errorUs < 500.0) return 2;
+    if (errorUs >= 501.0 && errorUs <= 999.0) return 1;
+    return 0;
+}
+
+void FrameTimer::closeCoarseTick(std::int64_t counter, double errorUs) {
+    const double intervalUs = elapsedUs(counter);
+    // The carry evens out whole-millisecond sleeps, an error of a period at most. A longer interval is
+    // a pause or a stall, whose time is gone: carried, it would make the loop race until it had made
+    // up for it. A loop that cannot keep up for long carries no more than one period either.
+    carryUs = intervalUs > kLongestPacedIntervalUs
+                  ? 0.0
+                  : std::clamp(intervalUs - kPeriodUs + carryUs, -kPeriodUs, kPeriodUs);
+    tickAt(counter);
+    lastIntervalUs = errorUs;
 }
 
 double FrameTimer::lastIntervalMs() const {

@@ -16,6 +16,13 @@ struct FrameTimer {
     void waitNextTickCoarse();          // whole-millisecond sleeps, error carried in carryUs
     double lastIntervalMs() const;      // deltaTicks / ticksPerMs
 
+    // The coarse pacing's arithmetic on given counter values; waitNextTickCoarse reads the counter.
+    // e: the time since the last tick plus the carry, in whole microseconds (truncated).
+    double coarseErrorUs(std::int64_t counter) const;
+    static int coarseSleepMs(double errorUs);  // what to sleep for that e: 2, 1 or 0 ms
+    // Ends the tick at `counter`: carries this interval's error and ticks; lastIntervalUs <- e.
+    void closeCoarseTick(std::int64_t counter, double errorUs);
+
     std::int64_t last = 0;
     std::int64_t now = 0;
     std::int32_t window = 200;

@@ -60,6 +60,7 @@ void resetGameSource(MotionEngine& engine) {
 }
 
 void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
+    engine.gameSourceThreadId.store(std::this_thread::get_id());
     platform::requestFineTimerResolution();
     platform::raiseToRealtimePriority();
     FrameTimer& timer = engine.loopTimer;
@@ -110,13 +111,16 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
     // detection keeps.
     disconnectGame(source);
     releaseIdleChannels(source);
+    engine.gameSourceThreadId.store(std::thread::id{});
 }
 
 void startGameSourceThread(MotionEngine& engine, const TickObserver* observer) {
     std::lock_guard lock(engine.threadControl);
-    if (engine.running.exchange(true)) return;
+    if (engine.running.load()) return;
+    // A thread told to stop from its own observer ends without a join; it is joined here.
+    if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();
+    engine.running.exchange(true);
     engine.stopped.exchange(false);
-    if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();  // an earlier run, already ended
     try {
         engine.gameSourceThread = std::thread(gameSourceThreadMain, std::ref(engine), observer);
     } catch (...) {
@@ -127,16 +131,19 @@ void startGameSourceThread(MotionEngine& engine, const TickObserver* observer) {
 }
 
 void stopGameSourceThread(MotionEngine& engine) {
-    engine.running.exchange(false);
-    {
-        std::lock_guard lock(engine.threadControl);
-        if (engine.gameSourceThread.joinable()) {
-            if (engine.gameSourceThread.get_id() == std::this_thread::get_id()) {
-                throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
-            }
-            engine.gameSourceThread.join();
-        }
+    // On the thread itself the join below would wait for ever, and so would a stop that waited for
+    // the lock a join elsewhere holds: ask the loop to end and say why it cannot be joined.
+    if (engine.gameSourceThreadId.load() == std::this_thread::get_id()) {
+        engine.running.exchange(false);
+        throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
     }
+    // Clearing `running` under the lock that start takes: a start cannot revive the thread this stop
+    // is about to join, and every start or stop takes effect whole, in the order they take the lock.
+    std::lock_guard lock(engine.threadControl);
+    engine.running.exchange(false);
+    if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();
+    // A hold asked for while the thread ran that no tick carried out.
+    takeRequestedHold(engine);
     engine.stopped.exchange(true);
 }
 

@@ -21,9 +21,4 @@ MotionProfile* MotionEngine::hostProfile(int index) {
                                                            : nullptr;
 }
 
-MotionEngine& engine() {
-    static MotionEngine instance;
-    return instance;
-}
-
 }  // namespace tarvelmond

@@ -4,9 +4,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <vector>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/frame_timer.h"
 #include "engine/snapshot_history.h"
@@ -78,6 +78,8 @@ struct MotionEngine {
 
     std::atomic<double> outputFade{1.0};
     double outputFadeMs = 4000.0;
+    // A host asked for a hold that the game-source thread has not carried out yet.
+    std::atomic<bool> holdRequested{false};
 
     bool inTransition = false;
     std::atomic<std::int32_t> activeProfile{0};
@@ -92,12 +94,14 @@ struct MotionEngine {
 
     EvaluationGate evaluationGate;
 
-    // The game-source thread; start and stop calls from host threads take turns on threadControl.
+    // The game-source thread; start and stop calls from host threads take turns on threadControl,
+    // which the thread itself never takes.
     std::thread gameSourceThread;
     std::mutex threadControl;
+    std::atomic<std::thread::id> gameSourceThreadId;  // while its body runs
 };
 
-// The process-wide engine, created by the first call from any thread.
+// The process-wide engine, created by the first call from any thread (engine/process_state.h).
 MotionEngine& engine();
 
 }  // namespace tarvelmond

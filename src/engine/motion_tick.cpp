@@ -22,6 +22,8 @@ void countFrozenData(MotionEngine& engine) {
 }  // namespace
 
 void runMotionTick(MotionEngine& engine) {
+    // Before the cues are computed the final cues are still the output last sent: what a hold keeps.
+    takeRequestedHold(engine);
     stepProfileTransition(engine);
     countFrozenData(engine);
     fadeOutput(engine);

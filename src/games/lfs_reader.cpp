@@ -50,10 +50,9 @@ int readLfs(UdpPort& port, const ReaderContext& context) {
     auto datagram = port.receiveDatagram();
     if (datagram.size() < 2) return 0;
     if (datagram.size() < kLfsMinimum) datagram = port.receiveDatagram();  // one more chance
-    int taken = 0;
-    while (datagram.size() >= kLfsMinimum && taken++ < kMostDatagramsPerRead) {
-        parseLfsDatagram(datagram, context.record);
-        datagram = port.receiveDatagram();
+    if (datagram.size() >= kLfsMinimum) {
+        takeWaitingDatagrams(port, datagram, kLfsMinimum,
+                             [&](std::span<const std::uint8_t> d) { parseLfsDatagram(d, context.record); });
     }
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;

@@ -9,9 +9,12 @@
 // What some readers keep between calls beyond their port, timer and on-ground flag.
 namespace tarvelmond {
 
-// WRC: the record as it was after the previous datagram, for the angle differences.
+// WRC: the record as it was after the previous datagram, for the angle differences; the differences
+// are taken only while the datagram before carried a usable attitude (not the first one, not after a
+// loading screen's empty direction vectors).
 struct WrcState {
     TelemetryRecord previous;
+    bool previousAttitude = false;
 };
 
 // Condor 2: the last value received under each key; keys absent from a datagram keep feeding theirs.

@@ -34,7 +34,8 @@ inline constexpr std::size_t kDcsMinimum = 2;
 inline constexpr std::size_t kCondorMinimum = 42;
 
 // The readers that take every waiting datagram stop after this many, so that a flood cannot hold the
-// real-time loop.
+// real-time loop. They stop before receiving the next one: what they leave waits whole for the next
+// read, and no reader receives a datagram it then drops.
 inline constexpr int kMostDatagramsPerRead = 64;
 
 // Hands `first` (already received) and then every further waiting datagram of at least `minimum`

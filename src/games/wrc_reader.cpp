@@ -1,5 +1,6 @@
 // EA WRC: velocities, accelerations and three direction vectors of the car, little-endian floats.
 #include <cmath>
+#include <optional>
 
 #include "engine/frame_timer.h"
 #include "games/byte_view.h"
@@ -14,10 +15,13 @@ struct Vector3f {
     float x, y, z;
 };
 
-Vector3f vectorAt(const ByteView& bytes, std::size_t offset) {
-    Vector3f v{bytes.f32le(offset), bytes.f32le(offset + 4), bytes.f32le(offset + 8)};
+// The direction at `offset`, normalised; none when it has no direction: the game sends zero vectors
+// on loading screens, and a vector that is not finite (or too long to measure) means nothing either.
+std::optional<Vector3f> directionAt(const ByteView& bytes, std::size_t offset) {
+    const Vector3f v{bytes.f32le(offset), bytes.f32le(offset + 4), bytes.f32le(offset + 8)};
     const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    return {v.x / length, v.y / length, v.z / length};
+    if (!std::isfinite(length) || !(length > 0.0f)) return std::nullopt;
+    return Vector3f{v.x / length, v.y / length, v.z / length};
 }
 
 // The angles are degrees: a change across the +-180 seam is the short way round.
@@ -44,9 +48,18 @@ void parseWrcDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& r
     record.set(Channel::lateral_accel, value(77));
     record.set(Channel::vertica_accel, value(81));
 
-    const Vector3f a = vectorAt(bytes, 85);
-    const Vector3f b = vectorAt(bytes, 97);
-    const Vector3f c = vectorAt(bytes, 109);
+    const auto left = directionAt(bytes, 85);
+    const auto forward = directionAt(bytes, 97);
+    const auto up = directionAt(bytes, 109);
+    if (!left || !forward || !up) {
+        // No attitude in this datagram: the angles and rates stay as they were, and the next
+        // attitude is not measured against one from before the gap.
+        state.previousAttitude = false;
+        return;
+    }
+    const Vector3f& a = *left;
+    const Vector3f& b = *forward;
+    const Vector3f& c = *up;
     const float p = std::asin(std::fmax(-1.0f, std::fmin(1.0f, -c.x)));
     float r = 0.0f;
     float y = 0.0f;
@@ -62,16 +75,19 @@ void parseWrcDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& r
 
     double dt = record.frameTimeMs / 1000.0;
     if (!(dt > 0.0) || dt > kLongestStepS) dt = kStandInStepS;
-    const auto rate = [&](Channel angle) {
-        return foldDegrees(record.get(angle) - state.previous.get(angle)) / dt;
-    };
-    record.set(Channel::yaw_speed, rate(Channel::yaw_position));
-    record.set(Channel::roll_speed, rate(Channel::roll_position));
-    record.set(Channel::pitch_speed, rate(Channel::pitch_position));
-    // The packet carries no angular accelerations; the previous ones are carried on.
-    for (Channel accel : {Channel::yaw_accel, Channel::roll_accel, Channel::pitch_accel}) {
-        record.set(accel, state.previous.get(accel) * (1.0 + dt / 1000.0));
+    if (state.previousAttitude) {
+        const auto rate = [&](Channel angle) {
+            return foldDegrees(record.get(angle) - state.previous.get(angle)) / dt;
+        };
+        record.set(Channel::yaw_speed, rate(Channel::yaw_position));
+        record.set(Channel::roll_speed, rate(Channel::roll_position));
+        record.set(Channel::pitch_speed, rate(Channel::pitch_position));
+        // The packet carries no angular accelerations; the previous ones are carried on.
+        for (Channel accel : {Channel::yaw_accel, Channel::roll_accel, Channel::pitch_accel}) {
+            record.set(accel, state.previous.get(accel) * (1.0 + dt / 1000.0));
+        }
     }
+    state.previousAttitude = true;
     state.previous = record;
 }
 

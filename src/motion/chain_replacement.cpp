@@ -6,7 +6,7 @@
 namespace tarvelmond {
 
 int replaceFilterChain(MotionEngine& engine, int profile, int dof, const char* filter) {
-    holdOutput(engine);
+    requestHold(engine);
     engine.outputBlocked.store(true);
     if (filter == nullptr) return 0;
 

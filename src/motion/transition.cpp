@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <mutex>
 
 #include "engine/motion_engine.h"
 #include "motion/cue_computation.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr int kAirState = 0;
 constexpr int kGroundState = 1;
+// The loop's period: the fade takes outputFadeMs / kFadeStepMs worked ticks.
+constexpr double kFadeStepMs = 2.0;
 
 void clearStage(CueArray& stage) {
     for (double& value : stage)
@@ -69,25 +72,41 @@ void stepProfileTransition(MotionEngine& engine) {
 }
 
 void holdOutput(MotionEngine& engine) {
+    engine.holdRequested.store(false);
     engine.outputFade.store(0.0);
     for (std::size_t i = 0; i < engine.heldCues.size(); ++i) {
         publish(engine.heldCues[i], observe(engine.finalCues[i]));
     }
 }
 
+void requestHold(MotionEngine& engine) {
+    // Under the thread's start and stop lock, so that no thread can come or go in between.
+    std::lock_guard lock(engine.threadControl);
+    if (engine.gameSourceThread.joinable()) {
+        engine.holdRequested.store(true);
+    } else {
+        holdOutput(engine);
+    }
+}
+
+void takeRequestedHold(MotionEngine& engine) {
+    if (engine.holdRequested.load()) holdOutput(engine);
+}
+
 void fadeOutput(MotionEngine& engine) {
-    double fade = engine.outputFade.load();
+    const double fade = engine.outputFade.load();
     if (fade >= 1.0) return;
     for (std::size_t i = 0; i < engine.finalCues.size(); ++i) {
         const double held = observe(engine.heldCues[i]);
         publish(engine.finalCues[i], (engine.finalCues[i] - held) * fade + held);
     }
-    const double next = std::min(engine.loopTimer.lastIntervalMs() * (1.0 / engine.outputFadeMs) + fade, 1.0);
-    // A host thread may have restarted the fade meanwhile; its hold wins over this step.
-    engine.outputFade.compare_exchange_strong(fade, next);
+    // Every worked tick counts as one period, however long it took: after a search, a time not ready or
+    // a stall the last interval is the whole pause, and measuring by it would end the fade at once.
+    engine.outputFade.store(std::min(kFadeStepMs / engine.outputFadeMs + fade, 1.0));
 }
 
 double outputFadePercent(const MotionEngine& engine) {
+    if (engine.holdRequested.load()) return 0.0;  // the hold is as good as done
     return std::min(truncatedPercent(engine.outputFade.load()), 100.0);
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@ class ChildProcess {
     bool start(const std::string& executable, const std::vector<std::string>& arguments = {});
     void terminate();
     bool running() const;
+    // Waits up to `limit` for the program to end by itself: its exit status (on a signal, 128 plus the
+    // signal's number), or nothing while it still runs.
+    std::optional<int> waitForExit(std::chrono::milliseconds limit);
 
   private:
 #if defined(_WIN32)

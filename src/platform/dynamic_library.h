@@ -21,6 +21,14 @@ class DynamicLibrary {
         return reinterpret_cast<Function>(symbol(name));
     }
 
+    // Sets `target` to the export `name`; when it is missing, says so in `error` (if that is still
+    // empty, so that it names the first one missing).
+    template <typename Function>
+    void resolve(const char* name, Function& target, std::string& error) const {
+        target = function<Function>(name);
+        if (target == nullptr && error.empty()) error = std::string("the library exports no ") + name;
+    }
+
   private:
     void* handle_ = nullptr;
     std::string error_;

@@ -14,6 +14,11 @@ int openResourceCount();
 // This process's id.
 std::uint32_t currentProcessId();
 
+// Threads of this process, and the memory of it that is resident (the working set on Windows); a soak
+// compares them before and after.
+int threadCount();
+std::int64_t residentBytes();
+
 // CPU time the calling thread has used so far, in microseconds.
 std::int64_t threadCpuMicroseconds();
 

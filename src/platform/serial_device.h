@@ -66,9 +66,11 @@ class SerialDevice {
     bool clearErrors(PortStatus* status);  // clears the error state; fills status when given
     bool purgeInput();
 
-    // Writes all bytes unless the write time-out passes first; `written` tells how many went.
+    // Writes all bytes; true only when all of them went. A write time-out that passes first is a
+    // failure (a time-out error), and `written` tells how many bytes went before it.
     bool write(const std::uint8_t* bytes, std::size_t count, std::size_t& written);
-    // Reads up to `count` bytes, waiting as the read time-outs say; fewer bytes is not a failure.
+    // Reads up to `count` bytes, waiting as the read time-outs say; fewer bytes is not a failure, a
+    // device that has gone away (hung up) is.
     bool read(std::uint8_t* bytes, std::size_t count, std::size_t& got);
 
   private:

@@ -33,14 +33,13 @@ class BridgeLoop {
   public:
     explicit BridgeLoop(LinkState& state) : state_(state), drain_(kControllerBaud) {}
 
+    // Passes until bridgeRunning is cleared.
     void run() {
         state_.bridgeStopped.store(false);
         state_.interfaceRunning.store(true);
         state_.bridgeTimer.tick();
         while (state_.bridgeRunning.load())
             pass();
-        closePort();
-        state_.bridgeStopped.store(true);
     }
 
   private:
@@ -60,6 +59,7 @@ class BridgeLoop {
             return;
         }
         serveSendQueue();
+        if (!state_.portConnected.load()) return;  // lost during the drain, or paused meanwhile
         drain_.sendAutomatic(state_);
         bool found = false;
         try {
@@ -78,7 +78,8 @@ class BridgeLoop {
 
     void serveSendQueue() {
         servedPushes_ = state_.serialSendQueue.pushCount();
-        motionWaiting_ = drain_.drain(state_) == SendDrain::Result::MotionWaiting;
+        motionWaiting_ =
+            state_.portConnected.load() && drain_.drain(state_) == SendDrain::Result::MotionWaiting;
     }
 
     // Reads everything waiting, in chunks that fit the receive buffer, cutting when it fills.
@@ -132,8 +133,18 @@ class BridgeLoop {
 
 int runBridge() {
     LinkState& state = link();
-    state.bridgeRunning.store(true);
-    if (state.bridgeActive.exchange(true)) return 1;  // one loop at a time drives the port
+    using Phase = LinkState::BridgePhase;
+    {
+        std::unique_lock lock(state.bridgeControl);
+        ++state.bridgeStarts;
+        state.bridgeRunning.store(true);
+        state.bridgeChanged.notify_all();  // a stop still waiting gives way to this later start
+        // A loop that is closing ends first; a stop issued meanwhile makes this start void.
+        state.bridgeChanged.wait(lock, [&] { return state.bridgePhase != Phase::Ending; });
+        if (!state.bridgeRunning.load() || state.bridgePhase == Phase::Running) return 1;
+        state.bridgePhase = Phase::Running;
+        state.bridgeActive.store(true);
+    }
     platform::requestFineTimerResolution();
     platform::raiseToRealtimePriority();
     {
@@ -141,22 +152,44 @@ int runBridge() {
         platform::SharedMemory rx;
         openHostBlock(tx, "Tarvelmond_tx");
         openHostBlock(rx, "Tarvelmond_rx");
-        BridgeLoop(state).run();
+        // A start that came after the stop that ended the passes keeps the loop going.
+        for (bool ending = false; !ending;) {
+            BridgeLoop(state).run();
+            std::lock_guard lock(state.bridgeControl);
+            ending = !state.bridgeRunning.load();
+            if (ending) state.bridgePhase = Phase::Ending;
+        }
+        closePort();
     }
-    closePort();
+    std::lock_guard lock(state.bridgeControl);
+    state.bridgePhase = Phase::Idle;
     state.bridgeActive.store(false);
+    state.bridgeStopped.store(true);
+    state.bridgeChanged.notify_all();
     return 1;
 }
 
 void stopBridge() {
-    LinkState& state = link();
-    for (;;) {
-        // Cleared on every turn: a loop that is just starting sets the flag once more.
-        state.bridgeRunning.store(false);
-        state.udpRunning.store(false);
-        if (!state.bridgeActive.load() && (state.udpStopped.load() || !state.udpStarted.load())) return;
-        sleepFor(std::chrono::milliseconds(1));
+    while (!stopBridgeWithin(std::chrono::hours(1))) {
     }
+}
+
+bool stopBridgeWithin(std::chrono::milliseconds limit) {
+    LinkState& state = link();
+    const auto deadline = Clock::now() + limit;
+    std::unique_lock lock(state.bridgeControl);
+    const std::uint64_t startsBefore = state.bridgeStarts;
+    state.bridgeRunning.store(false);
+    state.udpRunning.store(false);
+    state.bridgeChanged.notify_all();
+    // Waits for the loop to end, unless a start issued after this stop takes over. The UDP loops
+    // report only through their flags, so the wait looks again every millisecond.
+    while (state.bridgeStarts == startsBefore && (state.bridgePhase != LinkState::BridgePhase::Idle ||
+                                                  (state.udpStarted.load() && !state.udpStopped.load()))) {
+        if (Clock::now() >= deadline) return false;
+        state.bridgeChanged.wait_for(lock, std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 }  // namespace tarvelmond

@@ -20,32 +20,50 @@ PortSystem& systemPorts() {
     return ports;
 }
 
-LinkState& link() {
-    static LinkState state;
-    return state;
-}
-
 std::size_t messageLength(const std::uint8_t* bytes) {
     for (std::size_t i = 0; i + 1 < kMaxMessageBytes; ++i)
         if (bytes[i] == 0x0A && bytes[i + 1] == 0x0D) return i + 2;
     return 0;
 }
 
+namespace {
+
+// The bridge takes the serial send queue only from a connected port, while it runs, the interface is
+// not paused and no UDP controller has the link.
+bool serialQueueTaken(const LinkState& state) {
+    return state.bridgeActive.load() && state.bridgeRunning.load() && state.portConnected.load() &&
+           state.interfaceRunning.load() && !state.udpControllerPresent.load();
+}
+
+// Only a UDP loop with a live UDP controller takes the UDP send queue.
+bool udpQueueTaken(const LinkState& state) {
+    return state.udpRunning.load() && state.udpControllerPresent.load();
+}
+
+// A motion frame waiting for a link that takes nothing is stale by the time the link takes it again:
+// such a queue keeps only the newest.
+bool pushTo(MessageQueue& queue, bool taken, const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
+    if (kind == MessageKind::Motion && !taken) return queue.pushReplacingMotion(bytes, count);
+    return queue.push(bytes, count, kind);
+}
+
+}  // namespace
+
 int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
     LinkState& state = link();
     const bool serialLive = state.serialControllerPresent.load();
     const bool udpLive = state.udpControllerPresent.load();
     if (serialLive) {
-        if (state.serialSendQueue.push(bytes, count, kind)) return 1;
+        if (pushTo(state.serialSendQueue, serialQueueTaken(state), bytes, count, kind)) return 1;
         if (!udpLive) return -1;
     }
     if (!serialLive && !udpLive) {
-        // Nobody has answered yet: offer it to both links, and take it whatever they do.
-        state.serialSendQueue.push(bytes, count, kind);
-        state.udpSendQueue.push(bytes, count, kind);
-        return 1;
+        // Nobody has answered yet: offer it to both links; it is queued if either took it.
+        const bool serial = pushTo(state.serialSendQueue, serialQueueTaken(state), bytes, count, kind);
+        const bool udp = pushTo(state.udpSendQueue, udpQueueTaken(state), bytes, count, kind);
+        return serial || udp ? 1 : -1;
     }
-    return state.udpSendQueue.push(bytes, count, kind) ? 1 : -1;
+    return pushTo(state.udpSendQueue, udpQueueTaken(state), bytes, count, kind) ? 1 : -1;
 }
 
 int sendMotionFrame(const std::uint8_t* frame, std::size_t count) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -31,6 +32,13 @@ struct LinkState {
 
     // A bridge loop is inside startKestrovane_Thread (from its first step to its return).
     std::atomic<bool> bridgeActive{false};
+    // The bridge's life cycle. Starts and stops from any host threads decide under this mutex, and
+    // the loop decides there whether it ends; the real-time passes never take it.
+    enum class BridgePhase : std::uint8_t { Idle, Running, Ending };
+    std::mutex bridgeControl;
+    std::condition_variable bridgeChanged;
+    BridgePhase bridgePhase = BridgePhase::Idle;  // guarded by bridgeControl
+    std::uint64_t bridgeStarts = 0;               // guarded by bridgeControl
     // Motion frames that gave way to a newer frame because the wire was busy.
     std::atomic<std::uint64_t> supersededMotionFrames{0};
 
@@ -53,7 +61,8 @@ struct LinkState {
 
 LinkState& link();
 
-// Queues a message the way sendMessagemmf does once its length is known: 1 queued, -1 refused.
+// Queues a message the way sendMessagemmf does once its length is known: 1 queued (on at least one
+// link), -1 refused.
 int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind);
 
 // The output stage's frame: all 36 bytes, whatever they contain, marked as a motion frame.

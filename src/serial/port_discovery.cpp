@@ -64,6 +64,18 @@ bool isComName(const std::string& name, std::uint32_t& number) {
     return true;
 }
 
+// A new connection's two start-up commands, behind the host's messages that waited for it. Those of
+// an earlier connection that never went out are replaced: the controller hears one pair per
+// connection. No motion frame goes ahead of them: the ones waiting were built before the connection,
+// and until the port counts as connected a new frame only replaces them at the back.
+void queueStartupCommands(LinkState& state) {
+    state.serialSendQueue.removeAll(MessageKind::Connection);
+    state.udpSendQueue.removeAll(MessageKind::Connection);
+    routeOutgoing(kAfterScanFirst.data(), kAfterScanFirst.size(), MessageKind::Connection);
+    routeOutgoing(kAfterScanSecond.data(), kAfterScanSecond.size(), MessageKind::Connection);
+    state.serialSendQueue.removeAll(MessageKind::Motion);
+}
+
 enum class Probe { Connected, Rejected, EndScan };
 
 Probe probePort(LinkState& state, std::uint32_t number) {
@@ -89,9 +101,8 @@ Probe probePort(LinkState& state, std::uint32_t number) {
         if (std::find(kScanAnswers.begin(), kScanAnswers.end(), answer) == kScanAnswers.end()) {
             throw CSerialException(platform::lastSystemError());
         }
+        queueStartupCommands(state);
         state.portConnected.store(true);
-        routeOutgoing(kAfterScanFirst.data(), kAfterScanFirst.size(), MessageKind::Host);
-        routeOutgoing(kAfterScanSecond.data(), kAfterScanSecond.size(), MessageKind::Host);
         return Probe::Connected;
     } catch (const CSerialException& failure) {
         closePort();

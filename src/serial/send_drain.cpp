@@ -57,7 +57,11 @@ SendDrain::Result SendDrain::drain(LinkState& state) {
             serialPort().write(scratch_.bytes.data(), size);
             meter_.wrote(size, WireMeter::Clock::now());
         } catch (const CSerialException& failure) {
-            reportFailure(failure);  // the message counts as sent; the rest fail alike on the closed port
+            reportFailure(failure);
+            // A command that did not go whole goes again, whole, to the next connection, and the
+            // ones behind it wait with it; a motion frame will be stale by then.
+            if (scratch_.kind == MessageKind::Motion) queue.popFrontIf(scratch_.id);
+            return Result::PortLost;
         }
         queue.popFrontIf(scratch_.id);
     }

@@ -22,12 +22,13 @@ inline constexpr std::chrono::milliseconds kDriverBacklogTrust{4};
 // Writes the serial send queue to the controller's port, each message with the CRC-16/ARC of its
 // bytes in place of its closing 0x0A 0x0D. Host messages all go, in order. A motion frame goes when
 // the wire can take it; while the wire is busy an older motion frame gives way to a newer one, and
-// the newest waits (with what queued after it) for the wire.
+// the newest waits (with what queued after it) for the wire. A write that fails closes the port and
+// ends the drain; the commands still queued wait for the next connection.
 class SendDrain {
   public:
     explicit SendDrain(std::uint32_t baud) : meter_(baud) {}
 
-    enum class Result { Empty, MotionWaiting };
+    enum class Result { Empty, MotionWaiting, PortLost };
     Result drain(LinkState& state);
     // When a waiting motion frame may go.
     WireMeter::Clock::time_point wireReadyAt() const { return meter_.drainedTo(kMotionBacklogLimitBytes); }

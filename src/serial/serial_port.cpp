@@ -78,6 +78,7 @@ void CSerialPort2::configureLink() {
 void CSerialPort2::write(const std::uint8_t* bytes, std::size_t count) {
     std::lock_guard lock(mutex_);
     std::size_t written = 0;
+    // The device fails a write that did not take every byte: a message cut short is not delivered.
     if (!device_.write(bytes, count, written)) raiseSerialException();
 }
 
@@ -98,11 +99,6 @@ platform::PortStatus CSerialPort2::status() {
 void CSerialPort2::purgeInput() {
     std::lock_guard lock(mutex_);
     if (!device_.purgeInput()) raiseSerialException();
-}
-
-CSerialPort2& serialPort() {
-    static CSerialPort2 port;
-    return port;
 }
 
 int openPort(int number) {

@@ -43,8 +43,8 @@ class CSerialPort2 : public CSerialPort {
     void close();
     bool isOpen() const;
 
-    void configureLink();  // steps 4 to 7 of the controller port's set-up
-    void write(const std::uint8_t* bytes, std::size_t count);
+    void configureLink();                                      // steps 4 to 7 of the controller port's set-up
+    void write(const std::uint8_t* bytes, std::size_t count);  // all of them, or CSerialException
     std::size_t read(std::uint8_t* bytes, std::size_t count);  // as many as arrive before the time-out
     platform::PortStatus status();                             // clears the error state
     void purgeInput();

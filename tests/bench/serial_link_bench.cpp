@@ -1,5 +1,6 @@
-// Costs on the link's hot paths: the CRC of an output frame, cutting a controller's stream, and one
-// motion frame through a send queue (the real-time thread's push and the bridge's take).
+// Costs on the link's hot paths: the CRC of an output frame, cutting a controller's stream, one motion
+// frame through a send queue (the real-time thread's push and the bridge's take), and the push that
+// replaces the waiting frame while no link takes the queue.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -53,5 +54,18 @@ void BM_MotionFrameThroughSendQueue(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MotionFrameThroughSendQueue);
+
+// The real-time thread's push while no link takes the queue: the waiting frame, behind the host's
+// messages queued meanwhile (state.range(0) of them), gives way to the new one.
+void BM_MotionFrameReplacingTheWaitingOne(benchmark::State& state) {
+    auto queue = std::make_unique<MessageQueue>(150);
+    const std::vector<std::uint8_t> command = {0xF9, 0xF9, 0x08, 0x00, 0x00, 0x00, 0x0A, 0x0D};
+    for (std::int64_t i = 0; i < state.range(0); ++i)
+        queue->push(command.data(), command.size());
+    std::vector<std::uint8_t> frame(36, 0xFC);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(queue->pushReplacingMotion(frame.data(), frame.size()));
+}
+BENCHMARK(BM_MotionFrameReplacingTheWaitingOne)->Arg(0)->Arg(10)->Arg(149);
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <random>
+#include <string>
 
 #include "engine/frame_timer.h"
 #include "platform/clock.h"
@@ -46,6 +49,77 @@ TEST(FrameTimer, CoarsePacingCarriesTheErrorSoTheMeanStaysAtTwoMilliseconds) {
     const double elapsedUs = static_cast<double>(platform::performanceCounter() - start) / timer.ticksPerUs;
     // Whole-millisecond sleeps cannot make the loop run fast: at most about one period is lost.
     EXPECT_GE(elapsedUs, kTicks * 2000.0 - 2000.0);
+}
+
+// The coarse pacing's arithmetic on a simulated counter: from each tick the loop sleeps its 1 ms and
+// works (together `passUs`), then the pacing sleeps whole milliseconds, each lasting `msUs`.
+class SimulatedCoarseLoop {
+  public:
+    explicit SimulatedCoarseLoop(unsigned seed) : random_(seed) { timer_.tickAt(counter_); }
+
+    // One pass; returns the interval it measured in microseconds.
+    double pass(double passUs, double msUs) {
+        advanceUs(passUs);
+        const double e = timer_.coarseErrorUs(counter_);
+        lastError = e;
+        advanceUs(FrameTimer::coarseSleepMs(e) * msUs);
+        const std::int64_t previous = timer_.last;
+        timer_.closeCoarseTick(counter_, e);
+        return static_cast<double>(counter_ - previous) / timer_.ticksPerUs;
+    }
+    // A pass on an ordinary machine: 1 ms sleeps last 1.02 to 1.2 ms, the work 30 to 150 us.
+    double ordinaryPass() { return pass(uniform(1050.0, 1350.0), uniform(1020.0, 1200.0)); }
+    double meanOfOrdinaryPasses(int n) {
+        double sum = 0.0;
+        for (int i = 0; i < n; ++i)
+            sum += ordinaryPass();
+        return sum / n;
+    }
+    void advanceUs(double us) { counter_ += std::llround(us * timer_.ticksPerUs); }
+    double uniform(double from, double to) {
+        return std::uniform_real_distribution<double>(from, to)(random_);
+    }
+
+    const FrameTimer& timer() const { return timer_; }
+    double lastError = 0.0;
+
+  private:
+    FrameTimer timer_;
+    std::int64_t counter_ = 0;
+    std::mt19937 random_;
+};
+
+TEST(FrameTimerCoarse, WholeMillisecondSleepsAverageTwoMillisecondsAndAPauseLeavesThatAsItWas) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    SimulatedCoarseLoop loop(seed);
+    EXPECT_NEAR(loop.meanOfOrdinaryPasses(20000), 2000.0, 10.0);
+
+    // Pauses up to a month: a stall, the rig not ready, a debugger stop.
+    for (const double pauseS : {0.012, 6.0, 2150.0, 10800.0, 2.6e6}) {
+        loop.advanceUs(pauseS * 1e6);
+        loop.ordinaryPass();
+        EXPECT_GE(loop.lastError, pauseS * 1e6) << "the late tick is measured as it was: " << pauseS << " s";
+        EXPECT_NEAR(loop.timer().lastIntervalMs(), pauseS * 1e3, pauseS * 1e-6 + 2.0);
+        // A burst to make up for the pause would show as passes of about 1.2 ms.
+        EXPECT_GE(loop.meanOfOrdinaryPasses(20), 1800.0) << "after a pause of " << pauseS << " s";
+        EXPECT_NEAR(loop.meanOfOrdinaryPasses(2000), 2000.0, 20.0) << "after a pause of " << pauseS << " s";
+    }
+}
+
+TEST(FrameTimerCoarse, ALoopThatCannotKeepUpForHoursKeepsSaneFiguresAndNoDebt) {
+    // Sleeps of a throttled Windows timer (15.6 ms each) for 45 minutes, then ordinary ones again.
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    SimulatedCoarseLoop loop(seed);
+    for (double elapsedS = 0.0; elapsedS < 45 * 60.0;) {
+        const double interval = loop.pass(loop.uniform(15600.0, 15900.0), 15625.0);
+        elapsedS += interval / 1e6;
+        ASSERT_GE(loop.lastError, 0.0) << "after " << elapsedS << " s";
+        ASSERT_LE(loop.lastError, interval + 2000.0) << "after " << elapsedS << " s";
+    }
+    EXPECT_GE(loop.meanOfOrdinaryPasses(20), 1800.0) << "no burst to pay off the slow time";
+    EXPECT_NEAR(loop.meanOfOrdinaryPasses(2000), 2000.0, 20.0);
 }
 
 }  // namespace

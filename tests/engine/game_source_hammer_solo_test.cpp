@@ -7,13 +7,16 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "engine/game_source_thread.h"
 #include "engine/host_shared.h"
 #include "engine/motion_engine.h"
 #include "game_packets.h"
 #include "games/game_source.h"
+#include "support/eventually.h"
 #include "udp_game_sender.h"
 
 namespace tarvelmond::test {
@@ -106,19 +109,39 @@ TEST(GameSourceHammer, HostCallsRaceTheRunningThreadWithoutDataRaces) {
         std::this_thread::sleep_for(200us);
     }
 
-    // Start and stop from several threads at once.
-    std::vector<std::thread> lifecycles;
-    for (int t = 0; t < 3; ++t) {
-        lifecycles.emplace_back([] {
-            for (int i = 0; i < 5; ++i) {
-                startGamesource_Thread();
-                std::this_thread::sleep_for(20ms);
-                stopGamesource_Thread();
+    stopGamesource_Thread();
+    EXPECT_EQ(getGameID(), -1);
+}
+
+// A stop from the thread's own observer cannot join the thread it runs on: it ends the loop and says
+// so, and neither a host's stop nor the next start waits for ever.
+TEST(GameSourceThreadStop, OnTheThreadItselfEndsTheLoopAndRefusesTheJoin) {
+    emulator::UdpGameSender game(udpGamePort(kXplane));
+    game.startGenerated([](std::uint64_t n) {
+        return emulator::xplanePacket({{17, {0.01f * static_cast<float>(n % 100), 3.0f, 0.0f}}});
+    });
+    struct SelfStop {
+        static void paced(void* context, double) {
+            auto& self = *static_cast<SelfStop*>(context);
+            if (!self.armed.load()) return;
+            try {
+                stopGameSourceThread(engine());
+            } catch (const std::system_error& refusal) {
+                if (refusal.code() == std::errc::resource_deadlock_would_occur) self.refused.store(true);
             }
-        });
-    }
-    for (auto& thread : lifecycles)
-        thread.join();
+        }
+        std::atomic<bool> armed{false};
+        std::atomic<bool> refused{false};
+    } selfStop;
+    const TickObserver observer{&SelfStop::paced, &selfStop};
+    startGameSourceThread(engine(), &observer);
+    setMotionsystemready(1);
+    ASSERT_TRUE(eventually([] { return getGameID() == kXplane; }, 20s));
+    selfStop.armed.store(true);
+    ASSERT_TRUE(eventually([&] { return selfStop.refused.load(); }, 10s));
+    EXPECT_TRUE(eventually([] { return getGameID() == -1; }, 10s)) << "the loop ended";
+    startGamesource_Thread();  // joins the ended thread and starts a new one
+    EXPECT_TRUE(eventually([] { return getGameID() == kXplane; }, 20s));
     stopGamesource_Thread();
     EXPECT_EQ(getGameID(), -1);
 }

@@ -6,9 +6,12 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <future>
 #include <numbers>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "fake_game_process.h"
 #include "game_packets.h"
@@ -104,10 +107,58 @@ TEST_F(GameSourceThread, StopReturnsWithinADetectionPassAndLeavesNothingOpen) {
     for (int i = 0; i < kCycles; ++i)
         cycle();
     // Every cycle makes two runs of the thread, so a socket, mapping or thread handle that a run leaves
-    // open grows the count by at least two per cycle. Under Wine with no console on standard input the
-    // test's own side settles up to one more handle per cycle, hence not an exact comparison.
-    EXPECT_LT(platform::openResourceCount() - settled, 2 * kCycles)
+    // open grows the count by at least two per cycle. Under Wine the count grows by one handle per cycle
+    // whatever runs in it (measured: a cycle of the test's own sending thread alone, or of a start and
+    // a stop alone, each add one), and at times by two, so there a leak shows as three or more.
+#if defined(_WIN32)
+    constexpr int kPerCycleBelow = 3;
+#else
+    constexpr int kPerCycleBelow = 2;
+#endif
+    EXPECT_LT(platform::openResourceCount() - settled, kPerCycleBelow * kCycles)
         << "no socket, mapping or thread handle left";
+}
+
+TEST_F(GameSourceThread, StartAndStopFromSeveralHostThreadsEndInTheStateOfTheLastCall) {
+    UdpGameSender sender(udpGamePort(kBeamNg));
+    sender.startGenerated([](std::uint64_t n) { return beamNgPacket({.pitch = 0.001f * (n % 100)}); });
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::thread> hosts;
+        for (int h = 0; h < 4; ++h) {
+            hosts.emplace_back([this, own = std::mt19937(random())]() mutable {
+                for (int i = 0; i < 40; ++i) {
+                    (own() % 2 == 0 ? product.start : product.stop)();
+                    if (own() % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(own() % 3000));
+                }
+            });
+        }
+        // A hang cannot be ended from here: report it and end the program.
+        std::promise<void> joined;
+        std::thread joiner([&] {
+            for (auto& host : hosts)
+                host.join();
+            joined.set_value();
+        });
+        if (joined.get_future().wait_for(60s) != std::future_status::ready) {
+            ADD_FAILURE() << "start and stop calls from several threads hang (round " << round << ")";
+            std::abort();
+        }
+        joiner.join();
+
+        if (random() % 2 == 0) {
+            product.start();
+            EXPECT_TRUE(eventually([&] { return product.gameId() == kBeamNg; }, 20s)) << "round " << round;
+        } else {
+            product.stop();
+            EXPECT_EQ(product.gameId(), -1) << "round " << round;
+            std::this_thread::sleep_for(500ms);
+            EXPECT_EQ(product.gameId(), -1) << "no thread lives on after the last stop, round " << round;
+            EXPECT_TRUE(allGamePortsFree()) << "round " << round;
+        }
+    }
 }
 
 // How every game is detected, connected and read is tested with the games; here the thread must find a

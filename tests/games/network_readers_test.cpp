@@ -3,8 +3,11 @@
 // end-to-end reads through the thread (NoLimits 2 over its TCP server too) are in tests/engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "game_test_support.h"
@@ -171,16 +174,60 @@ TEST(Backlog, XplaneTakesEveryWaitingDatagramInOrderUpToTheBoundOfOneRead) {
     ASSERT_EQ(readXplane(h.port, h.context()), 1);
     EXPECT_EQ(h.record.get(pitch_position), 5.0);
     EXPECT_EQ(readXplane(h.port, h.context()), 0) << "a stale datagram was left behind";
+}
 
-    // A flood leaves the rest for the next tick instead of holding the loop.
-    std::vector<Bytes> flood;
-    for (int i = 0; i < kMostDatagramsPerRead + 3; ++i)
-        flood.push_back(attitude(i));
-    h.deliver(flood);
-    ASSERT_EQ(readXplane(h.port, h.context()), 1);
-    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead - 1);
-    ASSERT_EQ(readXplane(h.port, h.context()), 1);
-    EXPECT_EQ(h.record.get(pitch_position), kMostDatagramsPerRead + 2);
+// A flood leaves the rest for the next tick instead of holding the loop, and no reader receives a
+// datagram it then throws away: the one after the bound is the next read's.
+TEST(Backlog, AFloodBeyondTheBoundOfOneReadIsLeftWholeForTheNext) {
+    struct Reader {
+        const char* game;
+        std::function<Bytes(int)> withPitch;  // degrees
+        std::function<int(ReaderHarness&)> read;
+    };
+    const Reader readers[] = {
+        {"X-Plane",
+         [](int p) {
+             return xplanePacket({{17, {static_cast<float>(p)}}, {0, {}}});
+         },
+         [](ReaderHarness& h) { return readXplane(h.port, h.context()); }},
+        {"DiRT Rally 2", [](int p) { return dirtRallyPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readDirtRally(h.port, h.context()); }},
+        {"F1", [](int p) { return f1MotionPacket(2024, 0, {.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readF1(h.port, h.context()); }},
+        {"EA WRC", [](int p) { return wrcPacket({.pitchDeg = static_cast<double>(p)}); },
+         [](ReaderHarness& h) { return readWrc(h.port, h.context(), h.wrc); }},
+        {"BeamNG.drive", [](int p) { return beamNgPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readBeamNg(h.port, h.context()); }},
+        {"Live for Speed", [](int p) { return lfsPacket({.pitch = radians(p)}); },
+         [](ReaderHarness& h) { return readLfs(h.port, h.context()); }},
+        {"DCS",
+         [](int p) {
+             return dcsLine({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, p * kDeg});
+         },
+         [](ReaderHarness& h) { return readDcs(h.port, h.context()); }},
+        {"Condor 2",
+         [](int p) {
+             return condorText({{"time", "1"},
+                                {"pitch", std::to_string(p * kDeg)},
+                                {"bank", "0"},
+                                {"yaw", "0"},
+                                {"ax", "0"}});
+         },
+         [](ReaderHarness& h) { return readCondor(h.port, h.context(), h.condor); }},
+    };
+    for (const Reader& reader : readers) {
+        SCOPED_TRACE(reader.game);
+        ReaderHarness h;
+        std::vector<Bytes> flood;
+        for (int i = 1; i <= kMostDatagramsPerRead + 1; ++i)
+            flood.push_back(reader.withPitch(i));
+        h.deliver(flood);
+        ASSERT_EQ(reader.read(h), 1);
+        EXPECT_NEAR(h.record.get(pitch_position), kMostDatagramsPerRead, 1e-3) << "the last of one read's";
+        ASSERT_EQ(reader.read(h), 1) << "the datagram after the bound waits for the next read";
+        EXPECT_NEAR(h.record.get(pitch_position), kMostDatagramsPerRead + 1, 1e-3);
+        EXPECT_EQ(reader.read(h), 0);
+    }
 }
 
 TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
@@ -270,6 +317,46 @@ TEST(WrcReader, TurnsEachDirectionIntoItsAngleAndFoldsRatesAcrossTheSeam) {
     record.frameTimeMs = 10.0;
     parseWrcDatagram(wrcPacket({.yawDeg = 178.0}), record, state);
     EXPECT_NEAR(record.get(yaw_speed), -3.0 / 0.01, 1.0) << "and back";
+}
+
+// Loading screens send zero direction vectors; broken or absurd ones (not a number, infinite, too long
+// to measure) mean no attitude either. Such a datagram leaves the angles and rates as they were, and
+// the next attitude is taken as it is, not turned into a rate across the gap.
+TEST(WrcReader, ADatagramWithoutUsableDirectionsLeavesTheAttitudeAndRates) {
+    TelemetryRecord record;
+    WrcState state;
+    record.frameTimeMs = 10.0;
+    parseWrcDatagram(wrcPacket({.yawDeg = 30.0}), record, state);
+    parseWrcDatagram(wrcPacket({.yawDeg = 31.0}), record, state);
+    const std::vector<Expect> attitude = {{yaw_position, 31.0}, {pitch_position, 0.0}, {roll_position, 0.0},
+                                          {yaw_speed, 100.0},   {pitch_speed, 0.0},    {roll_speed, 0.0}};
+    expectChannels(record, attitude, 0.05);
+
+    const auto withVector = [](std::size_t offset, float x, float y, float z) {
+        Bytes bytes = wrcPacket({.lateralSpeed = 7.0f, .yawDeg = 90.0});
+        for (const float v : {x, y, z}) {
+            std::memcpy(bytes.data() + offset, &v, sizeof v);
+            offset += sizeof v;
+        }
+        return bytes;
+    };
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    constexpr float kHuge = 3e38f;
+    Bytes loading = wrcPacket({.lateralSpeed = 7.0f});
+    std::fill(loading.begin() + 85, loading.begin() + 121, 0);
+    for (const Bytes& degenerate :
+         {loading, withVector(109, 0, 0, 0), withVector(85, kNaN, 1, 0), withVector(97, kInf, 0, 0),
+          withVector(109, kHuge, kHuge, 0), withVector(85, -kInf, kNaN, 0)}) {
+        parseWrcDatagram(degenerate, record, state);
+        expectChannels(record, attitude, 0.05);
+        EXPECT_EQ(record.get(lateral_speed), 7.0) << "the rest of the datagram is read";
+    }
+    parseWrcDatagram(wrcPacket({.yawDeg = 90.0}), record, state);
+    SCOPED_TRACE("no rate across the gap");
+    expectChannels(record, {{yaw_position, 90.0}, {yaw_speed, 100.0}}, 0.05);
+    parseWrcDatagram(wrcPacket({.yawDeg = 89.0}), record, state);
+    expectChannels(record, {{yaw_position, 89.0}, {yaw_speed, -100.0}}, 0.05);
 }
 
 // ---- DCS

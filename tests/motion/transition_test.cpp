@@ -79,6 +79,19 @@ TEST_F(Transition, OutputFadesFromTheHeldCuesOverFourSecondsOfLoopTime) {
     EXPECT_EQ(outputFadePercent(*e), 100.0);
 }
 
+TEST_F(Transition, AStallOrPauseAdvancesTheFadeNoFurtherThanANormalTick) {
+    holdOutput(*e);
+    e.tick();
+    const double oneTick = e->outputFade.load();
+    ASSERT_GT(oneTick, 0.0);
+    for (const double pauseMs : {3.0, 250.0, 6000.0, 3.6e6}) {
+        const double before = e->outputFade.load();
+        e.counter += static_cast<std::int64_t>(e->loopTimer.ticksPerMs * pauseMs);
+        e.tick();
+        EXPECT_NEAR(e->outputFade.load() - before, oneTick, 1e-12) << pauseMs << " ms";
+    }
+}
+
 TEST_F(Transition, StatusGettersTruncateTowardZeroWithinZeroToOneHundred) {
     // {weight or fade, percent}, the same rule for all three.
     for (const auto& [value, percent] :

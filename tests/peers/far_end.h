@@ -23,6 +23,18 @@ class FarEnd {
     FarEnd& operator=(const FarEnd&) = delete;
 
     bool ready() const;
+
+    // Pulls the device out: the library's open of it fails from then on, and COMn no longer exists.
+    // Plugging in again makes a new device under the same name. Not while another thread reads or
+    // writes the far end.
+    void unplug();
+    void plugIn();
+
+    // Fills the system's buffers between the library and the far end, as a device that stopped reading
+    // leaves them: the library's writes then wait for their time-out. False where the far end cannot
+    // reach the library's side (under Wine, where socat stands between). The filling bytes arrive at
+    // the far end once it reads again.
+    bool fillTowardsFarEnd();
     int comNumber() const { return comNumber_; }
     std::string comName() const { return "COM" + std::to_string(comNumber_); }
 
@@ -42,7 +54,8 @@ class FarEnd {
 
 // A COM number no other test program of this run uses at the same time (Wine's device names are
 // shared by all the programs that run in one prefix at once): serial tests use slots 0 to 3, wind
-// tests 4 and 5, the output stage's allocation test 7.
+// tests 4 and 5, the live chain and the exit test 6 (programs that both hold the machine's names, never
+// at the same time), the output stage's allocation test 7.
 int uniqueComNumber(int slot);
 // A COM number that names no port.
 int missingComNumber();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "peers/safety_monitor.h"
+#include "platform/scheduling.h"
 #include "serial/crc16.h"
 
 namespace tarvelmond::test {
@@ -68,13 +70,55 @@ std::vector<std::uint8_t> controllerFrame(std::uint8_t kind, const std::vector<s
     return frame;
 }
 
-VirtualController::VirtualController(int comNumber, Answer answer) : link_(comNumber), answer_(answer) {
-    reader_ = std::thread([this] { readLoop(); });
+VirtualController::VirtualController(int comNumber, Answer answer)
+    : comNumber_(comNumber), link_(std::make_unique<FarEnd>(comNumber)), answer_(answer) {
+    startReading();
 }
 
 VirtualController::~VirtualController() {
+    stopReading();
+}
+
+void VirtualController::startReading() {
+    stop_.store(false);
+    reader_ = std::thread([this] { readLoop(); });
+}
+
+void VirtualController::stopReading() {
     stop_.store(true);
-    reader_.join();
+    if (reader_.joinable()) reader_.join();
+}
+
+void VirtualController::watch(SafetyMonitor* monitor) {
+    monitor_.store(monitor);
+}
+
+void VirtualController::unplug() {
+    stopReading();
+    link_.reset();
+    std::lock_guard lock(mutex_);
+    pending_.clear();  // a frame cut by the unplug never completes
+}
+
+void VirtualController::plugIn() {
+    if (link_) return;
+    link_ = std::make_unique<FarEnd>(comNumber_);
+    startReading();
+}
+
+void VirtualController::send(const std::vector<std::uint8_t>& bytes) {
+    if (link_) link_->write(bytes.data(), bytes.size());
+}
+
+// Called with the mutex held, on the reader thread.
+void VirtualController::notify(const ReceivedMessage& message) {
+    SafetyMonitor* monitor = monitor_.load();
+    if (monitor == nullptr) return;
+    if (message.kind == ReceivedMessage::Kind::Output) {
+        monitor->onOutputFrame(message.bytes, message.arrival);
+    } else if (message.kind == ReceivedMessage::Kind::Command) {
+        monitor->onCommand(message.bytes, message.crcForm, message.arrival);
+    }
 }
 
 void VirtualController::setAnswerPrefix(std::vector<std::uint8_t> prefix) {
@@ -82,12 +126,35 @@ void VirtualController::setAnswerPrefix(std::vector<std::uint8_t> prefix) {
     prefix_ = std::move(prefix);
 }
 
+// On the reader thread, which is the only one that writes to the port besides send().
+void VirtualController::reportStatus(PeerClock::time_point now) {
+    const long long period = statusPeriod_.load();
+    if (period <= 0 || now < nextStatus_) return;
+    nextStatus_ = now + std::chrono::milliseconds(period);
+    std::vector<std::uint8_t> payload(34, 0);
+    ++statusCount_;
+    for (std::size_t b = 0; b < 4; ++b)
+        payload[b] = static_cast<std::uint8_t>(statusCount_ >> (8 * b));
+    const std::vector<std::uint8_t> frame = controllerFrame(0xF8, payload, true);
+    link_->write(frame.data(), frame.size());
+}
+
 void VirtualController::readLoop() {
+    bool raised = false;
     std::array<std::uint8_t, 4096> chunk{};
     auto rateStart = PeerClock::now();
     std::uint64_t rateBytes = 0;
     std::uint32_t lastRate = 0;
     while (!stop_.load()) {
+        if (!raised && realTime_.load()) {
+            platform::raiseToRealtimePriority();
+            raised = true;
+        }
+        if (paused_.load()) {
+            std::this_thread::sleep_for(2ms);
+            rateStart = PeerClock::now(), rateBytes = 0;
+            continue;
+        }
         std::size_t allowed = chunk.size();
         const std::uint32_t rate = readRate_.load();
         if (rate != lastRate) {
@@ -105,7 +172,8 @@ void VirtualController::readLoop() {
                 continue;
             }
         }
-        const std::size_t n = link_.read(chunk.data(), allowed, 5ms);
+        reportStatus(PeerClock::now());
+        const std::size_t n = link_->read(chunk.data(), allowed, statusPeriod_.load() > 0 ? 1ms : 5ms);
         if (n == 0) {
             if (rate != 0) rateStart = PeerClock::now(), rateBytes = 0;  // an idle wire builds no credit
             continue;
@@ -122,6 +190,8 @@ void VirtualController::readLoop() {
 // Called with the mutex held. Whatever starts neither an output frame nor a command with a valid end
 // is kept byte by byte as "other" (host messages of any form, garbage).
 void VirtualController::decode(PeerClock::time_point now) {
+    SafetyMonitor* monitor = monitor_.load();
+    std::size_t stray = 0;
     std::size_t at = 0;
     while (at < pending_.size()) {
         const std::uint8_t* p = pending_.data() + at;
@@ -130,21 +200,25 @@ void VirtualController::decode(PeerClock::time_point now) {
             if (left < kOutputFrameBytes) break;
             if (crcAtEnd(p, kOutputFrameBytes)) {
                 messages_.push_back({ReceivedMessage::Kind::Output, {p, p + kOutputFrameBytes}, true, now});
+                notify(messages_.back());
                 at += kOutputFrameBytes;
                 continue;
             }
             crcFailures_.fetch_add(1);
+            if (monitor != nullptr) monitor->onCrcFailure(now);
         } else if (left >= 2 && p[0] == 0xF9 && p[1] == 0xF9) {
             if (left < kCommandBytes) break;
             const bool terminated = p[6] == 0x0A && p[7] == 0x0D;
             if (terminated || crcAtEnd(p, kCommandBytes)) {
                 messages_.push_back(
                     {ReceivedMessage::Kind::Command, {p, p + kCommandBytes}, !terminated, now});
+                notify(messages_.back());
                 at += kCommandBytes;
                 if (terminated && p[2] == 0x01 && p[4] == 0x00) answerRequest();
                 continue;
             }
             crcFailures_.fetch_add(1);
+            if (monitor != nullptr) monitor->onCrcFailure(now);
         } else if (left == 1 && (p[0] == 0xFC || p[0] == 0xF9)) {
             break;  // perhaps the first byte of a start pair
         }
@@ -153,8 +227,10 @@ void VirtualController::decode(PeerClock::time_point now) {
         }
         messages_.back().bytes.push_back(p[0]);
         messages_.back().arrival = now;
+        ++stray;
         ++at;
     }
+    if (stray > 0 && monitor != nullptr) monitor->onStrayBytes(stray, now);
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
@@ -165,7 +241,7 @@ void VirtualController::answerRequest() {
     if (answer.empty()) return;
     std::vector<std::uint8_t> bytes = prefix_;
     bytes.insert(bytes.end(), answer.begin(), answer.end());
-    link_.write(bytes.data(), bytes.size());
+    link_->write(bytes.data(), bytes.size());
 }
 
 std::vector<ReceivedMessage> VirtualController::received() const {
@@ -200,6 +276,11 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
     reader_ = std::thread([this] {
         std::array<std::uint8_t, 256> chunk{};
         while (!stop_.load()) {
+            reading_.store(!stalled_.load());
+            if (!reading_.load()) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
             const std::size_t n = far_.read(chunk.data(), chunk.size(), 5ms);
             if (n == 0) continue;
             std::lock_guard lock(mutex_);
@@ -207,6 +288,21 @@ WindPeer::WindPeer(int comNumber) : far_(comNumber) {
             changed_.notify_all();
         }
     });
+}
+
+bool WindPeer::stall() {
+    stalled_.store(true);
+    while (reading_.load())
+        std::this_thread::sleep_for(1ms);
+    return far_.fillTowardsFarEnd();
+}
+
+void WindPeer::resume() {
+    std::array<std::uint8_t, 4096> chunk{};
+    const auto until = PeerClock::now() + 1s;
+    while (far_.read(chunk.data(), chunk.size(), 5ms) > 0 && PeerClock::now() < until) {
+    }
+    stalled_.store(false);
 }
 
 WindPeer::~WindPeer() {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,9 +15,11 @@
 // A motion controller on the far end of a pseudo-terminal. It answers identification requests (in the
 // form chosen, or wrongly, or not at all), sends its own frames, checks the CRC of everything it
 // receives and decodes the 36-byte output frames, each with the time its last byte arrived. It can
-// read as fast as bytes come or at the wire rate of a UART (25000 bytes/s at 250000 baud).
+// read as fast as bytes come or at the wire rate of a UART (25000 bytes/s at 250000 baud), hand every
+// message to a safety monitor, and be unplugged and plugged in again.
 namespace tarvelmond::test {
 
+class SafetyMonitor;
 using PeerClock = std::chrono::steady_clock;
 
 struct ReceivedMessage {
@@ -48,17 +51,32 @@ class VirtualController {
     explicit VirtualController(int comNumber, Answer answer = Answer::Identity1);
     ~VirtualController();
 
-    bool ready() const { return link_.ready(); }
-    std::string comName() const { return link_.comName(); }
-    int comNumber() const { return link_.comNumber(); }
+    bool ready() const { return link_ && link_->ready(); }
+    std::string comName() const { return "COM" + std::to_string(comNumber_); }
+    int comNumber() const { return comNumber_; }
+
+    // Every message from now on also goes to `monitor` (null: none), on the reader thread.
+    void watch(SafetyMonitor* monitor);
+    // The device goes away as a USB adapter pulled out (its port hangs up and its name disappears),
+    // and comes back under the same name. Called from the thread that owns the controller.
+    void unplug();
+    void plugIn();
 
     void setAnswer(Answer answer) { answer_.store(answer); }
     // Bytes sent before each identification answer (a device that talks first).
     void setAnswerPrefix(std::vector<std::uint8_t> prefix);
     // 0: read whatever arrives at once; otherwise at most this many bytes per second.
     void setReadRate(std::uint32_t bytesPerSecond) { readRate_.store(bytesPerSecond); }
+    // A controller that hangs stops reading; what the library writes waits in the port meanwhile.
+    void pauseReading(bool paused) { paused_.store(paused); }
+    // Sends its status (a 38-byte 0xF8 frame with a running count, CRC form) every `period`, as
+    // controllers report to the host; zero: never (the default).
+    void reportStatusEvery(std::chrono::milliseconds period) { statusPeriod_.store(period.count()); }
+    // Reads at real-time priority, as a device of its own would: the times it takes are then the
+    // library's, not those of a busy test machine.
+    void readInRealTime() { realTime_.store(true); }
 
-    void send(const std::vector<std::uint8_t>& bytes) { link_.write(bytes.data(), bytes.size()); }
+    void send(const std::vector<std::uint8_t>& bytes);
 
     std::vector<ReceivedMessage> received() const;
     // The messages from index `first` on (a reader that keeps up copies only what is new).
@@ -72,13 +90,25 @@ class VirtualController {
     void clear();
 
   private:
+    void startReading();
+    void stopReading();
     void readLoop();
     void decode(PeerClock::time_point now);
     void answerRequest();
+    void notify(const ReceivedMessage& message);
+    void reportStatus(PeerClock::time_point now);
 
-    FarEnd link_;
+    PeerClock::time_point nextStatus_{};
+    std::uint32_t statusCount_ = 0;
+
+    int comNumber_;
+    std::unique_ptr<FarEnd> link_;
+    std::atomic<SafetyMonitor*> monitor_{nullptr};
     std::atomic<Answer> answer_;
     std::atomic<std::uint32_t> readRate_{0};
+    std::atomic<bool> paused_{false};
+    std::atomic<long long> statusPeriod_{0};
+    std::atomic<bool> realTime_{false};
     std::atomic<bool> stop_{false};
     std::atomic<int> requests_{0};
     std::atomic<int> crcFailures_{0};
@@ -91,7 +121,7 @@ class VirtualController {
     std::thread reader_;
 };
 
-// A wind device: records every byte it receives.
+// A wind device: records every byte it receives. It can stop reading, as a device that hangs does.
 class WindPeer {
   public:
     explicit WindPeer(int comNumber);
@@ -102,9 +132,17 @@ class WindPeer {
     std::vector<std::uint8_t> bytes() const;
     bool waitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
 
+    // A device that stops reading until it resumes: the library's writes to it wait for their
+    // time-outs meanwhile. What was stuck on the way is dropped at the resumption. False where that
+    // cannot be staged (FarEnd::fillTowardsFarEnd).
+    bool stall();
+    void resume();
+
   private:
     FarEnd far_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> reading_{false};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;

@@ -42,6 +42,61 @@ TEST(HostMessages, EndAtTheirFirstTerminatorWithin512BytesAndGoToTheLiveLink) {
     resetLink();
 }
 
+Bytes motionFrame(float value) {
+    Bytes frame(36, 0);
+    frame[0] = frame[1] = 0xFC;
+    std::memcpy(frame.data() + 2, &value, sizeof value);
+    frame[34] = 0x0A;
+    frame[35] = 0x0D;
+    return frame;
+}
+
+// While no link takes the send queues, motion frames pile up in neither: each queue keeps the newest.
+// A host message or start-up command takes the place of a motion frame when a queue is full, and is
+// refused (-1) only when no queue took it.
+TEST(HostMessages, MotionFramesNeverCrowdOutACommandAndWaitOnlyAsTheNewest) {
+    resetLink();
+    LinkState& s = link();
+    s.bridgeRunning.store(true);  // a bridge runs, but no port is connected
+    for (int tick = 1; tick <= 1000; ++tick) {
+        ASSERT_EQ(sendMotionFrame(motionFrame(static_cast<float>(tick)).data(), 36), 1);
+        ASSERT_EQ(sendMotionFrame(motionFrame(static_cast<float>(tick)).data(), 36), 1);
+    }
+    for (MessageQueue* queue : {&s.serialSendQueue, &s.udpSendQueue}) {
+        Message waiting;
+        ASSERT_TRUE(queue->front(waiting));
+        EXPECT_EQ(queue->size(), 1u);
+        EXPECT_EQ(Bytes(waiting.bytes.begin(), waiting.bytes.begin() + waiting.size), motionFrame(1000.0f));
+    }
+
+    const auto command = [](std::uint8_t i) { return Bytes{0xF9, 0xF9, 0x08, 0x00, i, 0x00, 0x0A, 0x0D}; };
+    for (std::uint8_t i = 0; i < 150; ++i)
+        ASSERT_EQ(sendMessagemmf(command(i).data()), 1) << int{i};
+    EXPECT_EQ(s.serialSendQueue.motionCount(), 0u) << "the frame made room";
+    EXPECT_EQ(sendMessagemmf(command(150).data()), -1) << "no queue took it: the host is told";
+    EXPECT_EQ(sendMotionFrame(motionFrame(1.0f).data(), 36), -1);
+    EXPECT_EQ(routeOutgoing(command(200).data(), 8, MessageKind::Connection), 1) << "start-up commands fit";
+    EXPECT_EQ(routeOutgoing(command(201).data(), 8, MessageKind::Connection), 1);
+    Message first;
+    ASSERT_TRUE(s.serialSendQueue.front(first));
+    EXPECT_EQ(Bytes(first.bytes.begin(), first.bytes.begin() + first.size), command(0)) << "in order";
+
+    // A live link's full queue: the oldest frame gives way to the host's message.
+    resetLink();
+    s.bridgeRunning.store(true);
+    s.bridgeActive.store(true);
+    s.portConnected.store(true);
+    s.serialControllerPresent.store(true);
+    for (int frame = 0; frame < 150; ++frame)
+        ASSERT_EQ(sendMotionFrame(motionFrame(static_cast<float>(frame)).data(), 36), 1);
+    EXPECT_EQ(sendMotionFrame(motionFrame(150.0f).data(), 36), -1);
+    EXPECT_EQ(sendMessagemmf(command(1).data()), 1);
+    EXPECT_EQ(s.serialSendQueue.motionCount(), 149u);
+    ASSERT_TRUE(s.serialSendQueue.front(first));
+    EXPECT_EQ(Bytes(first.bytes.begin(), first.bytes.begin() + first.size), motionFrame(1.0f));
+    resetLink();
+}
+
 // A virtual controller as the standard port, connected by the bridge; holding what came after that.
 class Bridge : public ::testing::Test {
   protected:
@@ -121,22 +176,37 @@ TEST_F(Bridge, ControllerFramesReachTheHostWithTheirTerminator) {
     EXPECT_EQ(newMessagemmf(), 0);
 }
 
-TEST_F(Bridge, ALostPortIsClosedAndItsQueuedMessagesDropped) {
+// A device that goes away while host messages wait: the port is closed, and the messages wait whole
+// for the next connection instead of being thrown away.
+TEST_F(Bridge, ALostPortIsClosedAndItsQueuedMessagesWaitForTheNextConnection) {
     // Hold the loop (without closing the port) while messages queue up and the device goes away.
     link().interfaceRunning.store(false);
     std::this_thread::sleep_for(150ms);
-    const Bytes m = {0x01, 0x02, 0x0A, 0x0D};
-    for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(sendMessagemmf(m.data()), 1);
-    controller.reset();
+    std::vector<Bytes> messages;
+    for (std::uint8_t i = 0; i < 5; ++i) {
+        messages.push_back({0xF9, 0xF9, 0x07, 0x00, i, 0x00, 0x0A, 0x0D});
+        ASSERT_EQ(sendMessagemmf(messages.back().data()), 1);
+    }
+    controller->unplug();
     bool closed = false;
     const std::string printed = printedBy([&] {
         link().interfaceRunning.store(true);
-        closed = eventually([] { return !link().portConnected.load() && link().serialSendQueue.empty(); });
+        closed = eventually([] { return !link().portConnected.load(); });
     });
-    ASSERT_TRUE(closed) << "every queued message fails on the closed port and is removed";
+    ASSERT_TRUE(closed);
     EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
     EXPECT_FALSE(serialPort().isOpen());
+    EXPECT_EQ(link().serialSendQueue.size(), messages.size()) << "no message is lost with the port";
+
+    controller->plugIn();
+    printedBy([] { ASSERT_EQ(connectStandardPort(), 1); });
+    ASSERT_TRUE(controller->waitFor([&](const auto& all) { return all.size() >= messages.size() + 2; }, 5s));
+    std::vector<Bytes> arrived;
+    for (const ReceivedMessage& m : controller->received())
+        if (m.kind == Kind::Command && m.bytes[2] == 0x07) arrived.push_back(m.bytes);
+    ASSERT_EQ(arrived.size(), messages.size());
+    for (std::size_t i = 0; i < arrived.size(); ++i)
+        EXPECT_EQ(arrived[i], controllerFrame(0xF9, {0x07, 0x00, static_cast<std::uint8_t>(i), 0x00}, true));
 }
 
 // Host threads send while the bridge drains, the controller talks back and another thread reads the

@@ -24,7 +24,7 @@ inline void resetLink() {
     LinkState& s = link();
     closePort();
     for (std::atomic<bool>* flag :
-         {&s.bridgeRunning, &s.bridgeStopped, &s.portConnected, &s.serialControllerPresent,
+         {&s.bridgeRunning, &s.bridgeStopped, &s.bridgeActive, &s.portConnected, &s.serialControllerPresent,
           &s.udpControllerPresent, &s.autoConnectEnabled, &s.udpRunning, &s.udpStopped, &s.udpStarted})
         flag->store(false);
     s.interfaceRunning.store(true);

@@ -10,11 +10,18 @@
 #include <array>
 #include <bit>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
 #include <numeric>
+#include <optional>
+#include <random>
 #include <thread>
 #include <vector>
 
 #include "game_packets.h"
+#include "platform/process_info.h"
 #include "serial/link_test_support.h"
 #include "support/product_library.h"
 #include "udp_game_sender.h"
@@ -32,6 +39,14 @@ struct HostSession {
         exported<void()>("stopKestrovane_Thread")();
         if (bridge.joinable()) bridge.join();
     }
+    // The bridge on a host thread, and the library's own scan connecting the controller.
+    bool bridgeConnectsTheController() {
+        declarePortIdentity(controller.comNumber());
+        bridge = std::thread([] { exported<int()>("startKestrovane_Thread")(); });
+        exported<int()>("enableAutoconnect")();
+        return eventually([] { return exported<int()>("isConnected")() == 1; }, 30s);
+    }
+
     VirtualController controller{uniqueComNumber(6)};
     emulator::UdpGameSender game{4321};  // X-Plane's port
     std::thread bridge;
@@ -41,10 +56,7 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
     HostSession session;
     VirtualController& controller = session.controller;
     ASSERT_TRUE(controller.ready());
-    declarePortIdentity(controller.comNumber());
-    session.bridge = std::thread([] { exported<int()>("startKestrovane_Thread")(); });
-    exported<int()>("enableAutoconnect")();
-    ASSERT_TRUE(eventually([] { return exported<int()>("isConnected")() == 1; }, 30s))
+    ASSERT_TRUE(session.bridgeConnectsTheController())
         << "the scan did not connect the controller on " << controller.comName();
 
     // The six axes and the belt pass their input through (VALUE), clamped to the rig's limits.
@@ -143,6 +155,180 @@ TEST(LiveChain, FramesArriveWholeWithAxesClampedToTheRigLimitsAndTheBeltBigEndia
         EXPECT_EQ(thread, inOrder) << "no host message lost or reordered";
     EXPECT_GT(framesAmong, 10u) << "motion frames went on while the hosts talked";
     EXPECT_EQ(controller.crcFailures(), 0);
+}
+
+using Clock = std::chrono::steady_clock;
+
+bool isCommand(const ReceivedMessage& m, std::uint8_t code) {
+    return m.kind == ReceivedMessage::Kind::Command && m.bytes[2] == code;
+}
+
+// The controller's cable is pulled while the rig moves and the host goes on talking, and plugged in
+// again seconds later. The library's scan finds it again; the commands queued meanwhile (the host's,
+// then the connection's two start-up commands) arrive whole and in order, and the first frame after
+// them is built after the plugging in: no frame that waited for the link through the gap.
+TEST(LiveChain, AfterTheControllerIsPluggedInAgainTheWaitingCommandsArriveAndThenAFreshFrame) {
+    std::mt19937 random(testing::UnitTest::GetInstance()->random_seed());
+    HostSession session;
+    VirtualController& controller = session.controller;
+    ASSERT_TRUE(controller.ready());
+    ASSERT_TRUE(session.bridgeConnectsTheController());
+
+    // The lateral axis carries the time the game sent its datagram, in seconds from `base`.
+    constexpr int kAir = 0;
+    ASSERT_EQ(exported<int(int, int, const char*)>("setcheckFilterstring")(kAir, 0, "VALUE"), 1);
+    exported<void(int, double, double)>("SetInputDofLimitValue")(0, -1000.0, 1000.0);
+    exported<void(int, double, double)>("SetRigDofLimitValue")(0, -1000.0, 1000.0);
+    const Clock::time_point base = Clock::now();
+    const auto secondsSinceBase = [base](Clock::time_point t) {
+        return std::chrono::duration<float>(t - base).count();
+    };
+    session.game.startGenerated([=](std::uint64_t n) {
+        return emulator::xplanePacket({{17, {0.0f, 0.0f, static_cast<float>(n % 360)}},
+                                       {135, {secondsSinceBase(Clock::now()), 10.0f}}});
+    });
+    exported<void()>("startGamesource_Thread")();
+    exported<void(int)>("setMotionsystemready")(1);
+    ASSERT_TRUE(eventually([] { return exported<int()>("getGameID")() == 0; }, 20s));
+    // After the start-up fade the frames carry the game's values as they are.
+    ASSERT_TRUE(eventually([] { return exported<double()>("getTransitionStatus")() >= 100.0; }, 20s));
+    const std::size_t moving = controller.received().size();
+    ASSERT_TRUE(controller.waitFor([&](const auto& all) { return all.size() >= moving + 50; }, 20s));
+
+    controller.unplug();
+    const auto send = exported<int(const unsigned char*)>("sendMessagemmf");
+    std::vector<Bytes> hostMessages;
+    const auto gap = std::chrono::milliseconds(1500 + random() % 1500);
+    for (const auto until = Clock::now() + gap; Clock::now() < until;) {
+        const auto i = static_cast<std::uint8_t>(hostMessages.size());
+        hostMessages.push_back({0xF9, 0xF9, 0x50, 0x00, i, 0x00, 0x0A, 0x0D});
+        EXPECT_EQ(send(hostMessages.back().data()), 1) << "queued for the controller";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 180));
+    }
+    const std::size_t before = controller.received().size();
+    const float plugged = secondsSinceBase(Clock::now());
+    controller.plugIn();
+    ASSERT_TRUE(controller.waitFor(
+        [&](const auto& all) {
+            return std::count_if(all.begin() + static_cast<std::ptrdiff_t>(before), all.end(),
+                                 [](const auto& m) { return m.kind == ReceivedMessage::Kind::Output; }) >= 20;
+        },
+        30s))
+        << "the scan connects the controller again and frames follow";
+
+    std::vector<Bytes> expected;  // after the identification requests
+    for (const Bytes& m : hostMessages)
+        expected.push_back(controllerFrame(0xF9, {m.begin() + 2, m.begin() + 6}, true));
+    expected.push_back(controllerFrame(0xF9, {0x04, 0x00, 0x01, 0x00}, true));
+    expected.push_back(controllerFrame(0xF9, {0x02, 0x00, 0x01, 0x00}, true));
+    std::vector<Bytes> commands;
+    std::optional<float> firstFrame;
+    for (const ReceivedMessage& m : controller.receivedFrom(before)) {
+        EXPECT_NE(m.kind, ReceivedMessage::Kind::Other) << "nothing cut or stray";
+        if (m.kind == ReceivedMessage::Kind::Output) {
+            EXPECT_EQ(commands.size(), expected.size()) << "a frame before the waiting commands";
+            if (!firstFrame) firstFrame = decodeOutputFrame(m.bytes).axes[0];
+        } else if (!isCommand(m, 0x01)) {
+            commands.push_back(m.bytes);
+        }
+    }
+    EXPECT_EQ(commands, expected) << "the host's messages, then the start-up commands, whole and in order";
+    ASSERT_TRUE(firstFrame.has_value());
+    EXPECT_GE(*firstFrame, plugged) << "the first frame was built before the controller came back";
+    EXPECT_EQ(controller.crcFailures(), 0);
+}
+
+// Host threads start and stop the bridge in any order; a start issued while a stop still waits for
+// the loop (here in the middle of a port scan) wins. The bridge ends as the last call asked, every
+// startKestrovane_Thread returns once a stop is the last call, and nothing stays open.
+TEST(LiveChain, BridgeStartsAndStopsFromAnyHostThreadsEndAsTheLastCallAsked) {
+    const auto start = exported<int()>("startKestrovane_Thread");
+    const auto stop = exported<void()>("stopKestrovane_Thread");
+    // A message is taken while a bridge runs. Nothing sends the queue here, so the test asks sparingly:
+    // the queue holds 150 of the host's messages.
+    const Bytes probe = {0xF9, 0xF9, 0x60, 0x00, 0x00, 0x00, 0x0A, 0x0D};
+    const auto bridgeTakesMessages = [&] {
+        return exported<int(const unsigned char*)>("sendMessagemmf")(probe.data()) == 1;
+    };
+    const auto soon = [](const std::function<bool()>& condition) {
+        for (int look = 0; look < 1000; ++look, std::this_thread::sleep_for(10ms))
+            if (condition()) return true;
+        return false;
+    };
+    exported<int()>("enableAutoconnect")();  // no controller to find: the loop scans for ever
+    std::vector<std::future<int>> starts;
+    const auto startOnAHostThread = [&] { starts.push_back(std::async(std::launch::async, start)); };
+    const auto allStartsReturn = [&] {
+        for (auto& s : starts) {
+            if (s.wait_for(10s) != std::future_status::ready) {
+                ADD_FAILURE() << "startKestrovane_Thread never returns after the last stop";
+                std::fflush(stdout);
+                std::_Exit(1);  // the loop runs on; the program cannot end otherwise
+            }
+            EXPECT_EQ(s.get(), 1);
+        }
+        starts.clear();
+    };
+
+    std::optional<int> resourcesBefore;  // once the library has set up what it keeps
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        startOnAHostThread();
+        ASSERT_TRUE(soon(bridgeTakesMessages));
+        std::this_thread::sleep_for(30ms);  // inside a scan
+        std::thread stopping(stop);
+        ASSERT_TRUE(soon([&] { return !bridgeTakesMessages(); })) << "the stop has begun";
+        startOnAHostThread();
+        stopping.join();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_TRUE(bridgeTakesMessages()) << "the start came last";
+        EXPECT_EQ(std::count_if(starts.begin(), starts.end(),
+                                [](auto& s) { return s.wait_for(0s) != std::future_status::ready; }),
+                  1)
+            << "one loop runs";
+        stop();
+        allStartsReturn();
+        if (!resourcesBefore) resourcesBefore = platform::openResourceCount();
+    }
+
+    std::mt19937 random(testing::UnitTest::GetInstance()->random_seed());
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::thread> hosts;
+        for (int h = 0; h < 3; ++h) {
+            hosts.emplace_back([&, seed = random()] {
+                std::mt19937 own(seed);
+                for (int call = 0; call < 6; ++call) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(own() % 20000));
+                    if (own() % 2 == 0) {
+                        stop();
+                    }
+                }
+            });
+        }
+        for (int call = 0; call < 6; ++call) {
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+            startOnAHostThread();
+        }
+        for (auto& h : hosts)
+            h.join();
+        std::this_thread::sleep_for(300ms);  // every start has entered the library: the next call is last
+        if (random() % 2 == 0) {
+            startOnAHostThread();
+            std::this_thread::sleep_for(200ms);
+            EXPECT_TRUE(soon(bridgeTakesMessages)) << "the last call was a start";
+            stop();
+        } else {
+            stop();
+            EXPECT_FALSE(bridgeTakesMessages()) << "the last call was a stop";
+        }
+        allStartsReturn();
+    }
+    // Every attempt and round after the count runs at least one loop, each holding two shared blocks:
+    // blocks or ports left behind would pile up. (On Windows the thread library keeps a few handles
+    // for threads it may reuse.)
+    EXPECT_LT(platform::openResourceCount() - *resourcesBefore, 8)
+        << "the bridge's blocks and ports are released";
+    exported<int()>("disableAutoconnect")();
 }
 
 }  // namespace

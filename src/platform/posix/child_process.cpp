@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <thread>
 
 extern char** environ;
 
@@ -38,6 +39,22 @@ bool ChildProcess::running() const {
     if (pid_ <= 0) return false;
     int status = 0;
     return waitpid(pid_, &status, WNOHANG) == 0;
+}
+
+std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds limit) {
+    if (pid_ <= 0) return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(pid_, &status, WNOHANG);
+        if (ended == pid_) {
+            pid_ = -1;
+            return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        }
+        if (ended < 0 && errno != EINTR) return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 }  // namespace tarvelmond::platform

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace tarvelmond::platform {
 
@@ -29,6 +30,28 @@ int openResourceCount() {
 
 std::uint32_t currentProcessId() {
     return static_cast<std::uint32_t>(getpid());
+}
+
+namespace {
+
+// A "Name:   value" line of /proc/self/status, as a number; 0 if absent.
+std::int64_t statusValue(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, name.size() + 1, name + ":") == 0)
+            return std::stoll(line.substr(name.size() + 1));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int threadCount() {
+    return static_cast<int>(statusValue("Threads"));
+}
+
+std::int64_t residentBytes() {
+    return statusValue("VmRSS") * 1024;  // reported in kB
 }
 
 std::int64_t threadCpuMicroseconds() {

@@ -96,8 +96,12 @@ bool writeSettings(int fd, termios& settings, std::uint32_t baud) {
     return speed != B0 || setArbitraryLineRate(fd, baud);
 }
 
-// Waits until fd is ready for `events` or the deadline passes; false on a failure (errno set).
-bool waitReady(int fd, short events, std::optional<Clock::time_point> deadline, bool& ready) {
+enum class Wait { Ready, TimedOut, HungUp, Failed };
+
+// Waits until fd is ready for `events` or the deadline passes. A device that has gone away (a USB
+// adapter unplugged, the far end of a pseudo-terminal closed) reports a hang-up or an error for ever:
+// that is a failed port, not a ready one.
+Wait waitReady(int fd, short events, std::optional<Clock::time_point> deadline) {
     for (;;) {
         int waitMs = -1;
         if (deadline) {
@@ -107,14 +111,22 @@ bool waitReady(int fd, short events, std::optional<Clock::time_point> deadline, 
         pollfd entry{fd, events, 0};
         const int result = poll(&entry, 1, waitMs);
         if (result < 0 && errno == EINTR) continue;
-        if (result < 0) return false;
-        if (result > 0 && (entry.revents & POLLNVAL) != 0) {
+        if (result < 0) return Wait::Failed;
+        if (result == 0) return Wait::TimedOut;
+        if ((entry.revents & POLLNVAL) != 0) {
             errno = EBADF;
-            return false;
+            return Wait::Failed;
         }
-        ready = result > 0;
-        return true;
+        if ((entry.revents & (POLLHUP | POLLERR)) != 0) {
+            errno = EIO;
+            return Wait::HungUp;
+        }
+        return Wait::Ready;
     }
+}
+
+bool passed(std::optional<Clock::time_point> deadline) {
+    return deadline && Clock::now() >= *deadline;
 }
 
 std::optional<Clock::time_point> deadlineAfter(std::uint64_t milliseconds) {
@@ -243,9 +255,17 @@ bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-        bool ready = false;
-        if (!waitReady(fd, POLLOUT, deadline, ready)) return false;
-        if (!ready) return true;  // the write time-out passed: fewer bytes, as Windows reports it
+        // Part of a message on the wire is not the message: running out of time is a failure.
+        if (passed(deadline)) return failWith(ETIMEDOUT);
+        switch (waitReady(fd, POLLOUT, deadline)) {
+            case Wait::Ready:
+                break;
+            case Wait::TimedOut:
+                return failWith(ETIMEDOUT);
+            case Wait::HungUp:
+            case Wait::Failed:
+                return false;
+        }
     }
     return true;
 }
@@ -258,22 +278,34 @@ bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got
         timeouts_.readInterval == kNoWait && timeouts_.readMultiplier == 0 && timeouts_.readConstant == 0;
     const auto deadline =
         deadlineAfter(static_cast<std::uint64_t>(timeouts_.readMultiplier) * count + timeouts_.readConstant);
+    // With VMIN and VTIME at 0 a read finds nothing and returns 0 at once; after poll has reported data,
+    // a read of 0 bytes is the end of the device.
+    bool reportedReady = false;
     while (got < count) {
         const ssize_t n = ::read(fd, bytes + got, count - got);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
+            reportedReady = false;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-        if (immediate) return true;
+        if (n == 0 && reportedReady) return failWith(EIO);
+        if (immediate || passed(deadline)) return true;
         auto wait = deadline;
         if (got > 0 && timeouts_.readInterval != 0 && timeouts_.readInterval != kNoWait) {
             const auto interval = Clock::now() + std::chrono::milliseconds(timeouts_.readInterval);
             if (!wait || interval < *wait) wait = interval;
         }
-        bool ready = false;
-        if (!waitReady(fd, POLLIN, wait, ready)) return false;
-        if (!ready) return true;
+        switch (waitReady(fd, POLLIN, wait)) {
+            case Wait::Ready:
+                reportedReady = true;
+                break;
+            case Wait::TimedOut:
+                return true;  // fewer bytes than asked is no failure, as Windows reports it
+            case Wait::HungUp:
+            case Wait::Failed:
+                return false;
+        }
     }
     return true;
 }

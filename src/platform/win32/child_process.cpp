@@ -35,4 +35,15 @@ bool ChildProcess::running() const {
     return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
+std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds limit) {
+    if (process_ == nullptr) return std::nullopt;
+    if (WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    CloseHandle(process_);
+    process_ = nullptr;
+    return static_cast<int>(code);
+}
+
 }  // namespace tarvelmond::platform

@@ -1,6 +1,9 @@
 #include "platform/process_info.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -30,6 +33,27 @@ int openResourceCount() {
 
 std::uint32_t currentProcessId() {
     return GetCurrentProcessId();
+}
+
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const DWORD self = GetCurrentProcessId();
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == self) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+std::int64_t residentBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<std::int64_t>(counters.WorkingSetSize);
 }
 
 std::int64_t threadCpuMicroseconds() {

@@ -135,13 +135,21 @@ bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
     const BOOL ok = WriteFile(handleOf(handle_), bytes, static_cast<DWORD>(count), &done, nullptr);
     written = done;
-    return ok != FALSE;
+    if (ok == FALSE) return false;
+    // The write time-out ends a write with fewer bytes and no error; part of a message on the wire is
+    // not the message, so that counts as a failure.
+    return done == count || failWith(ERROR_TIMEOUT);
 }
 
 bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got) {
     DWORD done = 0;
     got = 0;
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
+    // A device that has gone away fails its status query. Asking first keeps a read from waiting out
+    // its whole time-out on it (Wine does so on a hung-up terminal), holding the port meanwhile.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handleOf(handle_), &errors, &status)) return false;
     const BOOL ok = ReadFile(handleOf(handle_), bytes, static_cast<DWORD>(count), &done, nullptr);
     got = done;
     return ok != FALSE;

@@ -101,6 +101,7 @@ class Publication {
             frame_ = 0;
         }
         const float wobble = scene.wobble * static_cast<float>(frame_ % 100);
+        const float sideways = scene.velocityWobble * static_cast<float>(frame_ % 100);
         const auto count = static_cast<std::int32_t>(frame_);
         switch (game_) {
             case BlockGame::AssettoCorsa:
@@ -108,6 +109,7 @@ class Publication {
                 AcPhysics physics = scene.ac;
                 physics.packetId += count;
                 physics.localAngularVel[1] += wobble;
+                physics.localVelocity[0] += sideways;
                 writeAcPhysics(bytes(), physics);
                 if (graphics_.isOpen())
                     writeAcGraphics({graphics_.writableData(), graphics_.size()}, count, scene.acStatus);
@@ -116,12 +118,14 @@ class Publication {
             case BlockGame::RaceRoom: {
                 R3eBlock r3e = scene.r3e;
                 r3e.angularVelocity[1] += wobble;
+                r3e.localVelocity[0] += sideways;
                 writeR3e(bytes(), r3e);
                 break;
             }
             case BlockGame::Pcars2: {
                 Pcars2Block pcars2 = scene.pcars2;
                 pcars2.angularVelocity[0] += wobble;
+                pcars2.localVelocity[0] += sideways;
                 writePcars2(bytes(), pcars2);
                 break;
             }
@@ -141,12 +145,14 @@ class Publication {
                 RFactor2Block rf2 = scene.rf2;
                 rf2.timeStamp += scene.rf2Step * static_cast<double>(frame_);
                 rf2.localRotation[1] += wobble;
+                rf2.localVelocity[0] += sideways;
                 writeRFactor2(bytes(), rf2);
                 break;
             }
             case BlockGame::Truck: {
                 TruckBlock truck = scene.truck;
                 truck.angularVelocity[1] += wobble;
+                truck.linearVelocity[0] += sideways;
                 writeTruck(bytes(), truck);
                 break;
             }
@@ -296,6 +302,11 @@ bool GameBlockPublisher::waitFrames(std::uint64_t count, std::chrono::millisecon
 
 bool GameBlockPublisher::waitBlockOpen(bool open, std::chrono::milliseconds limit) const {
     return waitUntil([&] { return blockOpen() == open; }, limit);
+}
+
+void GameBlockPublisher::kill() {
+    process_.reset();
+    started_ = false;
 }
 
 void GameBlockPublisher::quit() {

@@ -44,6 +44,9 @@ struct BlockScene {
     std::uint32_t restart = 0;
     // Added per frame, times (frame % 100), to the game's yaw rate so that frames differ as in motion.
     float wobble = 0.0f;
+    // The same, added to the lateral velocity instead: frames differ while every angle, rate and
+    // acceleration stands still (iRacing has no velocity among its values and ignores it).
+    float velocityWobble = 0.0f;
     AcPhysics ac{};
     std::int32_t acStatus = kAcLive;
     R3eBlock r3e{};
@@ -95,6 +98,9 @@ class GameBlockPublisher {
 
     // Quits as a game that closes: the block goes, then the process ends.
     void quit();
+    // Ends the process at once, as a game that crashes: nothing is closed in an orderly way (on Linux
+    // the block's name stays behind, as a crashed publisher leaves it).
+    void kill();
 
   private:
     PublisherControl* control() const;

@@ -45,7 +45,14 @@ int main(int argc, char** argv) {
         sender->start(packet);
     };
     if (game == "xplane") {
-        send(4321, xplanePacket({{17, {static_cast<float>(pitchDeg)}}, {135, {lateral, 10.0f}}}));
+        // The aircraft circles slowly (5 degrees a second): data that stood still would, after half a
+        // second, freeze the library's output where it happened to be.
+        sender = std::make_unique<UdpGameSender>(4321);
+        sender->startGenerated([=](std::uint64_t n) {
+            const auto heading = static_cast<float>(static_cast<double>(n % 36000) * 0.01);
+            return xplanePacket(
+                {{17, {static_cast<float>(pitchDeg), 0.0f, heading}}, {135, {lateral, 10.0f}}});
+        });
     } else if (game == "dcs") {
         process = std::make_unique<FakeGameProcess>("DCS.exe");
         send(4124, dcsLine({0.0, lateral, 1.0, 0, 0, 0, 0, 0, 0, 0, 0, pitch}));

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 namespace tarvelmond::test {
 namespace {
@@ -35,19 +36,42 @@ struct FarEnd::Impl {
 };
 
 FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Impl>()) {
+    plugIn();
+}
+
+FarEnd::~FarEnd() {
+    unplug();
+}
+
+void FarEnd::plugIn() {
+    unplug();
     termios raw{};
     cfmakeraw(&raw);
     if (openpty(&impl_->master, &impl_->slave, nullptr, &raw, nullptr) != 0) return;
     fcntl(impl_->master, F_SETFL, fcntl(impl_->master, F_GETFL) | O_NONBLOCK);
-    impl_->link = comDirectoryOfThisProcess() + "/com" + std::to_string(comNumber);
+    impl_->link = comDirectoryOfThisProcess() + "/com" + std::to_string(comNumber_);
     std::filesystem::remove(impl_->link);
     std::filesystem::create_symlink(ttyname(impl_->slave), impl_->link);
 }
 
-FarEnd::~FarEnd() {
+// Closing the master hangs up every open of the slave, as the kernel does to a USB adapter's tty
+// when the adapter is pulled out.
+void FarEnd::unplug() {
     if (!impl_->link.empty()) std::filesystem::remove(impl_->link);
+    impl_->link.clear();
     if (impl_->slave >= 0) close(impl_->slave);
     if (impl_->master >= 0) close(impl_->master);
+    impl_->slave = -1;
+    impl_->master = -1;
+}
+
+bool FarEnd::fillTowardsFarEnd() {
+    if (impl_->slave < 0) return false;
+    fcntl(impl_->slave, F_SETFL, fcntl(impl_->slave, F_GETFL) | O_NONBLOCK);
+    const std::vector<std::uint8_t> chunk(4096, 0xEE);
+    while (::write(impl_->slave, chunk.data(), chunk.size()) > 0) {
+    }
+    return errno == EAGAIN;
 }
 
 bool FarEnd::ready() const {

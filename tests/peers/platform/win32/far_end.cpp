@@ -29,19 +29,28 @@ struct FarEnd::Impl {
     bool defined = false;
 };
 
+FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Impl>()) {
+    plugIn();
+}
+
+FarEnd::~FarEnd() {
+    unplug();
+}
+
 // socat runs as a Unix process beside Wine; a small shell ends it when the stop file appears (or
 // after ten minutes), waits for it, and then marks it done, so that a later pair for the same COM
 // number never races the old socat removing its links.
-FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Impl>()) {
+void FarEnd::plugIn() {
     static std::atomic<int> instances{0};
+    unplug();
     const char* prefix = std::getenv("WINEPREFIX");
     if (prefix == nullptr) return;
     const std::string tag = "/tmp/tarvelmond-peer-" + std::to_string(GetCurrentProcessId()) + "-" +
-                            std::to_string(instances.fetch_add(1)) + "-com" + std::to_string(comNumber);
+                            std::to_string(instances.fetch_add(1)) + "-com" + std::to_string(comNumber_);
     impl_->farPath = tag;
     impl_->stopPath = tag + ".stop";
     impl_->donePath = tag + ".done";
-    const std::string library = std::string(prefix) + "/dosdevices/com" + std::to_string(comNumber);
+    const std::string library = std::string(prefix) + "/dosdevices/com" + std::to_string(comNumber_);
     std::string command =
         "/bin/sh -c \"rm -f " + library + "; socat pty,raw,echo=0,link=" + library +
         " pty,raw,echo=0,link=" + tag + " & p=$!; i=0; while [ ! -e " + impl_->stopPath +
@@ -71,7 +80,7 @@ FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Im
     }
     std::this_thread::sleep_for(20ms);
     impl_->deviceName = comName();
-    const std::string target = "\\??\\com" + std::to_string(comNumber);
+    const std::string target = "\\??\\com" + std::to_string(comNumber_);
     // Definitions left by a test program that was killed stay in the Wine server; clear them first.
     for (int i = 0; i < 16 && DefineDosDeviceA(DDD_REMOVE_DEFINITION, impl_->deviceName.c_str(), nullptr);
          ++i) {
@@ -80,15 +89,23 @@ FarEnd::FarEnd(int comNumber) : comNumber_(comNumber), impl_(std::make_unique<Im
         DefineDosDeviceA(DDD_RAW_TARGET_PATH, impl_->deviceName.c_str(), target.c_str()) != FALSE;
 }
 
-FarEnd::~FarEnd() {
+// Ending socat closes the pseudo-terminal the library holds, which the kernel then hangs up.
+void FarEnd::unplug() {
     if (impl_->defined) DefineDosDeviceA(DDD_REMOVE_DEFINITION, impl_->deviceName.c_str(), nullptr);
+    impl_->defined = false;
     if (impl_->device != INVALID_HANDLE_VALUE) CloseHandle(impl_->device);
+    impl_->device = INVALID_HANDLE_VALUE;
     if (!impl_->stopPath.empty()) {
         std::ofstream("Z:" + impl_->stopPath).put('x');
         for (int i = 0; i < 200 && !exists("Z:" + impl_->donePath); ++i)
             std::this_thread::sleep_for(25ms);
         DeleteFileA(("Z:" + impl_->donePath).c_str());
     }
+    impl_->stopPath.clear();
+}
+
+bool FarEnd::fillTowardsFarEnd() {
+    return false;
 }
 
 bool FarEnd::ready() const {

@@ -1,0 +1,198 @@
+// The safety monitor judges what reaches a virtual controller. Here the test plays the library: it
+// opens the controller's port as the library does and writes what a faulty library would, and the
+// monitor must say so; what a sound library writes must pass.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "peers/safety_monitor.h"
+#include "peers/virtual_controller.h"
+#include "platform/serial_device.h"
+#include "serial/crc16.h"
+#include "support/eventually.h"
+
+namespace tarvelmond::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = MonitorClock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr double kSpan = 20.0;  // axes from -10 to 10
+
+Bytes withCrc(Bytes bytes) {
+    const std::uint16_t crc = crc16Arc(bytes.data(), bytes.size());
+    bytes.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return bytes;
+}
+
+// The output frame as the library puts it on the wire.
+Bytes outputFrame(float value) {
+    Bytes frame = {0xFC, 0xFC};
+    for (int axis = 0; axis < 6; ++axis) {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        for (int b = 0; b < 4; ++b)
+            frame.push_back(static_cast<std::uint8_t>(bits >> (8 * b)));
+    }
+    frame.resize(34, 0);
+    return withCrc(frame);
+}
+
+Bytes command(std::uint8_t code, std::uint16_t value) {
+    return withCrc({0xF9, 0xF9, code, 0x00, static_cast<std::uint8_t>(value & 0xFF),
+                    static_cast<std::uint8_t>(value >> 8)});
+}
+
+SafetyMonitor::Axes rigAxes() {
+    SafetyMonitor::Axes axes;
+    axes.fill({-10.0f, 10.0f, kSpan, 0.0});
+    return axes;
+}
+
+// The library's end of the controller's port, and the controller with its monitor at the other.
+class MonitoredLink : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(controller.ready());
+        controller.watch(&monitor);
+        ASSERT_TRUE(libraryEnd.open(controller.comName())) << controller.comName();
+    }
+    void TearDown() override { controller.watch(nullptr); }
+
+    void write(const Bytes& bytes) {
+        std::size_t written = 0;
+        ASSERT_TRUE(libraryEnd.write(bytes.data(), bytes.size(), written));
+        ASSERT_EQ(written, bytes.size());
+    }
+    // Frames every 2 ms, as the library's ticks send them, from `from` to `to` in `frames` steps.
+    void ramp(float from, float to, int frames) {
+        for (int i = 1; i <= frames; ++i) {
+            write(outputFrame(from + (to - from) * static_cast<float>(i) / static_cast<float>(frames)));
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+    void settle() {
+        const std::size_t expected = monitor.framesChecked();
+        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(eventually([&] { return monitor.framesChecked() >= expected; }));
+    }
+    std::vector<std::string> rules() {
+        settle();
+        monitor.finish();
+        std::vector<std::string> found;
+        for (const Violation& v : monitor.violations())
+            found.push_back(v.rule);
+        return found;
+    }
+    static bool has(const std::vector<std::string>& rules, const std::string& rule) {
+        return std::find(rules.begin(), rules.end(), rule) != rules.end();
+    }
+
+    SafetyMonitor monitor{rigAxes(), SafetyTiming{}, HostStreams{0x40, 1}, Clock::now()};
+    VirtualController controller{uniqueComNumber(1)};
+    platform::SerialDevice libraryEnd;
+};
+
+TEST_F(MonitoredLink, AFadeAtItsOwnPaceAndHostMessagesInOrderPass) {
+    ramp(0.0f, 1.0f, 200);  // 20 of span over 4 s is 0.01 per 2 ms; this is slower
+    for (std::uint16_t sequence = 0; sequence < 5; ++sequence) {
+        const auto at = Clock::now();
+        write(command(0x40, sequence));
+        monitor.hostMessageSent(0, sequence, true, at);
+    }
+    ramp(1.0f, 1.0f, 20);
+    EXPECT_TRUE(rules().empty());
+    EXPECT_EQ(monitor.hostMessagesArrived(), 5u);
+}
+
+TEST_F(MonitoredLink, AStepFasterThanTheFadeIsAJump) {
+    ramp(0.0f, 0.0f, 20);
+    ramp(0.0f, 3.0f, 1);  // 15 % of the span in one tick
+    ramp(3.0f, 3.0f, 20);
+    EXPECT_TRUE(has(rules(), "no jump"));
+}
+
+// A fade that skips ahead after a pause: however long the pause, the output goes on from where it was.
+TEST_F(MonitoredLink, AJumpAfterAPauseIsAJumpWhileTheLinkStayedUp) {
+    ramp(0.0f, 0.0f, 20);
+    std::this_thread::sleep_for(1500ms);
+    ramp(5.0f, 5.0f, 2);
+    EXPECT_TRUE(has(rules(), "no jump"));
+}
+
+TEST_F(MonitoredLink, AcrossAnUnpluggedLinkTheNextFramesAreOfAnyAge) {
+    ramp(0.0f, 0.0f, 20);
+    monitor.linkDown(Clock::now());
+    std::this_thread::sleep_for(200ms);
+    monitor.linkUp(Clock::now());
+    ramp(5.0f, 5.0f, 20);
+    EXPECT_TRUE(rules().empty());
+}
+
+TEST_F(MonitoredLink, ACutFrameANumberThatIsNoneAndAnAxisBeyondTheLimitsAreCaught) {
+    const Bytes whole = outputFrame(1.0f);
+    write(Bytes(whole.begin(), whole.begin() + 20));  // cut
+    write(outputFrame(std::numeric_limits<float>::quiet_NaN()));
+    write(outputFrame(12.0f));
+    const auto found = rules();
+    EXPECT_TRUE(has(found, "whole"));
+    EXPECT_TRUE(has(found, "finite"));
+    EXPECT_TRUE(has(found, "limits"));
+}
+
+TEST_F(MonitoredLink, AMissingTwiceSentOrUnsealedHostMessageIsCaught) {
+    for (std::uint16_t sequence : {0, 1, 3, 3}) {
+        write(command(0x40, sequence));
+        std::this_thread::sleep_for(2ms);
+    }
+    write({0xF9, 0xF9, 0x40, 0x00, 0x04, 0x00, 0x0A, 0x0D});  // 0x0A 0x0D where the CRC belongs
+    const auto at = Clock::now() - 1s;
+    for (std::uint16_t sequence = 0; sequence <= 4; ++sequence)
+        monitor.hostMessageSent(0, sequence, true, at);
+    const auto found = rules();
+    EXPECT_EQ(std::count(found.begin(), found.end(), "lost command"), 2) << "2 missing, the second 3 twice";
+    EXPECT_TRUE(has(found, "whole"));
+}
+
+TEST_F(MonitoredLink, MessagesLostWithAnUnpluggedControllerAreExcused) {
+    const auto at = Clock::now();
+    monitor.hostMessageSent(0, 0, true, at);
+    monitor.excuseLosses(at - 100ms, at + 100ms);
+    EXPECT_TRUE(rules().empty());
+}
+
+TEST_F(MonitoredLink, AFrameGapWhileTheRigRunsAndAFrameAfterAStopAreCaught) {
+    const auto met = Clock::now();
+    ramp(0.0f, 0.0f, 10);
+    std::this_thread::sleep_for(120ms);
+    ramp(0.0f, 0.0f, 10);
+    const auto stopped = Clock::now();
+    monitor.expectFrames(met, stopped, 1000.0);
+    std::this_thread::sleep_for(100ms);  // more than the 50 ms a frame may still be on its way
+    ramp(0.0f, 0.0f, 1);
+    settle();
+    monitor.expectQuiet(stopped, Clock::now());
+    const auto found = rules();
+    EXPECT_TRUE(has(found, "no stalled tick"));
+    EXPECT_TRUE(has(found, "no frame after stop"));
+    EXPECT_GE(monitor.loadSensitiveCount(), 1u);
+    EXPECT_GE(monitor.longestGapMs(), 100.0) << "the gap the library left, not only a late tick of this test";
+}
+
+TEST_F(MonitoredLink, TheStartUpCommandsMustFollowAConnection) {
+    write({0xF9, 0xF9, 0x01, 0x00, 0x00, 0x00, 0x0A, 0x0D});  // the library's identification request
+    ramp(0.0f, 0.0f, SafetyTiming{}.startupCommandFrames + 5);
+    EXPECT_TRUE(has(rules(), "lost command"));
+}
+
+}  // namespace
+}  // namespace tarvelmond::test

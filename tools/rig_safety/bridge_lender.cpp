@@ -1,0 +1,65 @@
+#include "bridge_lender.h"
+
+#include <algorithm>
+
+namespace tarvelmond::rig_safety {
+
+BridgeLender::~BridgeLender() {
+    for (int attempt = 0; attempt < 3 && running() > 0; ++attempt) {
+        product_.stopBridge();
+        waitReturned(std::chrono::seconds(5));
+    }
+    for (Lent& lent : lent_) {
+        // A loop that never ends cannot be joined; the program is ending with a report anyway.
+        if (lent.returned->load()) {
+            lent.thread.join();
+        } else {
+            lent.thread.detach();
+        }
+    }
+}
+
+void BridgeLender::start(std::function<void()> beforeCall) {
+    reap();
+    Lent lent;
+    lent.thread = std::thread([this, beforeCall = std::move(beforeCall), returned = lent.returned] {
+        if (beforeCall) beforeCall();
+        product_.startBridge();
+        returned->store(true);
+    });
+    lent_.push_back(std::move(lent));
+}
+
+bool BridgeLender::waitReturned(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (running() > 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    reap();
+    return true;
+}
+
+void BridgeLender::abandon() {
+    for (Lent& lent : lent_)
+        lent.thread.detach();
+    lent_.clear();
+}
+
+std::size_t BridgeLender::running() const {
+    return static_cast<std::size_t>(
+        std::count_if(lent_.begin(), lent_.end(), [](const Lent& lent) { return !lent.returned->load(); }));
+}
+
+void BridgeLender::reap() {
+    for (auto it = lent_.begin(); it != lent_.end();) {
+        if (it->returned->load()) {
+            it->thread.join();
+            it = lent_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace tarvelmond::rig_safety
