@@ -1,7 +1,9 @@
 #include "games/flight_sim_reader.h"
 
 #include "games/byte_view.h"
+#include "games/flight_sim_client.h"
 #include "games/kinematics.h"
+#include "games/readers.h"
 #include "games/telemetry_record.h"
 
 namespace tarvelmond {
@@ -33,8 +35,7 @@ void fillRecord(const ByteView& bytes, TelemetryRecord& record) {
 
 }  // namespace
 
-FlightSimMessage parseFlightSimMessage(std::span<const std::uint8_t> message, TelemetryRecord& record,
-                                       std::uint32_t& onGround) {
+FlightSimMessage classifyFlightSimMessage(std::span<const std::uint8_t> message) {
     const ByteView bytes(message);
     const auto id = bytes.u32le(kIdAt);
     if (!id) return FlightSimMessage::Other;
@@ -46,22 +47,57 @@ FlightSimMessage parseFlightSimMessage(std::span<const std::uint8_t> message, Te
         case kFlightSimEvent:
             return bytes.u32le(kEventAt) == kFlightSimQuitEvent ? FlightSimMessage::Quit
                                                                 : FlightSimMessage::Other;
-        case kFlightSimData: {
+        case kFlightSimData:
             // A block cut short is no frame: half of it would mix with the previous one.
-            if (bytes.u32le(kRequestAt) != 0u || !bytes.has(kBlockAt, 8 * kValues))
-                return FlightSimMessage::Other;
-            fillRecord(bytes, record);
-            onGround = bytes.u64le(kBlockAt + 8 * kSimOnGround) == 1u ? 1 : 0;
-            return FlightSimMessage::Data;
-        }
+            return bytes.u32le(kRequestAt) == 0u && bytes.has(kBlockAt, 8 * kValues)
+                       ? FlightSimMessage::Data
+                       : FlightSimMessage::Other;
         default:
             return FlightSimMessage::Other;
     }
 }
 
+FlightSimMessage parseFlightSimMessage(std::span<const std::uint8_t> message, TelemetryRecord& record,
+                                       std::uint32_t& onGround) {
+    const FlightSimMessage kind = classifyFlightSimMessage(message);
+    if (kind == FlightSimMessage::Data) {
+        const ByteView bytes(message);
+        fillRecord(bytes, record);
+        onGround = bytes.u64le(kBlockAt + 8 * kSimOnGround) == 1u ? 1 : 0;
+    }
+    return kind;
+}
+
 void finishFlightSimRead(FrameTimer& timer, TelemetryRecord& record) {
     updateFrameTime(timer, record);
     applyGravitySplit(record, GravityMode::WithoutGravity);
+}
+
+int readFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const ReaderContext& context) {
+    // Without a client nothing new can come: reporting data here would keep a simulator that has quit
+    // connected with a frozen record until the frozen-data watchdog gives up, five times later than
+    // the no-data watchdog does.
+    if (slot.handle == nullptr || ops.getNextDispatch == nullptr) return 0;
+    for (int taken = 0; taken < kMostFlightSimMessagesPerRead; ++taken) {
+        const std::uint8_t* message = nullptr;
+        std::uint32_t size = 0;
+        slot.lastResult = ops.getNextDispatch(slot.handle, &message, &size);
+        if (slot.lastResult == kSimClientNoMessage) break;
+        if (slot.lastResult < 0) {  // the connection has failed: it never delivers again
+            closeFlightSim(ops, slot);
+            return 0;
+        }
+        const std::span<const std::uint8_t> bytes =
+            message != nullptr ? std::span(message, size) : std::span<const std::uint8_t>();
+        const FlightSimMessage kind = parseFlightSimMessage(bytes, context.record, context.onGround);
+        if (kind == FlightSimMessage::Quit) {
+            closeFlightSim(ops, slot);
+            return 0;
+        }
+        if (kind == FlightSimMessage::Exception) break;
+    }
+    finishFlightSimRead(context.timer, context.record);
+    return 1;
 }
 
 }  // namespace tarvelmond

@@ -7,6 +7,9 @@ namespace tarvelmond {
 
 struct FrameTimer;
 struct TelemetryRecord;
+struct ReaderContext;
+struct SimClientOps;
+struct FlightSimSlot;
 
 // What a message means to the reader.
 enum class FlightSimMessage : std::uint8_t {
@@ -23,6 +26,14 @@ inline constexpr std::uint32_t kFlightSimEvent = 4;
 inline constexpr std::uint32_t kFlightSimData = 8;
 inline constexpr std::uint32_t kFlightSimQuitEvent = 7;
 
+// Most messages one read takes from the client's queue; the rest wait for the next read, so that a
+// flood of messages cannot hold the real-time loop.
+inline constexpr int kMostFlightSimMessagesPerRead = 64;
+
+// What a message is, read no further than its bytes (a data message counts only for request 0 with the
+// whole block of definition 0).
+FlightSimMessage classifyFlightSimMessage(std::span<const std::uint8_t> message);
+
 // Reads one received message, never beyond its bytes: a data message for request 0 that carries the
 // whole block of definition 0 fills the record (units and signs of the record's convention) and sets
 // the on-ground flag from "SIM ON GROUND", read as the integer it is.
@@ -32,5 +43,10 @@ FlightSimMessage parseFlightSimMessage(std::span<const std::uint8_t> message, Te
 // How every read that did not end in a quit finishes, with or without new data: the frame time, then
 // the gravity split (the simulator's accelerations come without gravity).
 void finishFlightSimRead(FrameTimer& timer, TelemetryRecord& record);
+
+// The reader of slots 2 and 15: takes the waiting messages into the record and returns 1, or 0 when
+// the slot has no client (the simulator quit, or its connection failed and was closed here), so that
+// the no-data watchdog drops a simulator that has gone.
+int readFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const ReaderContext& context);
 
 }  // namespace tarvelmond

@@ -10,6 +10,7 @@
 #include "fake_simulator.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"
+#include "games/readers.h"
 #include "games/telemetry_record.h"
 #include "simclient/client_api.h"
 #include "simclient/simclient_test_support.h"
@@ -109,31 +110,6 @@ TEST(FlightSimMessages, EverythingElseIsReadOnlyAsFarAsItGoes) {
     EXPECT_TRUE(unchanged());
 }
 
-// The reader's loop over the real client, as the game source will run it: messages until the queue is
-// empty, a quit, or a failed connection.
-enum class Drained { Empty, Quit, Failed };
-Drained drain(const SimClientOps& ops, void* handle, TelemetryRecord& record, std::uint32_t& onGround,
-              int& dataMessages) {
-    for (;;) {
-        const std::uint8_t* message = nullptr;
-        std::uint32_t size = 0;
-        const std::int32_t result = ops.getNextDispatch(handle, &message, &size);
-        if (result == kSimClientNoMessage) return Drained::Empty;
-        if (result < 0) return Drained::Failed;
-        switch (parseFlightSimMessage({message, size}, record, onGround)) {
-            case FlightSimMessage::Quit:
-                return Drained::Quit;
-            case FlightSimMessage::Exception:
-                return Drained::Empty;
-            case FlightSimMessage::Data:
-                ++dataMessages;
-                break;
-            case FlightSimMessage::Other:
-                break;
-        }
-    }
-}
-
 TEST(FlightSimReader, RegistersItsDataAndFollowsTheSimulatorToItsEnd) {
     const SimClientOps& ops = simclient::simClientOperations();
     for (const char* ending : {"quit event", "quit message", "dropped connection"}) {
@@ -147,7 +123,7 @@ TEST(FlightSimReader, RegistersItsDataAndFollowsTheSimulatorToItsEnd) {
 
         FlightSimSlot slot;
         ASSERT_TRUE(eventually([&] {
-            detectFlightSim(ops, slot, "NoSuchSimulator.exe");
+            detectFlightSim(ops, slot, "NoSuchSimulator.exe", "NoSuchSimulator.exe");
             return slot.handle != nullptr;
         })) << "detection keeps the handle it opened";
         ASSERT_EQ(connectFlightSim(ops, slot), 1);
@@ -159,29 +135,28 @@ TEST(FlightSimReader, RegistersItsDataAndFollowsTheSimulatorToItsEnd) {
         EXPECT_EQ(requests[17].datumType, kInt64Type);
         EXPECT_EQ(requests[23].eventName, "Sim");
 
+        FrameTimer timer;
+        timer.tick();
         TelemetryRecord record;
         std::uint32_t onGround = 0;
-        int dataMessages = 0;
+        const ReaderContext context{timer, record, onGround};
         ASSERT_TRUE(eventually([&] {
-            return drain(ops, slot.handle, record, onGround, dataMessages) == Drained::Empty &&
-                   dataMessages >= 3;
+            return readFlightSim(ops, slot, context) == 1 &&
+                   std::fabs(record.get(longitu_speed) - 42.0) < 1e-9;
         }));
         EXPECT_NEAR(record.get(roll_position), 0.5 * kDegrees, 1e-9);
-        EXPECT_NEAR(record.get(longitu_speed), 42.0, 1e-9);
         EXPECT_EQ(onGround, 1U);
+        EXPECT_NEAR(record.get(lateral_gravi), 9.80665 * std::sin(0.5), 1e-9) << "the gravity split ran";
 
         simulator.sendEvent("Crashed");
         if (std::string(ending) == "quit event") simulator.sendEvent("Quit");
         if (std::string(ending) == "quit message") simulator.quit();
         if (std::string(ending) == "dropped connection") simulator.dropConnections();
-        Drained end = Drained::Empty;
-        ASSERT_TRUE(eventually([&] {
-            end = drain(ops, slot.handle, record, onGround, dataMessages);
-            return end != Drained::Empty;
-        }));
-        EXPECT_EQ(end, std::string(ending) == "dropped connection" ? Drained::Failed : Drained::Quit);
-        closeFlightSim(ops, slot);
-        EXPECT_EQ(slot.handle, nullptr);
+        ASSERT_TRUE(eventually([&] { return readFlightSim(ops, slot, context) == 0; }))
+            << "the end of the connection is seen";
+        EXPECT_EQ(slot.handle, nullptr) << "and its client closed";
+        EXPECT_FALSE(slot.registered);
+        EXPECT_EQ(readFlightSim(ops, slot, context), 0) << "no data without a client";
         ops.closeAll();
         EXPECT_TRUE(eventually([&] { return simulator.connectionsOpen() == 0; }));
     }

@@ -6,6 +6,7 @@
 #include "engine/frame_timer.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"
+#include "games/readers.h"
 #include "games/telemetry_record.h"
 #include "simclient_test_support.h"
 #include "support/allocation_counter.h"
@@ -19,33 +20,35 @@ TEST_F(SimClientTest, TakingAndReadingMessagesAllocatesNothing) {
     const ConfigInCurrentDirectory config(tcpConfig("IPv4", "127.0.0.1", simulator.ipv4Port()));
     const SimClientOps& ops = simclient::simClientOperations();
     FlightSimSlot slot;
-    ASSERT_TRUE(eventually([&] { return detectFlightSim(ops, slot, "NoSuchSimulator.exe") || slot.handle; }));
+    ASSERT_TRUE(eventually([&] {
+        return detectFlightSim(ops, slot, "NoSuchSimulator.exe", "NoSuchSimulator.exe") && slot.handle;
+    }));
     ASSERT_EQ(connectFlightSim(ops, slot), 1);
 
     TelemetryRecord record;
     std::uint32_t onGround = 0;
     FrameTimer timer;
     timer.tick();
-    int messages = 0;
+    const ReaderContext context{timer, record, onGround};
+    int reads = 0;
     const auto readFor = [&](std::chrono::milliseconds length) {
         const auto end = std::chrono::steady_clock::now() + length;
         while (std::chrono::steady_clock::now() < end) {
-            const std::uint8_t* message = nullptr;
-            std::uint32_t size = 0;
-            while (ops.getNextDispatch(slot.handle, &message, &size) == 0) {
-                parseFlightSimMessage({message, size}, record, onGround);
-                ++messages;
-            }
-            finishFlightSimRead(timer, record);
+            reads += readFlightSim(ops, slot, context);
             std::this_thread::sleep_for(std::chrono::microseconds(1500));
         }
     };
     readFor(300ms);  // the open's answer and the first data
+    simulator.setValue("PLANE BANK DEGREES", 0.2);
+    const std::size_t sentBefore = simulator.dataMessagesSent();
     const long before = allocationsOnThisThread();
-    const int messagesBefore = messages;
+    reads = 0;
     readFor(500ms);
     EXPECT_EQ(allocationsOnThisThread() - before, 0);
-    EXPECT_GT(messages - messagesBefore, 10) << "messages were read";
+    EXPECT_GT(reads, 100) << "the reader kept reading";
+    EXPECT_GT(simulator.dataMessagesSent() - sentBefore, 10U);
+    EXPECT_NEAR(record.get(Channel::roll_position), 0.2 * 180.0 / 3.141592653589793, 1e-9)
+        << "the data that came meanwhile was read";
     closeFlightSim(ops, slot);
 }
 
