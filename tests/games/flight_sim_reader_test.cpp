@@ -12,6 +12,8 @@
 #include "games/flight_sim_reader.h"
 #include "games/readers.h"
 #include "games/telemetry_record.h"
+#include "platform/process_info.h"
+#include "server_transport.h"
 #include "simclient/client_api.h"
 #include "simclient/simclient_test_support.h"
 
@@ -159,6 +161,39 @@ TEST(FlightSimReader, RegistersItsDataAndFollowsTheSimulatorToItsEnd) {
         EXPECT_EQ(readFlightSim(ops, slot, context), 0) << "no data without a client";
         ops.closeAll();
         EXPECT_TRUE(eventually([&] { return simulator.connectionsOpen() == 0; }));
+    }
+}
+
+// Detection tries the simulator about three times a second while none answers: every failed connect
+// is given up whole, whichever address refused it.
+TEST(FlightSimDetection, AThousandPassesAgainstARefusingAddressLeaveNoSocket) {
+    const SimClientOps& ops = simclient::simClientOperations();
+    for (const bool ipv6 : {false, true}) {
+        SCOPED_TRACE(ipv6 ? "::1" : "127.0.0.1");
+        std::uint16_t refusingPort = 0;
+        {
+            const auto closed = listenTcp(ipv6, 0, 0);
+            ASSERT_NE(closed, nullptr);
+            refusingPort = closed->port();
+        }
+        const ConfigInCurrentDirectory config(
+            tcpConfig(ipv6 ? "IPv6" : "IPv4", ipv6 ? "::1" : "127.0.0.1", refusingPort));
+        FlightSimSlot older, newer;
+        const auto passes = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                EXPECT_FALSE(detectFlightSim(ops, older, kMsfs2020Process, kMsfs2024Process));
+                EXPECT_FALSE(detectFlightSim(ops, newer, kMsfs2024Process, kMsfs2020Process));
+                std::this_thread::sleep_for(1ms);
+            }
+            EXPECT_TRUE(eventually([] { return simclient::connectionsUnderWay() == 0; }));
+        };
+        passes(20);
+        const int handles = platform::openResourceCount();
+        passes(1000);
+        EXPECT_LE(platform::openResourceCount() - handles, kSystemHandlesOpenedLate);
+        EXPECT_EQ(older.handle, nullptr);
+        EXPECT_EQ(newer.handle, nullptr);
+        ops.closeAll();
     }
 }
 
