@@ -212,11 +212,24 @@ void FakeSimulator::handle(Session& session, const Request& request) {
     }
 }
 
+void FakeSimulator::setValues(const std::map<std::string, double>& values) {
+    const std::lock_guard lock(mutex_);
+    for (const auto& [variable, value] : values)
+        values_[variable] = value;
+}
+
+void FakeSimulator::observeData(DataObserver observer) {
+    const std::lock_guard lock(mutex_);
+    dataObserver_ = std::move(observer);
+}
+
 void FakeSimulator::sendData(Session& session) {
     std::map<std::string, double> values;
+    DataObserver observer;
     {
         const std::lock_guard lock(mutex_);
         values = values_;
+        observer = dataObserver_;
     }
     for (const Session::DataStream& stream : session.streams) {
         Bytes block;
@@ -232,8 +245,11 @@ void FakeSimulator::sendData(Session& session) {
             session.open.store(false);
             return;
         }
-        const std::lock_guard lock(mutex_);
-        ++dataMessages_;
+        {
+            const std::lock_guard lock(mutex_);
+            ++dataMessages_;
+        }
+        if (observer) observer(values);
     }
 }
 

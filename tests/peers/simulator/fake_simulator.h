@@ -43,6 +43,11 @@ class FakeSimulator {
 
     // The value the data messages carry for a variable (0 until set); integer entries get it rounded.
     void setValue(const std::string& variable, double value);
+    // Several at once: no data message carries some of them and not the others.
+    void setValues(const std::map<std::string, double>& values);
+    // Called on a serving thread right after each data message went out, with the values it carried.
+    using DataObserver = std::function<void(const std::map<std::string, double>& values)>;
+    void observeData(DataObserver observer);
     // Stops or resumes the data messages (requests are still answered).
     void holdData(bool hold);
 
@@ -86,6 +91,7 @@ class FakeSimulator {
 
     mutable std::mutex mutex_;
     std::map<std::string, double> values_;
+    DataObserver dataObserver_;
     std::vector<std::unique_ptr<Session>> sessions_;
     std::vector<std::string> peers_;
     std::vector<Request> requests_;
