@@ -20,8 +20,13 @@ struct ClientRuntime {
 };
 
 ClientRuntime& runtime() {
-    static ClientRuntime instance;
-    return instance;
+    // Never destroyed by the language: it is built by the game-source thread's first open, after the
+    // engine, so at an exit whose host did not stop the thread it would go first, while that thread,
+    // stopped only later, still opens, reads and finally closes clients through it. Its threads end
+    // with closeAllClients, the last step of the thread that used it (before any unload); at exit
+    // without a stop the process ends them.
+    static ClientRuntime* const instance = new ClientRuntime;
+    return *instance;
 }
 
 SimClient* clientOf(void* handle) {
