@@ -178,8 +178,10 @@ TEST_F(FlightSimThread, AConnectThatHangsHoldsNeitherDetectionNorTheLoop) {
     product.ready(1);
     ASSERT_TRUE(eventually([&] { return product.gameId() == kDirtRally2; }, 20s)) << product.gameId();
     const double detectionSeconds = std::chrono::duration<double>(Clock::now() - started).count();
-    EXPECT_LT(detectionSeconds, 4.0) << "a connect that waited out its 5 s would show here";
+    EXPECT_LT(detectionSeconds, 5.0) << "connects that waited out their 5 s, one per simulator slot, would "
+                                        "show here";
 
+    std::this_thread::sleep_for(200ms);  // past the first ticks, which measure from the connection
     std::vector<double> periods;
     const auto end = Clock::now() + 2s;
     while (Clock::now() < end) {
@@ -193,7 +195,9 @@ TEST_F(FlightSimThread, AConnectThatHangsHoldsNeitherDetectionNorTheLoop) {
         "%.3f ms, max %.3f ms\n",
         detectionSeconds, median, periods.back());
     EXPECT_GT(median, 1.5);
-    EXPECT_LT(median, 4.0) << "a hang check, not a timing test: a held loop shows far beyond";
+    // A hang check, not a timing test: a busy machine under Wine stretches ticks to several
+    // milliseconds, a loop held by a connect would show hundreds.
+    EXPECT_LT(median, 25.0);
 }
 
 // With the simulator's address refusing every connection, detection opens and gives up a connection
