@@ -9,6 +9,7 @@
 #   (default) the Windows DLL, cross-built, driven by live_rig.exe under Wine
 #   --native  the Linux library (libtarvelmond.so), optimised build
 #   --quiet   one closing line instead of the status line and the summary
+#   --game msfs2024  the flight as MSFS2024 sends it, through the fake flight simulator's client protocol
 #        scripts/run.sh --offline [--quiet] [offline_cue options]
 #   the offline replay of recorded telemetry through the cue pipeline (tools/offline_cue/README.md)
 # Relative paths are taken from the repository root.

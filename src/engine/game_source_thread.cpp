@@ -30,10 +30,8 @@ bool frozenDataTakesOver(MotionEngine& engine) {
     if (engine.staleCount <= kFrozenHold) return false;
     holdOutput(engine);
     if (engine.staleCount <= kFrozenDrop) return false;
-    GameSource& source = engine.gameSource;
     // A paused flight simulator stands still for long; it keeps its connection while it is there.
-    if (getGameId(source) == kMsfs2020 && detectGame(source, &engine.running) == 1 &&
-        source.activeSlot() == kMsfs2020) {
+    if (keepPausedSimulator(engine.gameSource, &engine.running)) {
         engine.staleCount = kFrozenHold;
     } else {
         resetGameSource(engine);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "games/flight_sim_reader.h"
 #include "platform/processes.h"
 
 namespace tarvelmond {
@@ -53,20 +54,40 @@ bool complete(const SimClientOps& ops) {
            ops.subscribeToSystemEvent && ops.getNextDispatch;
 }
 
+// A handle that detection keeps open while nobody reads it: its messages are of no use, but a failed
+// connection or a quit among them says the simulator has gone, and such a handle would otherwise pass
+// every later detection.
+bool idleClientAlive(const SimClientOps& ops, FlightSimSlot& slot) {
+    for (int taken = 0; taken < kMostFlightSimMessagesPerRead; ++taken) {
+        const std::uint8_t* message = nullptr;
+        std::uint32_t size = 0;
+        slot.lastResult = ops.getNextDispatch(slot.handle, &message, &size);
+        if (slot.lastResult == kSimClientNoMessage) return true;
+        if (slot.lastResult < 0) return false;
+        if (message != nullptr && classifyFlightSimMessage({message, size}) == FlightSimMessage::Quit)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* processName) {
-    if (slot.handle != nullptr) return true;
+bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* ownProcess,
+                     const char* otherProcess) {
     if (!complete(ops)) return false;
+    if (slot.handle != nullptr && !slot.registered && !idleClientAlive(ops, slot)) closeFlightSim(ops, slot);
+    if (slot.handle != nullptr)
+        return platform::isProcessRunning(ownProcess) || !platform::isProcessRunning(otherProcess);
     void* handle = nullptr;
     slot.lastResult = ops.clientOpen(&handle, "Tarvelmond", nullptr, 0, nullptr, 0);
     if (slot.lastResult < 0 || handle == nullptr) return false;
     slot.handle = handle;
-    return platform::isProcessRunning(processName);
+    return platform::isProcessRunning(ownProcess);
 }
 
 int connectFlightSim(const SimClientOps& ops, FlightSimSlot& slot) {
     if (slot.handle == nullptr || !complete(ops)) return 0;
+    if (slot.registered) return 1;
     for (const DataEntry& entry : kDefinition) {
         slot.lastResult =
             ops.addToDataDefinition(slot.handle, 0, entry.variable, entry.unit, entry.type, 0.0f, kNoDatum);
@@ -81,12 +102,14 @@ int connectFlightSim(const SimClientOps& ops, FlightSimSlot& slot) {
         closeFlightSim(ops, slot);
         return 0;
     }
+    slot.registered = true;
     return 1;
 }
 
 void closeFlightSim(const SimClientOps& ops, FlightSimSlot& slot) {
     if (slot.handle != nullptr && ops.clientClose != nullptr) ops.clientClose(slot.handle);
     slot.handle = nullptr;
+    slot.registered = false;
 }
 
 }  // namespace tarvelmond

@@ -3,9 +3,15 @@
 
 namespace tarvelmond {
 
-// The operations of the flight simulator's client interface that the game sources use, as a table the
-// client fills once it exists; with an empty table every step fails as a failed clientOpen would. Each
-// returns a result code, negative on failure (0 success).
+// getNextDispatch's result when no message is waiting. Any other negative result means the connection
+// has failed: the handle is then of no more use and is closed.
+inline constexpr std::int32_t kSimClientNoMessage = static_cast<std::int32_t>(0x80004005u);
+
+// The operations of the flight simulator's client interface that the game sources use, as a table
+// (simclient::simClientOperations() gives the client's); with an empty table every step fails as a
+// failed clientOpen would. Each returns a result code, negative on failure (0 success). clientOpen
+// holds its caller for a few milliseconds at most: a connection still being made then fails the call
+// and is taken up by a later one. clientClose returns at once; the closing goes on in the background.
 struct SimClientOps {
     std::int32_t (*clientOpen)(void** handle, const char* applicationName, void* window,
                                std::uint32_t userMessage, void* event,
@@ -22,19 +28,33 @@ struct SimClientOps {
                                            const char* eventName) = nullptr;
     std::int32_t (*getNextDispatch)(void* handle, const std::uint8_t** message,
                                     std::uint32_t* size) = nullptr;
+    // Closes every client still open and waits until the client's threads have ended: the last step
+    // of the thread that used the client, before the library may be unloaded.
+    void (*closeAll)() = nullptr;
 };
 
-// One flight-simulator slot's client handle; null while closed.
+// One flight-simulator slot's client handle; null while closed. `registered` once the connection has
+// asked for the data (until the handle is closed).
 struct FlightSimSlot {
     void* handle = nullptr;
     std::int32_t lastResult = 0;
+    bool registered = false;
 };
 
-// Detection: an open handle counts at once; otherwise open one (kept open even when the simulator's
-// process is absent) and succeed if `processName` runs.
-bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* processName);
+// The simulators' process names, by slot.
+inline constexpr const char* kMsfs2020Process = "FlightSimulator.exe";
+inline constexpr const char* kMsfs2024Process = "FlightSimulator2024.exe";
+
+// Detection. A handle that is open but not yet registered is first checked: one whose connection
+// failed or whose simulator quit is closed and opened anew. Without an open handle one is opened (and
+// kept open even when the simulator's process is absent), and the slot counts if `ownProcess` runs.
+// An open handle counts when `ownProcess` runs, or when `otherProcess` does not (a simulator on
+// another machine shows no process): both simulators serve the same port, so with the other one
+// running here the handle leads to that one.
+bool detectFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const char* ownProcess,
+                     const char* otherProcess);
 // Connection: registers the data definition, the request and the system events; on failure the
-// handle is closed and cleared. 1 or 0.
+// handle is closed and cleared. 1 or 0; 1 at once for a slot already registered.
 int connectFlightSim(const SimClientOps& ops, FlightSimSlot& slot);
 void closeFlightSim(const SimClientOps& ops, FlightSimSlot& slot);
 

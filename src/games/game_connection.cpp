@@ -101,6 +101,17 @@ int disconnectGame(GameSource& source) {
 void releaseIdleChannels(GameSource& source) {
     closeFlightSim(source.simClient, source.msfs2020);
     closeFlightSim(source.simClient, source.msfs2024);
+    if (source.simClient.closeAll != nullptr) source.simClient.closeAll();
+}
+
+bool keepPausedSimulator(GameSource& source, const std::atomic<bool>* keepSearching) {
+    if (source.activeSlot() != kMsfs2020) return false;
+    if (detectGame(source, keepSearching) == 1 && source.activeSlot() == kMsfs2020 &&
+        connectGame(source) == 1) {
+        return true;
+    }
+    closeFlightSim(source.simClient, source.msfs2020);
+    return false;
 }
 
 }  // namespace tarvelmond

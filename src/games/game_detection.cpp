@@ -36,9 +36,13 @@ constexpr DetectionStep kSteps[] = {
          return probeIfRunning(s, kDcs, {"DCS.exe", "DCS64.exe"});
      }},
     {kMsfs2020,
-     [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2020, "FlightSimulator.exe"); }},
+     [](GameSource& s) {
+         return detectFlightSim(s.simClient, s.msfs2020, kMsfs2020Process, kMsfs2024Process);
+     }},
     {kMsfs2024,
-     [](GameSource& s) { return detectFlightSim(s.simClient, s.msfs2024, "FlightSimulator2024.exe"); }},
+     [](GameSource& s) {
+         return detectFlightSim(s.simClient, s.msfs2024, kMsfs2024Process, kMsfs2020Process);
+     }},
     {kAssettoCorsa, [](GameSource&) { return detectAssettoCorsa(); }},
     {kAssettoCorsaEvo, [](GameSource&) { return detectAssettoCorsaEvo(); }},
     {kRaceRoom, [](GameSource&) { return detectRaceRoom(); }},

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "simclient/client_api.h"
+
 namespace tarvelmond {
 
-GameSource::GameSource() {
+GameSource::GameSource() : simClient(simclient::simClientOperations()) {
     for (FrameTimer& timer : timers)
         timer.tick();
 }

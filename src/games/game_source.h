@@ -38,7 +38,7 @@ struct GameSource {
     WrcState wrc;
     CondorState condor;
     NoLimitsState noLimits;
-    SimClientOps simClient;  // empty until the flight simulator's client is linked in
+    SimClientOps simClient;  // the flight simulator's client (simclient::simClientOperations())
     FlightSimSlot msfs2020;
     FlightSimSlot msfs2024;
     SharedMemorySlots sharedMemory;
@@ -66,8 +66,13 @@ int connectGame(GameSource& source);
 // Closes the active slot's channel and clears its flag: 1, or 0 when no slot was active.
 int disconnectGame(GameSource& source);
 // Releases what detection may have left open beside the active slot (the flight simulator's client
-// handles); the game-source thread calls it when it ends.
+// handles) and waits until the client's threads have ended; the game-source thread calls it when it
+// ends.
 void releaseIdleChannels(GameSource& source);
+// Whether MSFS2020, connected and standing still for long, is to keep its connection: detection runs
+// again and must find it, and a client that detection opened afresh (the simulator came back) is
+// registered. When it is not kept, its client is closed too, whichever slot detection left active.
+bool keepPausedSimulator(GameSource& source, const std::atomic<bool>* keepSearching);
 
 // Runs the active slot's reader: 1 when the record holds new data, 0 otherwise (also with no slot).
 int readGameFrame(GameSource& source);

@@ -1,4 +1,5 @@
 // Hands the record to the active slot's reader.
+#include "games/flight_sim_reader.h"
 #include "games/game_source.h"
 #include "games/readers.h"
 #include "games/shared_memory_readers.h"
@@ -64,9 +65,13 @@ int readGameFrame(GameSource& source) {
         case kEts2:
             result = readTruck(memory.truck.block, context);
             break;
+        case kMsfs2020:
+            result = readFlightSim(source.simClient, source.msfs2020, context);
+            break;
+        case kMsfs2024:
+            result = readFlightSim(source.simClient, source.msfs2024, context);
+            break;
         default:
-            // The flight simulators' reader is not part of this build yet: their slots connect but
-            // deliver no frames, so the no-data watchdog lets them go.
             result = 0;
             break;
     }

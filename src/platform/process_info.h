@@ -11,6 +11,9 @@ std::string executablePath();
 // mapped shared-memory blocks. Tests compare it before and after a run to find leaks.
 int openResourceCount();
 
+// This process's id.
+std::uint32_t currentProcessId();
+
 // Threads of this process, and the memory of it that is resident (the working set on Windows); a soak
 // compares them before and after.
 int threadCount();

@@ -19,7 +19,7 @@
 #include "net/udp_port.h"
 #include "platform/process_info.h"
 #include "support/eventually.h"
-#include "support/product_library.h"
+#include "support/game_source_product.h"
 #include "udp_game_sender.h"
 
 namespace tarvelmond::test {
@@ -29,38 +29,7 @@ using namespace emulator;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-struct Product {
-    double channel(Channel c) const {
-        double* data = nullptr;
-        int count = 0;
-        gameData(&data, &count);
-        return std::atomic_ref<double>(data[static_cast<int>(c)]).load(std::memory_order_relaxed);
-    }
-    std::string name() const {
-        char buffer[32] = {};
-        gameName(buffer);
-        return buffer;
-    }
-
-    void (*start)() = exported<void()>("startGamesource_Thread");
-    void (*stop)() = exported<void()>("stopGamesource_Thread");
-    void (*ready)(int) = exported<void(int)>("setMotionsystemready");
-    int (*gameId)() = exported<int()>("getGameID");
-    void (*gameName)(char*) = exported<void(char*)>("getGameName");
-    void (*gameData)(double**, int*) = exported<void(double**, int*)>("getGameData");
-    double (*transitionStatus)() = exported<double()>("getTransitionStatus");
-    double (*loopTimeFrame)() = exported<double()>("getMotionDataTimeFrame");
-};
-
-class GameSourceThread : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(productLibrary().loaded()) << productLibrary().error(); }
-    void TearDown() override {
-        product.ready(0);
-        product.stop();
-    }
-    Product product;
-};
+using GameSourceThread = GameSourceProductTest;
 
 bool allGamePortsFree() {
     for (int slot = 0; slot < kGameSlots; ++slot) {

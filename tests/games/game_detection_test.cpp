@@ -161,6 +161,7 @@ struct ClientLog {
     std::vector<std::uint32_t> request;
     std::vector<std::pair<std::uint32_t, std::string>> events;
     std::int32_t subscribeResult = 0;
+    std::int32_t dispatchResult = kSimClientNoMessage;  // what every getNextDispatch answers
 };
 ClientLog clientLog;
 int clientHandles[2];
@@ -191,7 +192,9 @@ const SimClientOps kRecordingClient = {
         clientLog.events.emplace_back(event, name);
         return std::string(name) == "Sim" ? clientLog.subscribeResult : 0;
     },
-    .getNextDispatch = [](void*, const std::uint8_t**, std::uint32_t*) -> std::int32_t { return -1; },
+    .getNextDispatch = [](void*, const std::uint8_t**, std::uint32_t*) -> std::int32_t {
+        return clientLog.dispatchResult;
+    },
 };
 
 TEST(FlightSimulatorSlots, AnOpenClientStaysOpenUntilItsSimulatorRunsAndRegistersTheData) {
@@ -237,11 +240,75 @@ TEST(FlightSimulatorSlots, TheNewerSimulatorIsFoundByItsProcessAndAFailedRegistr
     EXPECT_EQ(clientLog.closes, 2) << "slot 2's handle, kept by detection, is released too";
 
     auto withoutClient = std::make_unique<GameSource>();
+    withoutClient->simClient = {};
     FakeGameProcess older("FlightSimulator.exe");
     ASSERT_TRUE(older.started());
     EXPECT_EQ(detectGame(*withoutClient), 0) << "without a client the steps fail";
     withoutClient->active[kMsfs2020].store(true);
     EXPECT_EQ(connectGame(*withoutClient), 0);
+}
+
+// Both simulators serve the same port, so a handle slot 2 opened may lead to MSFS2024: while that one's
+// process runs, slot 2's open handle no longer counts and the simulator that really runs is reported.
+TEST(FlightSimulatorSlots, AnOpenHandleOfTheOlderSimulatorDoesNotHideTheNewerOne) {
+    clientLog = {};
+    auto source = std::make_unique<GameSource>();
+    source->simClient = kRecordingClient;
+    EXPECT_EQ(detectGame(*source), 0) << "neither simulator runs: both slots keep their handles";
+    ASSERT_NE(source->msfs2020.handle, nullptr);
+    ASSERT_NE(source->msfs2024.handle, nullptr);
+    {
+        FakeGameProcess newer("FlightSimulator2024.exe");
+        ASSERT_TRUE(newer.started());
+        ASSERT_EQ(detectGame(*source), 1);
+        EXPECT_EQ(getGameId(*source), kMsfs2024);
+        FakeGameProcess older("FlightSimulator.exe");
+        ASSERT_TRUE(older.started());
+        ASSERT_EQ(detectGame(*source), 1);
+        EXPECT_EQ(getGameId(*source), kMsfs2020) << "both run: the older slot comes first";
+    }
+    EXPECT_EQ(clientLog.opens, 2) << "the open handles were reused";
+
+    // A handle detection keeps but nobody reads yet is closed when its connection has failed, and
+    // opened anew.
+    clientLog.dispatchResult = static_cast<std::int32_t>(0xC000013Eu);
+    EXPECT_EQ(detectGame(*source), 0);
+    EXPECT_EQ(clientLog.closes, 2);
+    EXPECT_EQ(clientLog.opens, 4);
+    clientLog.dispatchResult = kSimClientNoMessage;
+    releaseIdleChannels(*source);
+}
+
+// MSFS2020 standing still for long keeps its connection while it is detected; a client that the
+// re-detection had to open (the simulator quit and came back) is registered, not left without data.
+TEST(FlightSimulatorSlots, APausedSimulatorKeepsItsConnectionAndAReturningOneIsRegistered) {
+    clientLog = {};
+    auto source = std::make_unique<GameSource>();
+    source->simClient = kRecordingClient;
+    FakeGameProcess simulator("FlightSimulator.exe");
+    ASSERT_TRUE(simulator.started());
+    ASSERT_EQ(detectGame(*source), 1);
+    ASSERT_EQ(connectGame(*source), 1);
+    ASSERT_EQ(clientLog.definitions.size(), 17U);
+
+    EXPECT_TRUE(keepPausedSimulator(*source, nullptr));
+    EXPECT_EQ(clientLog.definitions.size(), 17U) << "a registered client is not registered twice";
+
+    closeFlightSim(source->simClient, source->msfs2020);  // the simulator quit: the reader closed it
+    EXPECT_TRUE(keepPausedSimulator(*source, nullptr));
+    EXPECT_TRUE(source->msfs2020.registered);
+    EXPECT_EQ(clientLog.definitions.size(), 34U) << "the new client asked for the data";
+
+    source->active[kMsfs2020].store(false);
+    source->active[kMsfs2024].store(true);
+    EXPECT_FALSE(keepPausedSimulator(*source, nullptr)) << "only MSFS2020 has the exception";
+    source->active[kMsfs2024].store(false);
+    source->active[kMsfs2020].store(true);
+    clientLog.subscribeResult = -5;
+    closeFlightSim(source->simClient, source->msfs2020);
+    EXPECT_FALSE(keepPausedSimulator(*source, nullptr)) << "a registration that fails lets it go";
+    EXPECT_EQ(source->msfs2020.handle, nullptr);
+    releaseIdleChannels(*source);
 }
 
 }  // namespace

@@ -13,42 +13,13 @@
 #include "block_publisher.h"
 #include "game_test_support.h"
 #include "games/game_source.h"
-#include "support/product_library.h"
+#include "support/game_source_product.h"
 
 namespace tarvelmond::test {
 namespace {
 
 using namespace emulator;
 using Clock = std::chrono::steady_clock;
-
-struct Product {
-    Product() {
-        auto& library = productLibrary();
-        start = library.function<void (*)()>("startGamesource_Thread");
-        stop = library.function<void (*)()>("stopGamesource_Thread");
-        ready = library.function<void (*)(int)>("setMotionsystemready");
-        gameId = library.function<int (*)()>("getGameID");
-        gameData = library.function<void (*)(double**, int*)>("getGameData");
-        gameTimeFrame = library.function<double (*)()>("getGameTimeFrame");
-    }
-    bool reads(Channel c, double expected, double tolerance = 1e-4) const {
-        return eventually([&] {
-            double* data = nullptr;
-            int count = 0;
-            gameData(&data, &count);
-            const double value =
-                std::atomic_ref<double>(data[static_cast<int>(c)]).load(std::memory_order_relaxed);
-            return std::fabs(value - expected) < tolerance;
-        });
-    }
-
-    void (*start)();
-    void (*stop)();
-    void (*ready)(int);
-    int (*gameId)();
-    void (*gameData)(double**, int*);
-    double (*gameTimeFrame)();
-};
 
 // The games whose stops differ, each stopped so that the watchdog drops it.
 struct ThreadGame {
@@ -74,15 +45,7 @@ std::vector<ThreadGame> threadGames() {
     };
 }
 
-class SharedMemoryGameThread : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(productLibrary().loaded()) << productLibrary().error(); }
-    void TearDown() override {
-        product.ready(0);
-        product.stop();
-    }
-    Product product;
-};
+using SharedMemoryGameThread = GameSourceProductTest;
 
 // Each game reports a nose-up pitch and a lateral acceleration, each a little different from the
 // last game's (the record keeps a game's values until the next one writes).

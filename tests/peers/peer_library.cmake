@@ -1,9 +1,12 @@
 # Test peers as libraries, for the tests and for the tools that use them when the tests are not built:
-# the game emulator (games/), and the devices at the far end of the library's ports (a motion controller
-# with its safety monitor, a wind device) on pseudo-terminals.
+# the game emulator (games/), the fake flight simulator (simulator/), and the devices at the far end of
+# the library's ports (a motion controller with its safety monitor, a wind device) on pseudo-terminals.
 set(peer_dir ${CMAKE_CURRENT_LIST_DIR})
 if(NOT TARGET tarvelmond_game_emulator)
     add_subdirectory(${peer_dir}/games ${CMAKE_BINARY_DIR}/peers/games)
+endif()
+if(NOT TARGET tarvelmond_fake_simulator)
+    add_subdirectory(${peer_dir}/simulator ${CMAKE_BINARY_DIR}/peers/simulator)
 endif()
 if(TARGET tarvelmond_peers)
     return()

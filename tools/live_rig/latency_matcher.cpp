@@ -25,7 +25,7 @@ void LatencyMatcher::addTick(const double* cues, const double* gameData) {
         const float high = limits_[k][1];
         tick.axes[k] = low > x ? low : std::min(high, x);
     }
-    tick.key = keyOfRecord(gameData);
+    tick.key = keyOfRecord(gameData, keySlots_);
     ticks_.push_back(tick);
 }
 

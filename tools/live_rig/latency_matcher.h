@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "datagram_key.h"
 #include "peers/virtual_controller.h"
-#include "xplane_flight.h"
 
 namespace tarvelmond::rig {
 
@@ -25,7 +25,9 @@ class LatencyMatcher {
         double ms;
     };
 
-    explicit LatencyMatcher(const std::array<std::array<float, 2>, 6>& rigLimits) : limits_(rigLimits) {}
+    // `keySlots`: where the game's record holds the values that tell its messages apart.
+    LatencyMatcher(const std::array<std::array<float, 2>, 6>& rigLimits, const KeySlots& keySlots)
+        : limits_(rigLimits), keySlots_(keySlots) {}
 
     // From the thread that sends the game's datagrams.
     void datagramSent(const DatagramKey& key, Clock::time_point when);
@@ -49,6 +51,7 @@ class LatencyMatcher {
     };
 
     std::array<std::array<float, 2>, 6> limits_;
+    KeySlots keySlots_;
     std::mutex sentMutex_;
     std::unordered_map<DatagramKey, Clock::time_point, DatagramKeyHash> sent_;
     std::vector<Tick> ticks_;

@@ -1,7 +1,7 @@
-// The live rig: the built-in flight played as X-Plane, the product loaded by name as a motion host
-// loads it, and a virtual motion controller that the product's automatic port scan finds and
-// drives. Shows a status line while it runs, then a summary, and writes a plot of the six axes as the
-// controller received them. Usage: live_rig [--quiet] [--out DIR] [--com N]
+// The live rig: the built-in flight played as X-Plane (or as MSFS2024 through its client protocol), the
+// product loaded by name as a motion host loads it, and a virtual motion controller that the product's
+// automatic port scan finds and drives. Shows a status line while it runs, then a summary, and writes a plot
+// of the six axes as the controller received them. Usage: live_rig [--quiet] [--out DIR] [--com N]
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,7 +26,7 @@
 #include "rig_session.h"
 #include "rig_statistics.h"
 #include "scenario.h"
-#include "udp_game_sender.h"
+#include "simulator_flight.h"
 #include "xplane_flight.h"
 
 using namespace tarvelmond;
@@ -34,13 +35,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kXplanePort = 4321;
-constexpr auto kDatagramPeriod = 10ms;  // X-Plane's data output at 100 packets a second
+constexpr auto kFramePeriod = 10ms;  // the game shows its current frame 100 times a second
 
 struct Options {
     bool quiet = false;
     std::string outDir = "out/live";
     int com = 4;
+    std::string game = "xplane";
 };
 
 bool parse(int argc, char** argv, Options& options) {
@@ -52,19 +53,20 @@ bool parse(int argc, char** argv, Options& options) {
             options.outDir = argv[++i];
         } else if (a == "--com" && i + 1 < argc) {
             options.com = std::atoi(argv[++i]);
+        } else if (a == "--game" && i + 1 < argc) {
+            options.game = argv[++i];
         } else {
             return false;
         }
     }
-    return options.com > 0;
+    return options.com > 0 && (options.game == "xplane" || options.game == "msfs2024");
 }
 
 // Plays the flight: the first row until the game is seen, then one row per 10 ms of wall time, as a
-// simulator sends what its current frame shows.
+// game sends what its current frame shows.
 class FlightPlayer {
   public:
-    FlightPlayer(const XplaneFlight& flight, LatencyMatcher& matcher)
-        : flight_(flight), matcher_(matcher), sender_(kXplanePort) {
+    FlightPlayer(GameFeed& feed, std::size_t rows) : feed_(feed), rows_(rows) {
         thread_ = std::thread([this] { run(); });
     }
     ~FlightPlayer() {
@@ -79,7 +81,7 @@ class FlightPlayer {
     bool finished() const { return finished_.load(); }
     std::size_t rowAt(Clock::time_point t) const {
         if (!started_.load() || t < start_) return 0;
-        return std::min(flight_.rows() - 1, static_cast<std::size_t>((t - start_) / 2ms));
+        return std::min(rows_ - 1, static_cast<std::size_t>((t - start_) / 2ms));
     }
 
   private:
@@ -90,22 +92,20 @@ class FlightPlayer {
             std::size_t row = 0;
             if (started_.load()) {
                 row = static_cast<std::size_t>((now - start_) / 2ms);
-                if (row >= flight_.rows()) {
+                if (row >= rows_) {
+                    feed_.close();  // the game is closed: nothing more comes
                     finished_.store(true);
-                    return;  // the simulator is closed: nothing more comes
+                    return;
                 }
             }
-            const XplaneDatagram d = flight_.datagram(row);
-            matcher_.datagramSent(d.key, Clock::now());
-            sender_.send(d.bytes);
-            next += kDatagramPeriod;
+            feed_.show(row);
+            next += kFramePeriod;
             std::this_thread::sleep_until(next);
         }
     }
 
-    const XplaneFlight& flight_;
-    LatencyMatcher& matcher_;
-    emulator::UdpGameSender sender_;
+    GameFeed& feed_;
+    const std::size_t rows_;
     std::atomic<bool> started_{false};
     std::atomic<bool> finished_{false};
     std::atomic<bool> stop_{false};
@@ -167,7 +167,7 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: live_rig [--quiet] [--out DIR] [--com N]\n");
+        std::fprintf(stderr, "usage: live_rig [--quiet] [--out DIR] [--com N] [--game xplane|msfs2024]\n");
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 4096);
@@ -177,8 +177,13 @@ int main(int argc, char** argv) {
 
     ProductHost host;
     if (!host.error().empty()) return fail(host.error());
+    const bool simulator = options.game == "msfs2024";
+    // The simulator's feed makes a folder of its own the current directory: the output goes where
+    // the user meant.
+    options.outDir = std::filesystem::absolute(options.outDir).string();
     say("Tarvelmond live rig: " + std::string(ProductHost::fileName()) + " (" + platformName() +
-        ") drives a virtual motion controller from a simulated X-Plane flight");
+        ") drives a virtual motion controller from a simulated " +
+        (simulator ? "MSFS2024 flight (the client protocol, through the fake simulator)" : "X-Plane flight"));
 
     const offline::RigProfile profile =
         offline::parseProfileFile(offline::builtInProfileText(), "the built-in rig profile");
@@ -205,12 +210,22 @@ int main(int argc, char** argv) {
     if (!host.install(profile, error)) return fail(error);
     const offline::TelemetryTable table = offline::builtInFlight();
     const XplaneFlight flight(table);
-    LatencyMatcher matcher(limits);
-    FlightPlayer player(flight, matcher);
+    LatencyMatcher matcher(limits, simulator ? kSimulatorKey : kXplaneKey);
+    std::unique_ptr<GameFeed> feed;
+    if (simulator) {
+        auto simulatorFeed = std::make_unique<SimulatorFeed>(flight, matcher);
+        say("  fake simulator on 127.0.0.1:" + std::to_string(simulatorFeed->port()) +
+            " (SimConnect.cfg in the current directory), stand-in process FlightSimulator2024.exe");
+        feed = std::move(simulatorFeed);
+    } else {
+        feed = std::make_unique<XplaneFeed>(flight, matcher);
+    }
+    if (const std::string problem = feed->problem(); !problem.empty()) return fail(problem);
+    FlightPlayer player(*feed, flight.rows());
     host.startGameSource();
     host.ready(1);
     const auto searchStart = Clock::now();
-    while (host.gameId() != 0) {
+    while (host.gameId() != feed->slot()) {
         if (Clock::now() - searchStart > 30s) return fail("the library did not detect the game");
         std::this_thread::sleep_for(5ms);
     }
@@ -281,12 +296,11 @@ int main(int argc, char** argv) {
     const fs::path csvPath = out / "received_frames.csv";
     {
         std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
-        offline::writeCuePlot(
-            svg, plot,
-            "Axes as the controller received them: built-in flight played as X-Plane through " +
-                std::string(ProductHost::fileName()),
-            {"axis", "axis received by the controller (one panel per axis)",
-             "time (s) since the flight began"});
+        offline::writeCuePlot(svg, plot,
+                              "Axes as the controller received them: built-in flight played as " +
+                                  feed->description() + " through " + std::string(ProductHost::fileName()),
+                              {"axis", "axis received by the controller (one panel per axis)",
+                               "time (s) since the flight began"});
         std::ofstream frames(csvPath, std::ios::binary | std::ios::trunc);
         frames << csv.str();
     }

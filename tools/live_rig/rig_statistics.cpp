@@ -15,9 +15,9 @@ std::string format(const char* pattern, double a, double b = 0, double c = 0) {
 }
 
 std::string latencyText(const LatencySummary& s) {
-    if (s.count == 0) return "no datagram paired with its frame";
+    if (s.count == 0) return "no game message paired with its frame";
     return format("p50 %.2f ms, p99 %.2f ms, max %.2f ms", s.p50, s.p99, s.max) + " (" +
-           std::to_string(s.count) + " datagrams)";
+           std::to_string(s.count) + " messages)";
 }
 
 std::vector<double> values(const std::vector<LatencyMatcher::Sample>& samples) {
@@ -115,8 +115,7 @@ void RigStatistics::printSummary(std::FILE* out, const std::string& game,
                  frames_, framesPerSecond(), crcFailures_, strayBytes_);
     std::fprintf(out, "  commands     %zu (identification and start-up commands)\n", commands_);
     std::fprintf(out, "  latency      %s\n", latencyText(summarise(values(samples))).c_str());
-    std::fprintf(out,
-                 "               from a game datagram leaving the emulator to its frame at the controller\n");
+    std::fprintf(out, "               from a game message leaving the game to its frame at the controller\n");
     std::fprintf(out, "  transitions ");
     if (transitions_.empty()) std::fprintf(out, " none");
     for (const auto& [time, toGround] : transitions_)

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "latency_matcher.h"
 #include "replay.h"
 
 namespace tarvelmond::rig {
@@ -11,25 +12,26 @@ std::uint64_t bitsOf(double value) {
     return std::bit_cast<std::uint64_t>(value);
 }
 
+constexpr int kXplanePort = 4321;
+
 }  // namespace
 
-DatagramKey keyOfRecord(const double* record) {
-    return {{bitsOf(record[static_cast<int>(Channel::lateral_accel_g)]),
-             bitsOf(record[static_cast<int>(Channel::longitu_accel_g)]),
-             bitsOf(record[static_cast<int>(Channel::vertica_accel_g)])}};
+DatagramKey keyOfRecord(const double* record, const KeySlots& slots) {
+    return {{bitsOf(record[static_cast<int>(slots[0])]), bitsOf(record[static_cast<int>(slots[1])]),
+             bitsOf(record[static_cast<int>(slots[2])])}};
 }
 
-XplaneFlight::XplaneFlight(const offline::TelemetryTable& table) : table_(table) {
+FlightRows::FlightRows(const offline::TelemetryTable& table) : table_(table) {
     column_.fill(-1);
     for (std::size_t c = 0; c < table.channels.size(); ++c)
         column_[static_cast<std::size_t>(table.channels[c])] = static_cast<int>(c);
 }
 
-double XplaneFlight::durationS() const {
+double FlightRows::durationS() const {
     return static_cast<double>(rows()) * offline::kTickSeconds;
 }
 
-double XplaneFlight::value(std::size_t row, Channel channel) const {
+double FlightRows::value(std::size_t row, Channel channel) const {
     const int column = column_[static_cast<std::size_t>(channel)];
     return column < 0 ? 0.0 : table_.row(row)[static_cast<std::size_t>(column)];
 }
@@ -59,6 +61,15 @@ XplaneDatagram XplaneFlight::datagram(std::size_t row) const {
     d.key = {{bitsOf(static_cast<double>(lateral)), bitsOf(-static_cast<double>(backward)),
               bitsOf(static_cast<double>(normal) / 10.0)}};
     return d;
+}
+
+XplaneFeed::XplaneFeed(const XplaneFlight& flight, LatencyMatcher& matcher)
+    : flight_(flight), matcher_(matcher), sender_(kXplanePort) {}
+
+void XplaneFeed::show(std::size_t row) {
+    const XplaneDatagram d = flight_.datagram(row);
+    matcher_.datagramSent(d.key, Clock::now());
+    sender_.send(d.bytes);
 }
 
 }  // namespace tarvelmond::rig

@@ -5,46 +5,61 @@
 #include <functional>
 #include <vector>
 
+#include "datagram_key.h"
+#include "game_feed.h"
 #include "game_packets.h"
 #include "telemetry_table.h"
+#include "udp_game_sender.h"
 
 namespace tarvelmond::rig {
-
-// Which datagram a tick of the library read: the three specific forces of X-Plane's group 135 as
-// the library's record holds them (slots lateral_accel_g, longitu_accel_g, vertica_accel_g), bit
-// for bit. The flight's engine shake and turbulence make them differ from datagram to datagram.
-struct DatagramKey {
-    std::array<std::uint64_t, 3> bits{};
-    bool operator==(const DatagramKey&) const = default;
-};
-struct DatagramKeyHash {
-    std::size_t operator()(const DatagramKey& key) const {
-        return static_cast<std::size_t>(key.bits[0] * 0x9E3779B97F4A7C15ULL ^ key.bits[1] * 31 ^ key.bits[2]);
-    }
-};
-// The key of a 43-slot game-data record.
-DatagramKey keyOfRecord(const double* record);
 
 struct XplaneDatagram {
     emulator::Bytes bytes;
     DatagramKey key;  // as the library will record it
 };
 
-// The built-in flight as X-Plane sends it: attitude (group 17), accelerations and rates (group 135),
-// gear loads (group 66, the ground contact) and speed (group 3), one datagram per recorded row.
-class XplaneFlight {
+class LatencyMatcher;
+
+// The built-in flight's rows, each channel in the record's units and signs.
+class FlightRows {
   public:
-    explicit XplaneFlight(const offline::TelemetryTable& table);
+    explicit FlightRows(const offline::TelemetryTable& table);
     std::size_t rows() const { return table_.rowCount(); }
     double durationS() const;
     bool onGround(std::size_t row) const { return table_.onGround[row] != 0; }
-    XplaneDatagram datagram(std::size_t row) const;
-
-  private:
+    // 0 for a channel the recording lacks.
     double value(std::size_t row, Channel channel) const;
 
+  private:
     const offline::TelemetryTable& table_;
     std::array<int, kGameDataSlots> column_{};  // column of each slot in the table, or -1
+};
+
+// The built-in flight as X-Plane sends it: attitude (group 17), accelerations and rates (group 135),
+// gear loads (group 66, the ground contact) and speed (group 3), one datagram per recorded row.
+class XplaneFlight : public FlightRows {
+  public:
+    using FlightRows::FlightRows;
+    XplaneDatagram datagram(std::size_t row) const;
+};
+
+// X-Plane sends specific forces, gravity included: the record's three slots that tell its datagrams
+// apart.
+inline constexpr KeySlots kXplaneKey = {Channel::lateral_accel_g, Channel::longitu_accel_g,
+                                        Channel::vertica_accel_g};
+
+// X-Plane playing the flight: a datagram to 127.0.0.1:4321 for every row shown.
+class XplaneFeed final : public GameFeed {
+  public:
+    XplaneFeed(const XplaneFlight& flight, LatencyMatcher& matcher);
+    int slot() const override { return 0; }
+    std::string description() const override { return "X-Plane"; }
+    void show(std::size_t row) override;
+
+  private:
+    const XplaneFlight& flight_;
+    LatencyMatcher& matcher_;
+    emulator::UdpGameSender sender_;
 };
 
 }  // namespace tarvelmond::rig

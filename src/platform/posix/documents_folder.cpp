@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace tarvelmond::platform {
@@ -51,6 +52,16 @@ std::string documentsFolder() {
     if (home.empty()) return {};
     if (std::string configured = userDirsDocuments(home); !configured.empty()) return configured;
     return home + "/Documents";
+}
+
+std::string commonDocumentsFolder() {
+    return {};
+}
+
+std::string currentDirectory(std::size_t maxLength) {
+    std::error_code error;
+    std::string current = std::filesystem::current_path(error).string();
+    return error || current.size() > maxLength ? std::string() : current;
 }
 
 std::tm localTime(std::time_t t) {

@@ -28,6 +28,10 @@ int openResourceCount() {
     return count;
 }
 
+std::uint32_t currentProcessId() {
+    return static_cast<std::uint32_t>(getpid());
+}
+
 namespace {
 
 // A "Name:   value" line of /proc/self/status, as a number; 0 if absent.

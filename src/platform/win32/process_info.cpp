@@ -31,6 +31,10 @@ int openResourceCount() {
     return found;
 }
 
+std::uint32_t currentProcessId() {
+    return GetCurrentProcessId();
+}
+
 int threadCount() {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;
