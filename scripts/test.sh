@@ -29,6 +29,9 @@ build() {
     cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"
 }
 
+# The source folders' floors (also a ctest test of the Linux presets), once per run.
+stage "include layers" python3 scripts/check_layers.py
+
 for preset in "${presets[@]}"; do
     stage "build $preset" build "$preset" || continue
     case "$preset" in

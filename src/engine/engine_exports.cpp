@@ -2,9 +2,9 @@
 // a few of its members.
 #include <tarvelmond.h>
 
+#include "engine/chain_replacement.h"
 #include "engine/engine_settings.h"
 #include "engine/motion_engine.h"
-#include "motion/chain_replacement.h"
 #include "motion/transition.h"
 
 using namespace tarvelmond;
@@ -55,7 +55,7 @@ void getGameDataNames(const char* const** names, int* count) {
 
 void getMotionCueData(int which, double** data, int* count) {
     MotionEngine& e = engine();
-    CueArray* arrays[] = {&e.airStage, &e.groundStage, &e.finalCues, &e.heldCues};
+    CueArray* arrays[] = {&e.cues.airStage, &e.cues.groundStage, &e.cues.finalCues, &e.fade.heldCues};
     if (which < 0 || which > 3) return;
     if (data != nullptr) *data = arrays[which]->data();
     if (count != nullptr) *count = kDofChannels;
@@ -82,19 +82,19 @@ void SetInputDofLimitValue(int dof, double min, double max) {
 }
 
 int getactiveProfil(void) {
-    return engine().activeProfile.load();
+    return engine().cues.activeProfile.load();
 }
 
 double getTransitionStatus(void) {
-    return outputFadePercent(engine());
+    return outputFadePercent(engine().fade);
 }
 
 double getProfilAirTransitionStatus(void) {
-    return airWeightPercent(engine());
+    return airWeightPercent(engine().cues);
 }
 
 double getProfilGrdTransitionStatus(void) {
-    return groundWeightPercent(engine());
+    return groundWeightPercent(engine().cues);
 }
 
 }  // extern "C"

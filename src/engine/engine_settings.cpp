@@ -1,7 +1,6 @@
 #include "engine/engine_settings.h"
 
 #include "engine/motion_engine.h"
-#include "motion/transition.h"
 
 namespace tarvelmond {
 namespace {
@@ -28,26 +27,26 @@ void applyMotionSystemReady(MotionEngine& engine, int ready) {
 }
 
 void applyActiveAxis(MotionEngine& engine, int profile, int dof, bool active) {
-    if (MotionProfile* target = engine.hostProfile(profile); target != nullptr && isDof(dof)) {
+    if (MotionProfile* target = engine.cues.hostProfile(profile); target != nullptr && isDof(dof)) {
         target->setActive(dof, active);
     }
     requestHold(engine);  // whatever the arguments: the host expects the fade to restart
 }
 
 void applyBeltMix(MotionEngine& engine, int profile, int index, double weight) {
-    if (MotionProfile* target = engine.hostProfile(profile);
+    if (MotionProfile* target = engine.cues.hostProfile(profile);
         target != nullptr && static_cast<unsigned>(index) < static_cast<unsigned>(kGameDataSlots)) {
         target->setBeltMix(index, weight);
     }
 }
 
 void applyRigLimit(MotionEngine& engine, int dof, double min, double max) {
-    if (isDof(dof)) storeLimit(engine.rigLimits[static_cast<std::size_t>(dof)], min, max);
+    if (isDof(dof)) storeLimit(engine.output.rigLimits[static_cast<std::size_t>(dof)], min, max);
 }
 
 void applyInputLimit(MotionEngine& engine, int dof, double min, double max) {
     if (!isDof(dof)) return;
-    auto& limit = engine.inputLimits[static_cast<std::size_t>(dof)];
+    auto& limit = engine.cues.inputLimits[static_cast<std::size_t>(dof)];
     if (dof <= 7) {
         storeLimit(limit, min, max);
     } else if (dof <= 9) {

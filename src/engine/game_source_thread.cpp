@@ -28,7 +28,7 @@ void pace(FrameTimer& timer) {
 // The frozen-data watchdog: true when the tick's work is to be skipped.
 bool frozenDataTakesOver(MotionEngine& engine) {
     if (engine.staleCount <= kFrozenHold) return false;
-    holdOutput(engine);
+    holdOutput(engine.fade, engine.cues.finalCues);
     if (engine.staleCount <= kFrozenDrop) return false;
     // A paused flight simulator stands still for long; it keeps its connection while it is there.
     if (keepPausedSimulator(engine.gameSource, &engine.running)) {
@@ -44,17 +44,17 @@ bool frozenDataTakesOver(MotionEngine& engine) {
 void resetGameSource(MotionEngine& engine) {
     disconnectGame(engine.gameSource);
     // The pose block exists while the thread runs, whether or not motion cancel is active.
-    openPoseBlock(engine);
+    openPoseBlock(engine.output);
     engine.connected.exchange(false);
-    holdOutput(engine);
+    holdOutput(engine.fade, engine.cues.finalCues);
     engine.outputBlocked.exchange(true);
     engine.noDataCount = 0;
     // A game that comes back starts with fresh data, not with the count that made it go.
     engine.staleCount = 0;
-    engine.airWeight.store(1.0);
-    engine.groundWeight.store(0.0);
-    engine.activeProfile.store(0);
-    engine.windSerial.pause();
+    engine.cues.airWeight.store(1.0);
+    engine.cues.groundWeight.store(0.0);
+    engine.cues.activeProfile.store(0);
+    engine.output.windSerial.pause();
 }
 
 void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
@@ -104,7 +104,7 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
     }
 
     engine.connected.exchange(false);
-    engine.windSerial.stop();
+    engine.output.windSerial.stop();
     // Nothing stays open once the thread has ended: the game's channel and the client handles that
     // detection keeps.
     disconnectGame(source);
@@ -141,7 +141,7 @@ void stopGameSourceThread(MotionEngine& engine) {
     engine.running.exchange(false);
     if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();
     // A hold asked for while the thread ran that no tick carried out.
-    takeRequestedHold(engine);
+    takeRequestedHold(engine.fade, engine.cues.finalCues);
     engine.stopped.exchange(true);
 }
 

@@ -3,10 +3,9 @@
 #include <exception>
 
 #include "engine/game_source_thread.h"
+#include "motion/transition.h"
 
 namespace tarvelmond {
-
-MotionEngine::MotionEngine() = default;
 
 MotionEngine::~MotionEngine() {
     try {
@@ -16,9 +15,14 @@ MotionEngine::~MotionEngine() {
     if (gameSourceThread.joinable()) std::terminate();
 }
 
-MotionProfile* MotionEngine::hostProfile(int index) {
-    return index == kAirProfile || index == kGroundProfile ? &profiles[static_cast<std::size_t>(index)]
-                                                           : nullptr;
+void requestHold(MotionEngine& engine) {
+    // Under the thread's start and stop lock, so that no thread can come or go in between.
+    std::lock_guard lock(engine.threadControl);
+    if (engine.gameSourceThread.joinable()) {
+        engine.fade.holdRequested.store(true);
+    } else {
+        holdOutput(engine.fade, engine.cues.finalCues);
+    }
 }
 
 }  // namespace tarvelmond

@@ -1,7 +1,8 @@
 #include "engine/motion_tick.h"
 
+#include "basics/host_shared.h"
 #include "engine/motion_engine.h"
-#include "engine/snapshot_history.h"
+#include "motion/cue_computation.h"
 #include "motion/output_stage.h"
 #include "motion/transition.h"
 
@@ -9,26 +10,34 @@ namespace tarvelmond {
 namespace {
 
 // The data stands still when all 23 leading slots equal the previous frame's (a NaN never does).
-void countFrozenData(MotionEngine& engine) {
-    const auto& data = engine.gameSource.record.gameData;
+void countFrozenData(const TelemetryRecord& record, CueArray& previous, std::int32_t& staleCount) {
+    const auto& data = record.gameData;
     bool allEqual = true;
-    for (std::size_t i = 0; i < engine.previousGameData.size(); ++i) {
-        if (data[i] != engine.previousGameData[i]) allEqual = false;
-        publish(engine.previousGameData[i], data[i]);
+    for (std::size_t i = 0; i < previous.size(); ++i) {
+        if (data[i] != previous[i]) allEqual = false;
+        publish(previous[i], data[i]);
     }
-    engine.staleCount = allEqual ? engine.staleCount + 1 : 0;
+    staleCount = allEqual ? staleCount + 1 : 0;
 }
 
 }  // namespace
 
 void runMotionTick(MotionEngine& engine) {
+    TelemetryRecord& record = engine.gameSource.record;
+    CueStage& cues = engine.cues;
     // Before the cues are computed the final cues are still the output last sent: what a hold keeps.
-    takeRequestedHold(engine);
-    stepProfileTransition(engine);
-    countFrozenData(engine);
-    fadeOutput(engine);
+    takeRequestedHold(engine.fade, cues.finalCues);
+    const int groundState = engine.gameSource.groundState();
+    followGroundState(cues, groundState);
+    computeMotionCues(record, cues);
+    stepTransitionWeights(cues, groundState);
+    countFrozenData(record, engine.previousGameData, engine.staleCount);
+    fadeOutput(engine.fade, cues.finalCues);
     recordSnapshots(engine);
-    if (!engine.outputBlocked.load()) sendOutputFrame(engine);
+    if (!engine.outputBlocked.load()) {
+        const bool windActive = cues.profiles[kAirProfile].getActivedof(kWindChannel);
+        sendOutputFrame(engine.output, cues.finalCues, windActive);
+    }
 }
 
 }  // namespace tarvelmond

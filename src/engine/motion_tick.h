@@ -9,4 +9,8 @@ struct MotionEngine;
 // it after reading a frame; the offline replay runs it per telemetry row.
 void runMotionTick(MotionEngine& engine);
 
+// One position record (the shaped cues) and one acceleration record (the raw game data) per worked
+// tick; the position record also becomes the engine's latest snapshot.
+void recordSnapshots(MotionEngine& engine);
+
 }  // namespace tarvelmond

@@ -1,6 +1,7 @@
-#include "engine/host_shared.h"
+#include "basics/host_shared.h"
+#include "basics/snapshot_history.h"
 #include "engine/motion_engine.h"
-#include "engine/snapshot_history.h"
+#include "engine/motion_tick.h"
 
 namespace tarvelmond {
 
@@ -9,7 +10,8 @@ void recordSnapshots(MotionEngine& engine) {
     // shaped AIR values stand in the record.
     SnapshotHistory<kDofChannels>::Record position;
     for (std::size_t i = 0; i < position.size(); ++i) {
-        position[i] = i >= 11 && i <= 20 ? observe(engine.airStage[i]) : observe(engine.finalCues[i]);
+        position[i] =
+            i >= 11 && i <= 20 ? observe(engine.cues.airStage[i]) : observe(engine.cues.finalCues[i]);
         publish(engine.positionSnapshot[i], position[i]);
     }
     engine.calculationHistory.append(position);

@@ -1,7 +1,7 @@
 // BeamNG.drive: "BNG1" motion packets. Their accelerations exclude gravity, so they go to the
 // acceleration channels and the gravity split adds the gravity components (position 4..12 and the up
 // vector 40..48 are not used).
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

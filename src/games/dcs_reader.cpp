@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/kinematics.h"
 #include "games/readers.h"
 #include "games/text_number.h"

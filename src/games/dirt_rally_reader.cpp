@@ -1,5 +1,5 @@
 // DiRT Rally 2: 96-byte motion datagrams of little-endian floats.
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

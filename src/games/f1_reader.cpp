@@ -1,5 +1,5 @@
 // F1 23 and F1 24: the motion packet (one 60-byte record per car) and the player's motion-ex packet.
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

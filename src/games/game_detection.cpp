@@ -1,7 +1,7 @@
 // Which game runs: the slots are tested in a fixed order and the first one found becomes active.
 #include <chrono>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/game_source.h"
 #include "games/nolimits_link.h"
 #include "games/udp_probe.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/flight_sim_client.h"
 #include "games/game_table.h"
 #include "games/reader_states.h"

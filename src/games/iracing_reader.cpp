@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/shared_memory_readers.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/telemetry_record.h"
 
 namespace tarvelmond {

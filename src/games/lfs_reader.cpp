@@ -4,7 +4,7 @@
 // lateral and longitudinal stay with the car whichever way it points.
 #include <cmath>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

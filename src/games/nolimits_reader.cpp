@@ -7,7 +7,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/nolimits_link.h"

@@ -1,6 +1,6 @@
 // Project CARS 2 and Automobilista 2: the "$pcars2$" block. The game state (u32 at 8) is 2 while a
 // session is driven; the motion values are floats in SI units and radians.
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/shared_memory_readers.h"

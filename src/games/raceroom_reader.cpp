@@ -5,7 +5,7 @@
 // and radians; the game's lateral and longitudinal axes and its heading run opposite to the record's.
 #include <cstring>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/shared_memory_readers.h"

@@ -2,7 +2,7 @@
 #include <array>
 #include <cmath>
 
-#include "engine/host_shared.h"
+#include "basics/host_shared.h"
 
 namespace tarvelmond {
 

@@ -3,7 +3,7 @@
 // second, and per second squared).
 #include <algorithm>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/shared_memory_readers.h"

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <optional>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

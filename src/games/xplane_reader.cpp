@@ -1,5 +1,5 @@
 // X-Plane: data-group datagrams, a 5-byte header and records of a 32-bit group index and eight floats.
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"

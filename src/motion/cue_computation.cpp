@@ -2,18 +2,19 @@
 
 #include <cmath>
 
-#include "engine/motion_engine.h"
+#include "basics/host_shared.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 
-double evaluateDof(MotionEngine& engine, const MotionProfile& profile, const DofBinding& binding,
-                   double scale) {
+double evaluateDof(const TelemetryRecord& record, const DofLimits& inputLimits, const MotionProfile& profile,
+                   const DofBinding& binding, double scale) {
     if (!profile.getActivedof(binding.channel)) return 0.0;
     FilterSys* chain = profile.chain(binding.channel).head();
-    double x = engine.gameSource.record.gameData[static_cast<std::size_t>(binding.source)];
+    double x = record.gameData[static_cast<std::size_t>(binding.source)];
     if (binding.clamp) {
         if (!chain->valid.load()) return 0.0 * scale;
-        const DofLimit& limit = engine.inputLimits[static_cast<std::size_t>(binding.channel)];
+        const DofLimit& limit = inputLimits[static_cast<std::size_t>(binding.channel)];
         const double min = limit.min.load(std::memory_order_relaxed);
         const double max = limit.max.load(std::memory_order_relaxed);
         x = min > x ? min : std::fmin(max, x);
@@ -26,11 +27,11 @@ double evaluateDof(MotionEngine& engine, const MotionProfile& profile, const Dof
 namespace {
 
 template <std::size_t N>
-void evaluateTable(MotionEngine& engine, const MotionProfile& profile, const std::array<DofBinding, N>& table,
-                   double scale, CueArray& stage) {
+void evaluateTable(const TelemetryRecord& record, const DofLimits& inputLimits, const MotionProfile& profile,
+                   const std::array<DofBinding, N>& table, double scale, CueArray& stage) {
     for (const DofBinding& binding : table) {
         publish(stage[static_cast<std::size_t>(binding.channel)],
-                evaluateDof(engine, profile, binding, scale));
+                evaluateDof(record, inputLimits, profile, binding, scale));
     }
 }
 
@@ -51,28 +52,30 @@ double beltWeightFor(const MotionProfile& air, int channel) {
 
 }  // namespace
 
-void computeMotionCues(MotionEngine& engine) {
-    const MotionProfile& air = engine.profiles[kAirProfile];
-    const MotionProfile& ground = engine.profiles[kGroundProfile];
-    auto& a = engine.airStage;
-    auto& g = engine.groundStage;
-    auto& f = engine.finalCues;
+void computeMotionCues(TelemetryRecord& record, CueStage& cues) {
+    const MotionProfile& air = cues.profiles[kAirProfile];
+    const MotionProfile& ground = cues.profiles[kGroundProfile];
+    const DofLimits& limits = cues.inputLimits;
+    auto& a = cues.airStage;
+    auto& g = cues.groundStage;
+    auto& f = cues.finalCues;
 
-    engine.evaluationGate.enter();
+    cues.evaluationGate.enter();
 
     double beltSum = 0.0;
     for (const DofBinding& binding : kBeltBindings) {
         const auto channel = static_cast<std::size_t>(binding.channel);
-        if (binding.channel == 10) engine.gameSource.record.set(Channel::belt_sum, beltSum);
-        publish(a[channel], evaluateDof(engine, air, binding, 1.0));
+        if (binding.channel == 10) record.set(Channel::belt_sum, beltSum);
+        publish(a[channel], evaluateDof(record, limits, air, binding, 1.0));
         beltSum += a[channel] * beltWeightFor(air, binding.channel);
     }
-    evaluateTable(engine, air, kWindBindings, 1.0, a);
-    evaluateTable(engine, air, kEffectBindings, 1.0, a);
-    evaluateTable(engine, air, kMainBindings, engine.airWeight.load(std::memory_order_relaxed), a);
-    evaluateTable(engine, ground, kMainBindings, engine.groundWeight.load(std::memory_order_relaxed), g);
+    evaluateTable(record, limits, air, kWindBindings, 1.0, a);
+    evaluateTable(record, limits, air, kEffectBindings, 1.0, a);
+    evaluateTable(record, limits, air, kMainBindings, cues.airWeight.load(std::memory_order_relaxed), a);
+    evaluateTable(record, limits, ground, kMainBindings, cues.groundWeight.load(std::memory_order_relaxed),
+                  g);
 
-    engine.evaluationGate.leave();
+    cues.evaluationGate.leave();
 
     for (std::size_t k = 0; k <= 3; ++k)
         publish(f[k], (a[k] + a[15 + k]) + g[k]);

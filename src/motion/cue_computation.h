@@ -2,10 +2,11 @@
 #include <array>
 #include <cstdint>
 
+#include "motion/cue_stage.h"
+
 namespace tarvelmond {
 
-struct MotionEngine;
-class MotionProfile;
+struct TelemetryRecord;
 
 // Which game-data slot feeds a DOF channel, and whether the input limits clamp it first.
 struct DofBinding {
@@ -30,11 +31,11 @@ inline constexpr std::array<DofBinding, 10> kMainBindings{{{0, 3, true},
                                                            {8, 16, false},
                                                            {9, 19, false}}};
 
-double evaluateDof(MotionEngine& engine, const MotionProfile& profile, const DofBinding& binding,
-                   double scale);
+double evaluateDof(const TelemetryRecord& record, const DofLimits& inputLimits, const MotionProfile& profile,
+                   const DofBinding& binding, double scale);
 
-// Turns the game-data block into the AIR, GROUND and final cues and the belt sum (slot 42).
-// Game-source thread only.
-void computeMotionCues(MotionEngine& engine);
+// Turns the record's game data into the AIR, GROUND and final cues, weighted by the stage's current
+// air/ground weights, and writes the belt sum (slot 42) into the record. Game-source thread only.
+void computeMotionCues(TelemetryRecord& record, CueStage& cues);
 
 }  // namespace tarvelmond

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "serial/controller_frame.h"
 #include "serial/message_queue.h"
 #include "serial/port_system.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 
 #include "serial/link_state.h"
 

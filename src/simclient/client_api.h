@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "games/flight_sim_client.h"
+#include "simclient/client_ops.h"
 
 // The flight simulator's client interface as the game sources call it. A handle is an open client;
 // it stays valid until clientClose.

@@ -38,8 +38,8 @@ void BM_ComputeMotionCues(benchmark::State& state) {
     double t = 0.0;
     for (auto _ : state) {
         feed(*engine, t += 0.002);
-        computeMotionCues(*engine);
-        benchmark::DoNotOptimize(engine->finalCues.data());
+        computeMotionCues(engine->gameSource.record, engine->cues);
+        benchmark::DoNotOptimize(engine->cues.finalCues.data());
     }
 }
 BENCHMARK(BM_ComputeMotionCues);
@@ -51,7 +51,7 @@ void BM_WorkedTick(benchmark::State& state) {
     for (auto _ : state) {
         feed(*engine, t += 0.002);
         runMotionTick(*engine);
-        benchmark::DoNotOptimize(engine->finalCues.data());
+        benchmark::DoNotOptimize(engine->cues.finalCues.data());
     }
 }
 BENCHMARK(BM_WorkedTick);

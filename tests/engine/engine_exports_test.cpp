@@ -14,32 +14,32 @@ std::pair<double, double> limit(const std::array<DofLimit, kDofChannels>& limits
 
 TEST(EngineExports, SettersFollowTheirChannelRulesAndIgnoreOutOfRangeIndices) {
     SetInputDofLimitValue(3, -4.5, 4.5);
-    EXPECT_EQ(limit(engine().inputLimits, 3), std::make_pair(-4.5, 4.5));
+    EXPECT_EQ(limit(engine().cues.inputLimits, 3), std::make_pair(-4.5, 4.5));
     SetInputDofLimitValue(8, -1.0, 1.0);
-    EXPECT_EQ(limit(engine().inputLimits, 8), std::make_pair(-360.0, 360.0));
+    EXPECT_EQ(limit(engine().cues.inputLimits, 8), std::make_pair(-360.0, 360.0));
     for (int dof : {12, -1, 23})
         SetInputDofLimitValue(dof, -1.0, 1.0);
     for (int dof = 10; dof < 23; ++dof)
-        EXPECT_EQ(limit(engine().inputLimits, dof), std::make_pair(0.0, 0.0)) << dof;
+        EXPECT_EQ(limit(engine().cues.inputLimits, dof), std::make_pair(0.0, 0.0)) << dof;
     SetRigDofLimitValue(22, -2.0, 3.0);
-    EXPECT_EQ(limit(engine().rigLimits, 22), std::make_pair(-2.0, 3.0));
+    EXPECT_EQ(limit(engine().output.rigLimits, 22), std::make_pair(-2.0, 3.0));
     SetRigDofLimitValue(-5, 1.0, 1.0);
     SetRigDofLimitValue(23, 1.0, 1.0);
 
     setBelt_Mix(0, 42, 0.75);
-    EXPECT_EQ(engine().profiles[0].beltMix(42), 0.75);
+    EXPECT_EQ(engine().cues.profiles[0].beltMix(42), 0.75);
     for (const auto& [profile, index] : {std::pair{2, 1}, {0, 43}, {0, -1}})
         setBelt_Mix(profile, index, 9.0);
     for (int i = 0; i < 42; ++i)
-        EXPECT_EQ(engine().profiles[0].beltMix(i), 0.0) << i;
+        EXPECT_EQ(engine().cues.profiles[0].beltMix(i), 0.0) << i;
 
-    engine().outputFade.store(1.0);
+    engine().fade.progress.store(1.0);
     setActiveAxis(5, 0, false);  // no such profile: nothing changes but the fade, which always restarts
     EXPECT_EQ(getTransitionStatus(), 0.0);
     setActiveAxis(1, 4, false);
-    EXPECT_FALSE(engine().profiles[1].getActivedof(4));
+    EXPECT_FALSE(engine().cues.profiles[1].getActivedof(4));
     for (int dof = 0; dof < 23; ++dof)
-        EXPECT_TRUE(engine().profiles[0].getActivedof(dof)) << "each profile has its own flags";
+        EXPECT_TRUE(engine().cues.profiles[0].getActivedof(dof)) << "each profile has its own flags";
     setActiveAxis(1, 4, true);
 }
 
@@ -50,10 +50,11 @@ TEST(EngineExports, FilterStringsBlockAndReleaseTheOutput) {
     EXPECT_FALSE(engine().outputBlocked.load());
 
     ASSERT_EQ(setcheckFilterstring(0, 3, "GAIN(VALUE;2)"), 1);
-    FilterSys* working = engine().profiles[0].chain(3).head();
+    FilterSys* working = engine().cues.profiles[0].chain(3).head();
     EXPECT_EQ(setcheckFilterstring(0, 3, "GAIN(VALUE;"), 0);
     EXPECT_EQ(setcheckFilterstring(0, 3, nullptr), 0);
-    EXPECT_EQ(engine().profiles[0].chain(3).head(), working) << "an invalid string never replaces a chain";
+    EXPECT_EQ(engine().cues.profiles[0].chain(3).head(), working)
+        << "an invalid string never replaces a chain";
     EXPECT_TRUE(engine().outputBlocked.load()) << "output stays blocked until a later success";
 }
 
@@ -64,8 +65,8 @@ TEST(EngineExports, CueArraysAreHandedOutByAddressAndNullOutParametersAreSkipped
         getMotionCueData(which, &data, &count);
     EXPECT_EQ(data, nullptr);
     EXPECT_EQ(count, -7);
-    const double* expected[] = {engine().airStage.data(), engine().groundStage.data(),
-                                engine().finalCues.data(), engine().heldCues.data()};
+    const double* expected[] = {engine().cues.airStage.data(), engine().cues.groundStage.data(),
+                                engine().cues.finalCues.data(), engine().fade.heldCues.data()};
     for (int which = 0; which < 4; ++which) {
         getMotionCueData(which, &data, &count);
         EXPECT_EQ(data, expected[which]);
@@ -80,11 +81,11 @@ TEST(EngineExports, CueArraysAreHandedOutByAddressAndNullOutParametersAreSkipped
 }
 
 TEST(EngineExports, ReadyStateChangesHoldTheOutput) {
-    engine().outputFade.store(1.0);
+    engine().fade.progress.store(1.0);
     setMotionsystemready(7);
     EXPECT_EQ(getTransitionStatus(), 100.0);
     for (const auto& [state, change] : {std::pair{1, true}, {1, false}, {0, true}}) {
-        engine().outputFade.store(1.0);
+        engine().fade.progress.store(1.0);
         setMotionsystemready(state);
         EXPECT_EQ(engine().motionSystemReady.load(), state == 1);
         EXPECT_EQ(getTransitionStatus(), change ? 0.0 : 100.0) << state;

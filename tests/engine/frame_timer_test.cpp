@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "platform/clock.h"
 
 namespace tarvelmond::test {

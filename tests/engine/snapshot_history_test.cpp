@@ -4,8 +4,8 @@
 
 #include <memory>
 
+#include "basics/snapshot_history.h"
 #include "engine/motion_engine.h"
-#include "engine/snapshot_history.h"
 #include "support/engine_fixture.h"
 
 namespace tarvelmond::test {
@@ -47,10 +47,10 @@ TEST(SnapshotHistory, TheWorkedTickRecordsShapedCuesAndRawData) {
     int count = 0;
     double* positions = e->calculationHistory.take(&count);
     ASSERT_EQ(count, 2);
-    EXPECT_EQ(positions[23 + 1], e->finalCues[1]);
+    EXPECT_EQ(positions[23 + 1], e->cues.finalCues[1]);
     EXPECT_EQ(positions[23 + 12], 12.0) << "the belt input's shaped value";
     EXPECT_EQ(e->positionSnapshot[12], 12.0);
-    EXPECT_EQ(e->positionSnapshot[1], e->finalCues[1]);
+    EXPECT_EQ(e->positionSnapshot[1], e->cues.finalCues[1]);
     double* data = e->accelerationHistory.take(&count);
     ASSERT_EQ(count, 2);
     EXPECT_EQ(data[43 + 7], 1.5);

@@ -44,7 +44,7 @@ TEST(AllocationFree, WorkedTicksWithRealisticChainsAllocateNothing) {
         e.tick();
     }
     EXPECT_EQ(allocationsInProcess() - before, 0);
-    EXPECT_FALSE(e->inTransition) << "the landing should have completed";
+    EXPECT_FALSE(e->cues.inTransition) << "the landing should have completed";
 }
 
 }  // namespace

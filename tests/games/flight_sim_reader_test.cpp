@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "fake_simulator.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "game_packets.h"
 #include "games/readers.h"
 #include "games/telemetry_record.h"

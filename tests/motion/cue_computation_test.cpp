@@ -12,10 +12,10 @@ namespace {
 
 class CueComputation : public ::testing::Test {
   protected:
-    void compute() { computeMotionCues(*e); }
-    double air(int dof) const { return e.engine->airStage[static_cast<std::size_t>(dof)]; }
-    double ground(int dof) const { return e.engine->groundStage[static_cast<std::size_t>(dof)]; }
-    double final(int dof) const { return e.engine->finalCues[static_cast<std::size_t>(dof)]; }
+    void compute() { computeMotionCues(e->gameSource.record, e->cues); }
+    double air(int dof) const { return e.engine->cues.airStage[static_cast<std::size_t>(dof)]; }
+    double ground(int dof) const { return e.engine->cues.groundStage[static_cast<std::size_t>(dof)]; }
+    double final(int dof) const { return e.engine->cues.finalCues[static_cast<std::size_t>(dof)]; }
     double beltSum() const { return e.engine->gameSource.record.get(Channel::belt_sum); }
 
     EngineUnderTest e;
@@ -26,10 +26,10 @@ TEST_F(CueComputation, ChannelsYieldZeroUntilAChainIsInstalledAndInputLimitsClam
         e.setChannel(static_cast<Channel>(slot), 3.5);
     for (int dof = 0; dof < 23; ++dof)
         e.setInputLimit(dof, -100.0, 100.0);
-    e->groundWeight.store(0.5);
+    e->cues.groundWeight.store(0.5);
     compute();
-    EXPECT_EQ(e->airStage, CueArray{});
-    EXPECT_EQ(e->groundStage, CueArray{});
+    EXPECT_EQ(e->cues.airStage, CueArray{});
+    EXPECT_EQ(e->cues.groundStage, CueArray{});
 
     e.setInputLimit(8, 0.0, 0.0);
     e.install(0, 0, "VALUE");
@@ -50,7 +50,7 @@ TEST_F(CueComputation, ChannelsYieldZeroUntilAChainIsInstalledAndInputLimitsClam
 TEST_F(CueComputation, BeltSumWeighsFourAirChannelsOfTheSameTick) {
     for (int dof : {10, 11, 12, 13, 14})
         e.install(0, dof, "VALUE");
-    auto& profile = e.engine->profiles[0];
+    auto& profile = e.engine->cues.profiles[0];
     for (const auto& [index, weight] : {std::pair{1, 0.5}, {2, 0.25}, {4, 2.0}, {5, 1.0}, {3, 100.0}})
         profile.setBeltMix(index, weight);  // index 3 is not a belt weight
     e.setChannel(Channel::longitu_accel_g, 2.0);
@@ -103,15 +103,15 @@ TEST_F(CueComputation, ZeroWeightedChainsStillAdvanceAndGroundFeedsOnlyTheMainCh
     e.setChannel(Channel::lateral_accel_g, 4.0);
     e.setChannel(Channel::roll_position, 1.0);
     e.setChannel(Channel::speed, 42.0);
-    e->airWeight.store(0.0);
-    e->groundWeight.store(1.0);
+    e->cues.airWeight.store(0.0);
+    e->cues.groundWeight.store(1.0);
     compute();
     compute();
     EXPECT_EQ(air(8), 0.0);
     EXPECT_EQ(air(21), 42.0) << "the wind channel is not weighted";
     EXPECT_EQ(ground(21), 0.0);
-    e->airWeight.store(0.25);
-    e->groundWeight.store(0.75);
+    e->cues.airWeight.store(0.25);
+    e->cues.groundWeight.store(0.75);
     compute();
     EXPECT_NEAR(air(8), 0.25 * (1.0 - std::pow(0.9, 3)), 1e-6) << "the low-pass saw three samples";
     EXPECT_DOUBLE_EQ(ground(0), 3.0);

@@ -18,13 +18,14 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 TEST(MotionCancelPose, FiltersBelowOneTickPassThePoseThroughUnsmoothed) {
     for (double filter : {0.0, 0.5, -3.0, kNaN, kInf}) {
         test::EngineUnderTest e;
-        e->motionCancelActive.store(true);
-        e->poseGain.store(1.0);
-        e->poseFilter.store(filter);
+        e->output.motionCancelActive.store(true);
+        e->output.poseGain.store(1.0);
+        e->output.poseFilter.store(filter);
         for (int tick = 0; tick < 5; ++tick) {
-            e->finalCues[0] = 2.0 + tick;
-            sendOutputFrame(*e);
-            EXPECT_EQ(e->poseFiltered[0], 2.0 + tick) << "filter " << filter << ", tick " << tick;
+            e->cues.finalCues[0] = 2.0 + tick;
+            sendOutputFrame(e->output, e->cues.finalCues,
+                            e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+            EXPECT_EQ(e->output.poseFiltered[0], 2.0 + tick) << "filter " << filter << ", tick " << tick;
         }
     }
 }
@@ -34,7 +35,7 @@ TEST(MotionCancelPose, TheHostCannotSetANonFiniteGain) {
     setGainMotionCancel(1.5);
     setGainMotionCancel(kNaN);
     setGainMotionCancel(-kInf);
-    EXPECT_EQ(engine().poseGain.load(), 1.5);
+    EXPECT_EQ(engine().output.poseGain.load(), 1.5);
     activateMotionCancel(false);
 }
 

@@ -13,14 +13,14 @@ class Transition : public ::testing::Test {
         e.install(0, 8, "VALUE");
         e.install(1, 8, "GAIN(VALUE;2)");
         e.setChannel(Channel::roll_position, 10.0);
-        e->outputFade.store(1.0);  // installing chains held the output; let it run live
+        e->fade.progress.store(1.0);  // installing chains held the output; let it run live
     }
     void ticks(int n) {
         for (int t = 0; t < n; ++t)
             e.tick();
     }
-    double air() const { return e.engine->airWeight.load(); }
-    double ground() const { return e.engine->groundWeight.load(); }
+    double air() const { return e.engine->cues.airWeight.load(); }
+    double ground() const { return e.engine->cues.groundWeight.load(); }
 
     EngineUnderTest e;
 };
@@ -31,64 +31,64 @@ TEST_F(Transition, LandingCrossFadesInOneHundredTicksAndATakeOffHalfwayTurnsBack
     EXPECT_NEAR(air(), 0.70, 1e-9);
     e.setGround(false);
     e.tick();
-    EXPECT_NEAR(e->airStage[8], 7.0, 1e-9) << "computed with the weight of 0.70 before the step";
+    EXPECT_NEAR(e->cues.airStage[8], 7.0, 1e-9) << "computed with the weight of 0.70 before the step";
     EXPECT_NEAR(air(), 0.71, 1e-9);
     EXPECT_NEAR(ground(), 0.29, 1e-9);
-    EXPECT_EQ(e->activeProfile.load(), 0);
+    EXPECT_EQ(e->cues.activeProfile.load(), 0);
     ticks(29);
-    EXPECT_FALSE(e->inTransition);
+    EXPECT_FALSE(e->cues.inTransition);
     EXPECT_EQ(air(), 1.0);
-    EXPECT_EQ(e->groundStage, CueArray{}) << "the stage left behind is cleared";
+    EXPECT_EQ(e->cues.groundStage, CueArray{}) << "the stage left behind is cleared";
 
     e.setGround(true);
     e.tick();
-    EXPECT_DOUBLE_EQ(e->airStage[8], 10.0) << "the first tick still computes with the full air weight";
+    EXPECT_DOUBLE_EQ(e->cues.airStage[8], 10.0) << "the first tick still computes with the full air weight";
     EXPECT_NEAR(ground(), 0.01, 1e-12);
     ticks(98);
-    EXPECT_TRUE(e->inTransition);
+    EXPECT_TRUE(e->cues.inTransition);
     EXPECT_NEAR(ground(), 0.99, 1e-9);
     e.tick();
-    EXPECT_FALSE(e->inTransition);
+    EXPECT_FALSE(e->cues.inTransition);
     EXPECT_EQ(ground(), 1.0);
-    EXPECT_EQ(e->airStage, CueArray{});
+    EXPECT_EQ(e->cues.airStage, CueArray{});
     e.tick();
-    EXPECT_DOUBLE_EQ(e->finalCues[8], 20.0);
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], 20.0);
 }
 
 TEST_F(Transition, OutputFadesFromTheHeldCuesOverFourSecondsOfLoopTime) {
     e.tick();
-    ASSERT_DOUBLE_EQ(e->finalCues[8], 10.0);
+    ASSERT_DOUBLE_EQ(e->cues.finalCues[8], 10.0);
     e.setChannel(Channel::roll_position, 30.0);
-    holdOutput(*e);
-    EXPECT_EQ(outputFadePercent(*e), 0.0);
-    EXPECT_DOUBLE_EQ(e->heldCues[8], 10.0);
+    holdOutput(e->fade, e->cues.finalCues);
+    EXPECT_EQ(outputFadePercent(e->fade), 0.0);
+    EXPECT_DOUBLE_EQ(e->fade.heldCues[8], 10.0);
     e.tick();  // factor 0: still the held value
-    EXPECT_DOUBLE_EQ(e->finalCues[8], 10.0);
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], 10.0);
     e.tick();  // factor 2 ms / 4000 ms
-    EXPECT_NEAR(e->finalCues[8], 10.0 + 20.0 * 0.0005, 1e-9);
+    EXPECT_NEAR(e->cues.finalCues[8], 10.0 + 20.0 * 0.0005, 1e-9);
     ticks(1000);
-    EXPECT_EQ(outputFadePercent(*e), 50.0);
+    EXPECT_EQ(outputFadePercent(e->fade), 50.0);
     // A second hold re-holds the blended values.
-    const double blended = e->finalCues[8];
-    holdOutput(*e);
-    EXPECT_DOUBLE_EQ(e->heldCues[8], blended);
+    const double blended = e->cues.finalCues[8];
+    holdOutput(e->fade, e->cues.finalCues);
+    EXPECT_DOUBLE_EQ(e->fade.heldCues[8], blended);
     e.tick();
-    EXPECT_DOUBLE_EQ(e->finalCues[8], blended);
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], blended);
     ticks(2001);
-    EXPECT_DOUBLE_EQ(e->finalCues[8], 30.0);
-    EXPECT_EQ(outputFadePercent(*e), 100.0);
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], 30.0);
+    EXPECT_EQ(outputFadePercent(e->fade), 100.0);
 }
 
 TEST_F(Transition, AStallOrPauseAdvancesTheFadeNoFurtherThanANormalTick) {
-    holdOutput(*e);
+    holdOutput(e->fade, e->cues.finalCues);
     e.tick();
-    const double oneTick = e->outputFade.load();
+    const double oneTick = e->fade.progress.load();
     ASSERT_GT(oneTick, 0.0);
     for (const double pauseMs : {3.0, 250.0, 6000.0, 3.6e6}) {
-        const double before = e->outputFade.load();
+        const double before = e->fade.progress.load();
         e.counter += static_cast<std::int64_t>(e->loopTimer.ticksPerMs * pauseMs);
         e.tick();
-        EXPECT_NEAR(e->outputFade.load() - before, oneTick, 1e-12) << pauseMs << " ms";
+        EXPECT_NEAR(e->fade.progress.load() - before, oneTick, 1e-12) << pauseMs << " ms";
     }
 }
 
@@ -96,12 +96,12 @@ TEST_F(Transition, StatusGettersTruncateTowardZeroWithinZeroToOneHundred) {
     // {weight or fade, percent}, the same rule for all three.
     for (const auto& [value, percent] :
          {std::pair{0.5, 50.0}, {-0.005, 0.0}, {0.4567, 45.0}, {0.9999999, 99.0}, {1.01, 100.0}}) {
-        e->airWeight.store(value);
-        e->groundWeight.store(value);
-        e->outputFade.store(value);
-        EXPECT_EQ(airWeightPercent(*e), percent) << value;
-        EXPECT_EQ(groundWeightPercent(*e), percent) << value;
-        EXPECT_EQ(outputFadePercent(*e), percent) << value;
+        e->cues.airWeight.store(value);
+        e->cues.groundWeight.store(value);
+        e->fade.progress.store(value);
+        EXPECT_EQ(airWeightPercent(e->cues), percent) << value;
+        EXPECT_EQ(groundWeightPercent(e->cues), percent) << value;
+        EXPECT_EQ(outputFadePercent(e->fade), percent) << value;
     }
 }
 

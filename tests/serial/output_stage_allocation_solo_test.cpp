@@ -15,31 +15,32 @@ namespace {
 TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
     EngineUnderTest e;
     e->outputBlocked.store(false);
-    for (auto& limit : e->rigLimits) {
+    for (auto& limit : e->output.rigLimits) {
         limit.min.store(-10.0);
         limit.max.store(10.0);
     }
     link().bridgeRunning.store(true);  // frames are accepted into the send queues
-    ASSERT_TRUE(e->poseBlock.open());
-    e->motionCancelActive.store(true);
+    ASSERT_TRUE(e->output.poseBlock.open());
+    e->output.motionCancelActive.store(true);
     WindPeer wind(uniqueComNumber(7));
-    ASSERT_TRUE(wind.ready() && e->windSerial.init(wind.comName(), 115200, "8N1", 2));
-    e->windSerial.start();
-    ASSERT_TRUE(e->windSerial.isRunning());
+    ASSERT_TRUE(wind.ready() && e->output.windSerial.init(wind.comName(), 115200, "8N1", 2));
+    e->output.windSerial.start();
+    ASSERT_TRUE(e->output.windSerial.isRunning());
 
     const long before = allocationsOnThisThread();
     for (int t = 0; t < 2000; ++t) {
-        e->finalCues[0] = 0.001 * t;
-        e->finalCues[21] = t % 100;
-        sendOutputFrame(*e);
+        e->cues.finalCues[0] = 0.001 * t;
+        e->cues.finalCues[21] = t % 100;
+        sendOutputFrame(e->output, e->cues.finalCues,
+                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
         if (t % 100 == 0) {  // as the bridge drains them
             link().serialSendQueue.clear();
             link().udpSendQueue.clear();
         }
     }
     EXPECT_EQ(allocationsOnThisThread() - before, 0);
-    e->windSerial.stop();
-    e->poseBlock.close();
+    e->output.windSerial.stop();
+    e->output.poseBlock.close();
     link().bridgeRunning.store(false);
 }
 

@@ -22,22 +22,22 @@ using namespace std::chrono_literals;
 class OutputStage : public ::testing::Test {
   protected:
     void SetUp() override { e->outputBlocked.store(false); }
-    Bytes frame() { return Bytes(e->outputFrame.begin(), e->outputFrame.end()); }
+    Bytes frame() { return Bytes(e->output.outputFrame.begin(), e->output.outputFrame.end()); }
 
     EngineUnderTest e;
 };
 
 TEST_F(OutputStage, AxesAreClampedToTheRigLimitsInSinglePrecisionAndTheBeltIsBigEndian) {
-    for (auto& limit : e->rigLimits) {
+    for (auto& limit : e->output.rigLimits) {
         limit.min.store(-1.0);
         limit.max.store(1.0);
     }
-    e->finalCues[0] = 2.5;
-    e->finalCues[1] = -3.0;
-    e->finalCues[2] = 0.25;
-    e->finalCues[3] = 1.0000000001;  // equal to the limit in single precision
-    e->finalCues[4] = std::numeric_limits<double>::quiet_NaN();
-    sendOutputFrame(*e);
+    e->cues.finalCues[0] = 2.5;
+    e->cues.finalCues[1] = -3.0;
+    e->cues.finalCues[2] = 0.25;
+    e->cues.finalCues[3] = 1.0000000001;  // equal to the limit in single precision
+    e->cues.finalCues[4] = std::numeric_limits<double>::quiet_NaN();
+    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
     EXPECT_EQ(decodeOutputFrame(frame()).axes, (std::array<float, 6>{1.0f, -1.0f, 0.25f, 1.0f, 1.0f, 0.0f}))
         << "NaN compares false with min and goes to the smaller of max and NaN";
     const Bytes bytes = frame();
@@ -50,8 +50,9 @@ TEST_F(OutputStage, AxesAreClampedToTheRigLimitsInSinglePrecisionAndTheBeltIsBig
                                               {1e12, {0xFF, 0xFF, 0xFF, 0xFF}},
                                               {NAN, {0, 0, 0, 0}}};
     for (const auto& [cue, expected] : belts) {
-        e->finalCues[10] = cue;
-        sendOutputFrame(*e);
+        e->cues.finalCues[10] = cue;
+        sendOutputFrame(e->output, e->cues.finalCues,
+                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
         const Bytes out = frame();
         EXPECT_EQ(Bytes(out.begin() + 26, out.begin() + 30), expected) << cue;
     }
@@ -77,64 +78,69 @@ std::vector<double> poseSeenByAnotherProcess() {
 }
 
 TEST_F(OutputStage, TheMotionCancelPoseIsReadBackByAnotherProcessAsSixDoubles) {
-    ASSERT_TRUE(e->poseBlock.open());
-    e->motionCancelActive.store(true);
-    e->poseFilter.store(1.0);  // pass-through
-    e->poseGain.store(2.0);
+    ASSERT_TRUE(e->output.poseBlock.open());
+    e->output.motionCancelActive.store(true);
+    e->output.poseFilter.store(1.0);  // pass-through
+    e->output.poseGain.store(2.0);
     const double cues[10] = {0.5, -1.25, 3.0, 10.0, 4.0, -6.0, 1.0, 2.0, 0.125, -0.25};
     for (std::size_t i = 0; i < 10; ++i)
-        e->finalCues[i] = cues[i];
-    sendOutputFrame(*e);
+        e->cues.finalCues[i] = cues[i];
+    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
     const std::vector<double> seen = poseSeenByAnotherProcess();
     EXPECT_EQ(seen, (std::vector<double>{1.0, -2.5, 6.0, 20.0, (1.0 + 4.0 + 0.125) * 2.0,
                                          (2.0 - 6.0 - 0.25) * 2.0}))
         << "sway, surge, heave, yaw; roll with channels 6 and 8, pitch with 7 and 9; all times the gain";
 
-    e->poseBlock.close();
+    e->output.poseBlock.close();
     EXPECT_TRUE(poseSeenByAnotherProcess().empty()) << "the block is gone once closed";
 }
 
 // The host switches motion cancel off (unmapping the pose) while the game-source thread writes it:
 // under ASan a write to the unmapped view faults, under TSan the race shows.
 TEST_F(OutputStage, ClosingThePoseBlockWhileTheThreadWritesItIsSafe) {
-    e->motionCancelActive.store(true);
+    e->output.motionCancelActive.store(true);
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (double x = 0.0; !done.load(); x += 0.001) {
-            e->finalCues[0] = x;
-            sendOutputFrame(*e);
+            e->cues.finalCues[0] = x;
+            sendOutputFrame(e->output, e->cues.finalCues,
+                            e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
         }
     });
     for (int round = 0; round < 200; ++round) {
-        e->poseBlock.open();
+        e->output.poseBlock.open();
         std::this_thread::sleep_for(100us);
-        e->poseBlock.close();
+        e->output.poseBlock.close();
     }
     done.store(true);
     writer.join();
-    EXPECT_FALSE(e->poseBlock.isOpen());
+    EXPECT_FALSE(e->output.poseBlock.isOpen());
 }
 
 TEST_F(OutputStage, TheWindByteFollowsChannel21WhileItIsActive) {
     WindPeer wind(uniqueComNumber(1));
     ASSERT_TRUE(wind.ready());
-    ASSERT_TRUE(e->windSerial.init(wind.comName(), 115200, "8N1", 5));
-    e->profiles[kAirProfile].setActive(21, false);
-    e->finalCues[21] = 50.0;
-    sendOutputFrame(*e);
+    ASSERT_TRUE(e->output.windSerial.init(wind.comName(), 115200, "8N1", 5));
+    e->cues.profiles[kAirProfile].setActive(21, false);
+    e->cues.finalCues[21] = 50.0;
+    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
     std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(e->windSerial.isRunning()) << "channel 21 is inactive in the AIR profile";
+    EXPECT_FALSE(e->output.windSerial.isRunning()) << "channel 21 is inactive in the AIR profile";
 
-    e->profiles[kAirProfile].setActive(21, true);
-    sendOutputFrame(*e);  // starts the device (primed with a zero); this value is not delivered
-    ASSERT_TRUE(eventually([&] { return e->windSerial.isRunning(); }));
+    e->cues.profiles[kAirProfile].setActive(21, true);
+    sendOutputFrame(
+        e->output, e->cues.finalCues,
+        e->cues.profiles[kAirProfile].getActivedof(
+            kWindChannel));  // starts the device (primed with a zero); this value is not delivered
+    ASSERT_TRUE(eventually([&] { return e->output.windSerial.isRunning(); }));
     for (const auto& [cue, expected] : {std::pair{50.0, 127}, {150.0, 255}, {-1.0, 0}, {20.0, 51}}) {
-        e->finalCues[21] = cue;
-        sendOutputFrame(*e);
+        e->cues.finalCues[21] = cue;
+        sendOutputFrame(e->output, e->cues.finalCues,
+                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
         EXPECT_TRUE(eventually([&] { return !wind.bytes().empty() && wind.bytes().back() == expected; }))
             << cue;
     }
-    e->windSerial.stop();
+    e->output.windSerial.stop();
     EXPECT_EQ(wind.bytes().front(), 0x00);
 }
 

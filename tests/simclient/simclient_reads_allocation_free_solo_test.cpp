@@ -3,7 +3,7 @@
 // whatever allocating there is).
 #include <gtest/gtest.h>
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"
 #include "games/readers.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/chain_replacement.h"
 #include "engine/motion_tick.h"
-#include "motion/chain_replacement.h"
 
 namespace tarvelmond::test {
 
@@ -17,8 +17,8 @@ void EngineUnderTest::install(int profile, int dof, const char* filter) {
 }
 
 void EngineUnderTest::setInputLimit(int dof, double min, double max) {
-    engine->inputLimits[static_cast<std::size_t>(dof)].min.store(min);
-    engine->inputLimits[static_cast<std::size_t>(dof)].max.store(max);
+    engine->cues.inputLimits[static_cast<std::size_t>(dof)].min.store(min);
+    engine->cues.inputLimits[static_cast<std::size_t>(dof)].max.store(max);
 }
 
 void EngineUnderTest::setGround(bool onGround) {

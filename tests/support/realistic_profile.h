@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/chain_replacement.h"
 #include "engine/motion_engine.h"
-#include "motion/chain_replacement.h"
 
 namespace tarvelmond::test {
 
@@ -58,11 +58,11 @@ inline void installRealisticProfile(MotionEngine& engine) {
         }
     }
     for (int dof = 0; dof < 8; ++dof) {
-        engine.inputLimits[static_cast<std::size_t>(dof)].min.store(-30.0);
-        engine.inputLimits[static_cast<std::size_t>(dof)].max.store(30.0);
+        engine.cues.inputLimits[static_cast<std::size_t>(dof)].min.store(-30.0);
+        engine.cues.inputLimits[static_cast<std::size_t>(dof)].max.store(30.0);
     }
     for (int index : {1, 2, 4, 5})
-        engine.profiles[0].setBeltMix(index, 0.25);
+        engine.cues.profiles[0].setBeltMix(index, 0.25);
 }
 
 }  // namespace tarvelmond::test

@@ -32,14 +32,14 @@ void CueCsvWriter::add(const TickView& tick) {
     line_ += ',';
     appendNumber(line_, tick.timeS);
     line_ += tick.onGround ? ",1," : ",0,";
-    appendNumber(line_, engine.airWeight.load());
+    appendNumber(line_, engine.cues.airWeight.load());
     line_ += ',';
-    appendNumber(line_, engine.groundWeight.load());
+    appendNumber(line_, engine.cues.groundWeight.load());
     line_ += ',';
-    appendNumber(line_, engine.outputFade.load());
-    appendStage(line_, engine.finalCues);
-    appendStage(line_, engine.airStage);
-    appendStage(line_, engine.groundStage);
+    appendNumber(line_, engine.fade.progress.load());
+    appendStage(line_, engine.cues.finalCues);
+    appendStage(line_, engine.cues.airStage);
+    appendStage(line_, engine.cues.groundStage);
     line_ += '\n';
     out_ << line_;
 }

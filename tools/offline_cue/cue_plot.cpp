@@ -242,10 +242,10 @@ void PlotRecorder::add(const TickView& tick) {
     const MotionEngine& engine = tick.engine;
     std::array<double, kSeries> values{};
     for (std::size_t axis = 0; axis < 6; ++axis)
-        values[axis] = engine.finalCues[axis];
-    values[6] = engine.airWeight.load();
-    values[7] = engine.groundWeight.load();
-    add(tick.index, values, tick.onGround, engine.outputFade.load() < 1.0);
+        values[axis] = engine.cues.finalCues[axis];
+    values[6] = engine.cues.airWeight.load();
+    values[7] = engine.cues.groundWeight.load();
+    add(tick.index, values, tick.onGround, engine.fade.progress.load() < 1.0);
 }
 
 void PlotRecorder::add(std::size_t tick, const std::array<double, kSeries>& values, bool onGround,

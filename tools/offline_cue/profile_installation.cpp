@@ -1,9 +1,9 @@
 #include "profile_installation.h"
 
 #include "dof_names.h"
+#include "engine/chain_replacement.h"
 #include "engine/engine_settings.h"
 #include "input_error.h"
-#include "motion/chain_replacement.h"
 
 namespace tarvelmond::offline {
 namespace {

@@ -38,7 +38,7 @@ void SummaryCollector::add(const TickView& tick) {
     const MotionEngine& engine = tick.engine;
     for (std::size_t dof = 0; dof < summary_.finalCues.size(); ++dof) {
         ChannelStats& stats = summary_.finalCues[dof];
-        const double value = engine.finalCues[dof];
+        const double value = engine.cues.finalCues[dof];
         stats.min = summary_.ticks == 0 ? value : std::min(stats.min, value);
         stats.max = summary_.ticks == 0 ? value : std::max(stats.max, value);
         stats.sum += value;
@@ -51,15 +51,15 @@ void SummaryCollector::add(const TickView& tick) {
     }
     ++summary_.ticks;
 
-    const int groundState = engine.activeProfile.load();
+    const int groundState = engine.cues.activeProfile.load();
     if (groundState != lastGroundState_) {
         summary_.transitions.push_back({tick.timeS, groundState == 1, std::nullopt});
         lastGroundState_ = groundState;
     }
-    if (!summary_.transitions.empty() && !summary_.transitions.back().settledS && !engine.inTransition) {
+    if (!summary_.transitions.empty() && !summary_.transitions.back().settledS && !engine.cues.inTransition) {
         summary_.transitions.back().settledS = tick.timeS;
     }
-    if (!summary_.fadeSettledS && engine.outputFade.load() >= 1.0) summary_.fadeSettledS = tick.timeS;
+    if (!summary_.fadeSettledS && engine.fade.progress.load() >= 1.0) summary_.fadeSettledS = tick.timeS;
 
     const bool frozen = engine.staleCount > kFrozenTicks;
     if (frozen && !frozen_) summary_.frozen.push_back({tick.timeS, tick.timeS});

@@ -1,6 +1,6 @@
 #include "udp_game_sender.h"
 
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 
 namespace tarvelmond::emulator {
 

@@ -123,18 +123,18 @@ pitch = [-1.5, 2]
 )toml");
     auto engine = makeReplayEngine();
     installProfile(*engine, profile);
-    const auto& air = engine->profiles[kAirProfile];
-    const auto& ground = engine->profiles[kGroundProfile];
+    const auto& air = engine->cues.profiles[kAirProfile];
+    const auto& ground = engine->cues.profiles[kGroundProfile];
     EXPECT_EQ(air.chain(3).head()->kind, GAIN);
     EXPECT_EQ(air.chain(3).head()->p1, 2.0f);
     EXPECT_FALSE(air.chain(2).head()->valid.load()) << "no string: left as constructed";
     EXPECT_FALSE(air.getActivedof(21));
     EXPECT_FALSE(ground.getActivedof(0)) << "each profile has its own flags";
     EXPECT_EQ(air.beltMix(1), 0.5);
-    EXPECT_EQ(engine->inputLimits[3].max.load(), 90.5);
-    EXPECT_EQ(engine->rigLimits[5].max.load(), 2.0);
+    EXPECT_EQ(engine->cues.inputLimits[3].max.load(), 90.5);
+    EXPECT_EQ(engine->output.rigLimits[5].max.load(), 2.0);
     EXPECT_TRUE(engine->motionSystemReady.load());
-    EXPECT_EQ(engine->outputFade.load(), 0.0) << "installing holds the output, as in the live system";
+    EXPECT_EQ(engine->fade.progress.load(), 0.0) << "installing holds the output, as in the live system";
 }
 
 TEST(ProfileFile, TheBuiltInProfileIsCompleteAndInstalls) {
@@ -143,8 +143,8 @@ TEST(ProfileFile, TheBuiltInProfileIsCompleteAndInstalls) {
     auto engine = makeReplayEngine();
     installProfile(*engine, profile);
     for (int dof = 0; dof < kWeightedChannels; ++dof) {
-        EXPECT_TRUE(engine->profiles[kAirProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
-        EXPECT_TRUE(engine->profiles[kGroundProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
+        EXPECT_TRUE(engine->cues.profiles[kAirProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
+        EXPECT_TRUE(engine->cues.profiles[kGroundProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
     }
 }
 

@@ -77,12 +77,12 @@ ReplayRun replayBesideADirectEngine() {
         direct.tick();
         const MotionEngine& e = *direct;
         std::vector<double> expected = {static_cast<double>(tick.index), tick.timeS,
-                                        tick.onGround ? 1.0 : 0.0,       e.airWeight.load(),
-                                        e.groundWeight.load(),           e.outputFade.load()};
-        for (const CueArray* stage : {&e.finalCues, &e.airStage, &e.groundStage})
+                                        tick.onGround ? 1.0 : 0.0,       e.cues.airWeight.load(),
+                                        e.cues.groundWeight.load(),      e.fade.progress.load()};
+        for (const CueArray* stage : {&e.cues.finalCues, &e.cues.airStage, &e.cues.groundStage})
             expected.insert(expected.end(), stage->begin(), stage->end());
         run.expectedRows.push_back(std::move(expected));
-        run.finals.push_back(e.finalCues);
+        run.finals.push_back(e.cues.finalCues);
         writer.add(tick);
         summary.add(tick);
         plot.add(tick);

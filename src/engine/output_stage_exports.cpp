@@ -12,14 +12,14 @@ using namespace tarvelmond;
 extern "C" {
 
 void getOutputData(uint8_t* out) {
-    MotionEngine& e = engine();
+    OutputStage& output = engine().output;
     if (out == nullptr) return;
-    for (std::size_t i = 0; i < e.outputFrame.size(); ++i)
-        out[i] = std::atomic_ref<std::uint8_t>(e.outputFrame[i]).load(std::memory_order_relaxed);
+    for (std::size_t i = 0; i < output.outputFrame.size(); ++i)
+        out[i] = std::atomic_ref<std::uint8_t>(output.outputFrame[i]).load(std::memory_order_relaxed);
 }
 
 void activateMotionCancel(bool enable) {
-    MotionEngine& e = engine();
+    OutputStage& e = engine().output;
     if (enable) {
         e.motionCancelActive.exchange(true);
         openPoseBlock(e);
@@ -31,12 +31,12 @@ void activateMotionCancel(bool enable) {
 }
 
 void setFilterMotionCancel(double filter) {
-    MotionEngine& e = engine();
+    OutputStage& e = engine().output;
     if (e.motionCancelActive.load()) e.poseFilter.store(filter);
 }
 
 void setGainMotionCancel(double gain) {
-    MotionEngine& e = engine();
+    OutputStage& e = engine().output;
     // A gain that is not a number or infinite would poison the pose for good: it is refused.
     if (e.motionCancelActive.load() && std::isfinite(gain)) e.poseGain.store(gain);
 }

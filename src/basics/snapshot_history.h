@@ -63,10 +63,4 @@ inline void freeSnapshotBlock(void* block) {
     delete[] static_cast<double*>(block);
 }
 
-struct MotionEngine;
-
-// One position record (the shaped cues) and one acceleration record (the raw game data) per worked
-// tick; the position record also becomes the engine's latest snapshot.
-void recordSnapshots(MotionEngine& engine);
-
 }  // namespace tarvelmond

@@ -43,5 +43,5 @@ std::string toUtf8(const tarvelmond_utf16* text) {
 extern "C" int initWindSerial(const tarvelmond_utf16* port, int baudRate, const tarvelmond_utf16* mode,
                               unsigned int intervalMs) {
     tarvelmond::MotionEngine& engine = tarvelmond::engine();
-    return engine.windSerial.init(toUtf8(port), baudRate, toUtf8(mode), intervalMs) ? 1 : 0;
+    return engine.output.windSerial.init(toUtf8(port), baudRate, toUtf8(mode), intervalMs) ? 1 : 0;
 }

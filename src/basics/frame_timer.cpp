@@ -1,4 +1,4 @@
-#include "engine/frame_timer.h"
+#include "basics/frame_timer.h"
 
 #include <algorithm>
 #include <cmath>

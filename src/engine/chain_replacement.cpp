@@ -1,7 +1,6 @@
-#include "motion/chain_replacement.h"
+#include "engine/chain_replacement.h"
 
 #include "engine/motion_engine.h"
-#include "motion/transition.h"
 
 namespace tarvelmond {
 
@@ -13,14 +12,14 @@ int replaceFilterChain(MotionEngine& engine, int profile, int dof, const char* f
     auto chain = parseFilterString(filter);
     if (!chain->valid.load()) return 0;
 
-    MotionProfile* target = engine.hostProfile(profile);
+    MotionProfile* target = engine.cues.hostProfile(profile);
     if (target == nullptr || static_cast<unsigned>(dof) >= static_cast<unsigned>(kDofChannels)) return 0;
 
     auto previous = target->chain(dof).exchange(std::move(chain));
     engine.outputBlocked.store(false);
     // The game-source thread may still be walking the previous chain; it is released here, on this
     // thread, once no computation that could have picked it up is running.
-    engine.evaluationGate.waitForEvaluations();
+    engine.cues.evaluationGate.waitForEvaluations();
     previous.reset();
     return 1;
 }
