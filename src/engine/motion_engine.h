@@ -36,6 +36,10 @@ struct MotionEngine {
     std::atomic<bool> outputBlocked{true};
     std::atomic<bool> motionSystemReady{false};
 
+    // Where worked ticks hand their output frames: the process's link for the process's engine;
+    // none for an engine of a replay or a test that does not ask for one.
+    FrameSink* frameSink = nullptr;
+
     FrameTimer loopTimer;
     GameSource gameSource;
     CueStage cues;

@@ -36,7 +36,7 @@ void runMotionTick(MotionEngine& engine) {
     recordSnapshots(engine);
     if (!engine.outputBlocked.load()) {
         const bool windActive = cues.profiles[kAirProfile].getActivedof(kWindChannel);
-        sendOutputFrame(engine.output, cues.finalCues, windActive);
+        sendOutputFrame(engine.output, cues.finalCues, windActive, engine.frameSink);
     }
 }
 

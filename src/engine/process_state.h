@@ -9,6 +9,8 @@ namespace tarvelmond {
 // the order below, and taken down at the process's exit in the reverse order, each thread stopped
 // before what it uses goes (see process_state.cpp).
 struct ProcessState {
+    ProcessState() { engine.frameSink = &link; }
+
     CSerialPort2 controllerPort;  // the controller's serial port
     LinkState link;               // flags and queues of the link to the controller
     MotionEngine engine;          // its thread writes into the link's queues: built after, gone before

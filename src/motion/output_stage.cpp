@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "serial/link_state.h"
-
 namespace tarvelmond {
 namespace {
 
@@ -89,14 +87,17 @@ void sendWindValue(OutputStage& output, const CueArray& finalCues) {
 
 }  // namespace
 
-void sendOutputFrame(OutputStage& output, const CueArray& finalCues, bool windChannelActive) {
+void sendOutputFrame(OutputStage& output, const CueArray& finalCues, bool windChannelActive,
+                     FrameSink* sink) {
     std::array<std::uint8_t, kOutputFrameSize> frame{};
     buildFrame(output, finalCues, frame);
     publishFrame(output, frame);
     // Two identical frames per tick: controllers have always received them so. The whole frame goes,
     // even when its values contain 0x0A 0x0D.
-    sendMotionFrame(frame.data(), frame.size());
-    sendMotionFrame(frame.data(), frame.size());
+    if (sink != nullptr) {
+        sink->takeFrame(frame.data(), frame.size());
+        sink->takeFrame(frame.data(), frame.size());
+    }
     if (output.motionCancelActive.load()) writePose(output, finalCues);
     if (windChannelActive) sendWindValue(output, finalCues);
 }

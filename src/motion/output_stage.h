@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "basics/frame_sink.h"
 #include "motion/cue_stage.h"
 #include "motion/output_stage_pose.h"
 
@@ -35,10 +36,10 @@ struct OutputStage {
 };
 
 // The end of a worked tick: clamps axes 0 to 5 to the rig limits and builds the 36-byte output frame
-// (0xFC 0xFC, six floats, the belt big-endian, four zeros, 0x0A 0x0D), hands it to the link twice,
-// writes the motion-cancel pose and, when the AIR profile drives the wind channel, feeds the wind
-// device. Game-source thread; allocates nothing and waits for no device.
-void sendOutputFrame(OutputStage& output, const CueArray& finalCues, bool windChannelActive);
+// (0xFC 0xFC, six floats, the belt big-endian, four zeros, 0x0A 0x0D), hands it twice to `sink` (none:
+// the frame is only published), writes the motion-cancel pose and, when the AIR profile drives the
+// wind channel, feeds the wind device. Game-source thread; allocates nothing and waits for no device.
+void sendOutputFrame(OutputStage& output, const CueArray& finalCues, bool windChannelActive, FrameSink* sink);
 
 // The pose block, as the game-source thread's reset and activateMotionCancel open it.
 void openPoseBlock(OutputStage& output);

@@ -31,7 +31,8 @@ double elapsedUs(const FrameTimer& timer) {
 
 class BridgeLoop {
   public:
-    explicit BridgeLoop(LinkState& state) : state_(state), drain_(kControllerBaud) {}
+    BridgeLoop(LinkState& state, ControllerLine& line)
+        : state_(state), line_(line), drain_(kControllerBaud) {}
 
     // Passes until bridgeRunning is cleared.
     void run() {
@@ -60,14 +61,15 @@ class BridgeLoop {
         }
         serveSendQueue();
         if (!state_.portConnected.load()) return;  // lost during the drain, or paused meanwhile
-        drain_.sendAutomatic(state_);
+        drain_.sendAutomatic(state_, line_);
         bool found = false;
         try {
             readController(found);
         } catch (const CSerialException& failure) {
             std::printf(" Serial Exception Error: %u \n", static_cast<unsigned>(failure.m_dwError));
             std::fflush(stdout);
-            closePort();
+            state_.portConnected.store(false);
+            line_.close();
             return;
         }
         if (extractControllerFrames(state_.serialReceiveBuffer, state_.serialReceiveQueue) > 0 || found) {
@@ -79,20 +81,20 @@ class BridgeLoop {
     void serveSendQueue() {
         servedPushes_ = state_.serialSendQueue.pushCount();
         motionWaiting_ =
-            state_.portConnected.load() && drain_.drain(state_) == SendDrain::Result::MotionWaiting;
+            state_.portConnected.load() && drain_.drain(state_, line_) == SendDrain::Result::MotionWaiting;
     }
 
     // Reads everything waiting, in chunks that fit the receive buffer, cutting when it fills.
     void readController(bool& found) {
         ReceiveBuffer& buffer = state_.serialReceiveBuffer;
         for (int reads = 0; reads < kMaxReadsPerPass; ++reads) {
-            const std::size_t waiting = serialPort().status().bytesToRead;
+            const std::size_t waiting = line_.status().bytesToRead;
             if (waiting == 0) return;
             if (buffer.space() == 0) {
                 found = extractControllerFrames(buffer, state_.serialReceiveQueue) > 0 || found;
                 if (buffer.space() == 0) buffer.consume(1);  // cannot happen with frames <= 465 bytes
             }
-            buffer.grew(serialPort().read(buffer.tail(), std::min(waiting, buffer.space())));
+            buffer.grew(line_.read(buffer.tail(), std::min(waiting, buffer.space())));
         }
     }
 
@@ -124,6 +126,7 @@ class BridgeLoop {
     }
 
     LinkState& state_;
+    ControllerLine& line_;  // the controller's port
     SendDrain drain_;
     std::uint64_t servedPushes_ = 0;
     bool motionWaiting_ = false;
@@ -154,7 +157,7 @@ int runBridge() {
         openHostBlock(rx, "Tarvelmond_rx");
         // A start that came after the stop that ended the passes keeps the loop going.
         for (bool ending = false; !ending;) {
-            BridgeLoop(state).run();
+            BridgeLoop(state, serialPort()).run();
             std::lock_guard lock(state.bridgeControl);
             ending = !state.bridgeRunning.load();
             if (ending) state.bridgePhase = Phase::Ending;

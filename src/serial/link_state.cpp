@@ -49,8 +49,7 @@ bool pushTo(MessageQueue& queue, bool taken, const std::uint8_t* bytes, std::siz
 
 }  // namespace
 
-int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
-    LinkState& state = link();
+int routeOutgoing(LinkState& state, const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
     const bool serialLive = state.serialControllerPresent.load();
     const bool udpLive = state.udpControllerPresent.load();
     if (serialLive) {
@@ -66,10 +65,17 @@ int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind
     return pushTo(state.udpSendQueue, udpQueueTaken(state), bytes, count, kind) ? 1 : -1;
 }
 
+int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
+    return routeOutgoing(link(), bytes, count, kind);
+}
+
+bool LinkState::takeFrame(const std::uint8_t* frame, std::size_t count) {
+    if (!bridgeRunning.load() && !udpRunning.load()) return false;
+    return routeOutgoing(*this, frame, count, MessageKind::Motion) == 1;
+}
+
 int sendMotionFrame(const std::uint8_t* frame, std::size_t count) {
-    LinkState& state = link();
-    if (!state.bridgeRunning.load() && !state.udpRunning.load()) return -1;
-    return routeOutgoing(frame, count, MessageKind::Motion);
+    return link().takeFrame(frame, count) ? 1 : -1;
 }
 
 }  // namespace tarvelmond

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "basics/frame_sink.h"
 #include "basics/frame_timer.h"
 #include "serial/controller_frame.h"
 #include "serial/message_queue.h"
@@ -15,8 +16,12 @@ inline constexpr std::size_t kSendQueueCap = 150;
 inline constexpr std::size_t kReceiveQueueCap = 151;
 
 // The process-wide state of the link to the motion controller, shared by the serial bridge, the UDP
-// loops and the host's calls. Flags are atomic bytes; the queues lock themselves.
-struct LinkState {
+// loops and the host's calls. Flags are atomic bytes; the queues lock themselves. As the output
+// stage's frame sink it queues each motion frame for the link that carries the controller.
+struct LinkState final : FrameSink {
+    // Taken only while a bridge or UDP loop runs.
+    bool takeFrame(const std::uint8_t* frame, std::size_t count) override;
+
     std::atomic<bool> bridgeRunning{false};
     std::atomic<bool> bridgeStopped{false};
     std::atomic<bool> interfaceRunning{true};
@@ -63,9 +68,10 @@ LinkState& link();
 
 // Queues a message the way sendMessagemmf does once its length is known: 1 queued (on at least one
 // link), -1 refused.
-int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind);
+int routeOutgoing(LinkState& state, const std::uint8_t* bytes, std::size_t count, MessageKind kind);
+int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind);  // the process's link
 
-// The output stage's frame: all 36 bytes, whatever they contain, marked as a motion frame.
+// A motion frame for the process's link: all of its bytes, whatever they contain; 1 queued, -1 not.
 int sendMotionFrame(const std::uint8_t* frame, std::size_t count);
 
 // The length of a host message: up to and including its first 0x0A 0x0D within 512 bytes; 0 if none.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "serial/controller_line.h"
 #include "serial/crc16.h"
 #include "serial/link_state.h"
 #include "serial/serial_port.h"
@@ -10,16 +11,17 @@
 namespace tarvelmond {
 namespace {
 
-// A failed port call: the port is closed (clearing portConnected) and the pass goes on.
-void reportFailure(const CSerialException& failure) {
+// A failed line call: the line is closed (the link no longer counts as connected) and the pass goes on.
+void reportFailure(const CSerialException& failure, LinkState& state, ControllerLine& line) {
     std::printf(" Serial Exception Error: %u \n", static_cast<unsigned>(failure.m_dwError));
     std::fflush(stdout);
-    closePort();
+    state.portConnected.store(false);
+    line.close();
 }
 
-double driverBacklog() {
+double driverBacklog(ControllerLine& line) {
     try {
-        return static_cast<double>(serialPort().status().bytesToWrite);
+        return static_cast<double>(line.status().bytesToWrite);
     } catch (const CSerialException&) {
         return 0.0;  // the write that follows meets the same failure and reports it
     }
@@ -27,13 +29,13 @@ double driverBacklog() {
 
 }  // namespace
 
-SendDrain::Result SendDrain::drain(LinkState& state) {
+SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
     MessageQueue& queue = state.serialSendQueue;
     double driverBytes = -1.0;
     while (queue.front(scratch_)) {
         if (scratch_.kind == MessageKind::Motion) {
             const auto now = WireMeter::Clock::now();
-            if (driverBytes < 0.0) driverBytes = driverBacklog();
+            if (driverBytes < 0.0) driverBytes = driverBacklog(line);
             double backlog = meter_.backlogBytes(now);
             if (!heldSince_ || now - *heldSince_ < kDriverBacklogTrust)
                 backlog = std::max(backlog, driverBytes);
@@ -54,10 +56,10 @@ SendDrain::Result SendDrain::drain(LinkState& state) {
             scratch_.bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
         }
         try {
-            serialPort().write(scratch_.bytes.data(), size);
+            line.write(scratch_.bytes.data(), size);
             meter_.wrote(size, WireMeter::Clock::now());
         } catch (const CSerialException& failure) {
-            reportFailure(failure);
+            reportFailure(failure, state, line);
             // A command that did not go whole goes again, whole, to the next connection, and the
             // ones behind it wait with it; a motion frame will be stale by then.
             if (scratch_.kind == MessageKind::Motion) queue.popFrontIf(scratch_.id);
@@ -68,15 +70,15 @@ SendDrain::Result SendDrain::drain(LinkState& state) {
     return Result::Empty;
 }
 
-void SendDrain::sendAutomatic(LinkState& state) {
+void SendDrain::sendAutomatic(LinkState& state, ControllerLine& line) {
     MessageQueue& queue = state.autoSendQueue;
     if (!queue.front(scratch_)) return;
     if (scratch_.size > 2) {
         try {
-            serialPort().write(scratch_.bytes.data(), scratch_.size);
+            line.write(scratch_.bytes.data(), scratch_.size);
             meter_.wrote(scratch_.size, WireMeter::Clock::now());
         } catch (const CSerialException& failure) {
-            reportFailure(failure);
+            reportFailure(failure, state, line);
         }
     }
     // A lone message repeats on the following passes, so a controller that missed it sees it again.

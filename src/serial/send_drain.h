@@ -9,6 +9,7 @@
 namespace tarvelmond {
 
 struct LinkState;
+class ControllerLine;
 
 // Motion frames wait while more than this many bytes are still on their way down the wire: about
 // half a millisecond at 250000 baud, so the wire never idles between two frames, and a frame never
@@ -29,12 +30,12 @@ class SendDrain {
     explicit SendDrain(std::uint32_t baud) : meter_(baud) {}
 
     enum class Result { Empty, MotionWaiting, PortLost };
-    Result drain(LinkState& state);
+    Result drain(LinkState& state, ControllerLine& line);
     // When a waiting motion frame may go.
     WireMeter::Clock::time_point wireReadyAt() const { return meter_.drainedTo(kMotionBacklogLimitBytes); }
 
     // The front automatic message, once per pass, without CRC, with the repeat rule.
-    void sendAutomatic(LinkState& state);
+    void sendAutomatic(LinkState& state, ControllerLine& line);
 
   private:
     WireMeter meter_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/serial_device.h"
+#include "serial/controller_line.h"
 
 namespace tarvelmond {
 
@@ -25,29 +26,24 @@ class CSerialException : public std::exception {
 // Throws a CSerialException with the calling thread's last system error code.
 [[noreturn]] void raiseSerialException();
 
-class CSerialPort {
-  public:
-    virtual ~CSerialPort() = default;
-};
-
 // The controller's serial port, one per process. The bridge, the discovery (on the bridge or on the
 // caller of resumeInterface) and pauseInterface all use it from their own threads, so every call takes
 // the port's mutex: a close waits for a running read or write (bounded by the port's time-outs) and
 // nothing ever uses a closed handle. The calls that fail raise CSerialException.
-class CSerialPort2 : public CSerialPort {
+class CSerialPort2 final : public ControllerLine {
   public:
     CSerialPort2() = default;
     ~CSerialPort2() override;
 
     bool openDevice(const std::string& name, const platform::LineSettings& settings);  // 0/1, no throw
-    void close();
+    void close() override;
     bool isOpen() const;
 
-    void configureLink();                                      // steps 4 to 7 of the controller port's set-up
-    void write(const std::uint8_t* bytes, std::size_t count);  // all of them, or CSerialException
-    std::size_t read(std::uint8_t* bytes, std::size_t count);  // as many as arrive before the time-out
-    platform::PortStatus status();                             // clears the error state
-    void purgeInput();
+    void configureLink();  // steps 4 to 7 of the controller port's set-up
+    void write(const std::uint8_t* bytes, std::size_t count) override;
+    std::size_t read(std::uint8_t* bytes, std::size_t count) override;
+    platform::PortStatus status() override;
+    void purgeInput() override;
 
   private:
     mutable std::mutex mutex_;

@@ -23,8 +23,7 @@ TEST(MotionCancelPose, FiltersBelowOneTickPassThePoseThroughUnsmoothed) {
         e->output.poseFilter.store(filter);
         for (int tick = 0; tick < 5; ++tick) {
             e->cues.finalCues[0] = 2.0 + tick;
-            sendOutputFrame(e->output, e->cues.finalCues,
-                            e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+            e.sendOutput();
             EXPECT_EQ(e->output.poseFiltered[0], 2.0 + tick) << "filter " << filter << ", tick " << tick;
         }
     }

@@ -31,8 +31,7 @@ TEST(OutputStageAllocation, SendingFramesPoseAndWindAllocatesNothing) {
     for (int t = 0; t < 2000; ++t) {
         e->cues.finalCues[0] = 0.001 * t;
         e->cues.finalCues[21] = t % 100;
-        sendOutputFrame(e->output, e->cues.finalCues,
-                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+        e.sendOutput();
         if (t % 100 == 0) {  // as the bridge drains them
             link().serialSendQueue.clear();
             link().udpSendQueue.clear();

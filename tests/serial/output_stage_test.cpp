@@ -37,7 +37,7 @@ TEST_F(OutputStage, AxesAreClampedToTheRigLimitsInSinglePrecisionAndTheBeltIsBig
     e->cues.finalCues[2] = 0.25;
     e->cues.finalCues[3] = 1.0000000001;  // equal to the limit in single precision
     e->cues.finalCues[4] = std::numeric_limits<double>::quiet_NaN();
-    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+    e.sendOutput();
     EXPECT_EQ(decodeOutputFrame(frame()).axes, (std::array<float, 6>{1.0f, -1.0f, 0.25f, 1.0f, 1.0f, 0.0f}))
         << "NaN compares false with min and goes to the smaller of max and NaN";
     const Bytes bytes = frame();
@@ -51,8 +51,7 @@ TEST_F(OutputStage, AxesAreClampedToTheRigLimitsInSinglePrecisionAndTheBeltIsBig
                                               {NAN, {0, 0, 0, 0}}};
     for (const auto& [cue, expected] : belts) {
         e->cues.finalCues[10] = cue;
-        sendOutputFrame(e->output, e->cues.finalCues,
-                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+        e.sendOutput();
         const Bytes out = frame();
         EXPECT_EQ(Bytes(out.begin() + 26, out.begin() + 30), expected) << cue;
     }
@@ -85,7 +84,7 @@ TEST_F(OutputStage, TheMotionCancelPoseIsReadBackByAnotherProcessAsSixDoubles) {
     const double cues[10] = {0.5, -1.25, 3.0, 10.0, 4.0, -6.0, 1.0, 2.0, 0.125, -0.25};
     for (std::size_t i = 0; i < 10; ++i)
         e->cues.finalCues[i] = cues[i];
-    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+    e.sendOutput();
     const std::vector<double> seen = poseSeenByAnotherProcess();
     EXPECT_EQ(seen, (std::vector<double>{1.0, -2.5, 6.0, 20.0, (1.0 + 4.0 + 0.125) * 2.0,
                                          (2.0 - 6.0 - 0.25) * 2.0}))
@@ -103,8 +102,7 @@ TEST_F(OutputStage, ClosingThePoseBlockWhileTheThreadWritesItIsSafe) {
     std::thread writer([&] {
         for (double x = 0.0; !done.load(); x += 0.001) {
             e->cues.finalCues[0] = x;
-            sendOutputFrame(e->output, e->cues.finalCues,
-                            e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+            e.sendOutput();
         }
     });
     for (int round = 0; round < 200; ++round) {
@@ -123,20 +121,16 @@ TEST_F(OutputStage, TheWindByteFollowsChannel21WhileItIsActive) {
     ASSERT_TRUE(e->output.windSerial.init(wind.comName(), 115200, "8N1", 5));
     e->cues.profiles[kAirProfile].setActive(21, false);
     e->cues.finalCues[21] = 50.0;
-    sendOutputFrame(e->output, e->cues.finalCues, e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+    e.sendOutput();
     std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(e->output.windSerial.isRunning()) << "channel 21 is inactive in the AIR profile";
 
     e->cues.profiles[kAirProfile].setActive(21, true);
-    sendOutputFrame(
-        e->output, e->cues.finalCues,
-        e->cues.profiles[kAirProfile].getActivedof(
-            kWindChannel));  // starts the device (primed with a zero); this value is not delivered
+    e.sendOutput();  // starts the device (primed with a zero); this value is not delivered
     ASSERT_TRUE(eventually([&] { return e->output.windSerial.isRunning(); }));
     for (const auto& [cue, expected] : {std::pair{50.0, 127}, {150.0, 255}, {-1.0, 0}, {20.0, 51}}) {
         e->cues.finalCues[21] = cue;
-        sendOutputFrame(e->output, e->cues.finalCues,
-                        e->cues.profiles[kAirProfile].getActivedof(kWindChannel));
+        e.sendOutput();
         EXPECT_TRUE(eventually([&] { return !wind.bytes().empty() && wind.bytes().back() == expected; }))
             << cue;
     }

@@ -4,12 +4,15 @@
 
 #include "engine/chain_replacement.h"
 #include "engine/motion_tick.h"
+#include "motion/output_stage.h"
+#include "serial/link_state.h"
 
 namespace tarvelmond::test {
 
 EngineUnderTest::EngineUnderTest() : engine(std::make_unique<MotionEngine>()) {
     engine->gameSource.active[kXplane].store(true);
     engine->loopTimer.tickAt(0);
+    engine->frameSink = &link();
 }
 
 void EngineUnderTest::install(int profile, int dof, const char* filter) {
@@ -29,6 +32,11 @@ void EngineUnderTest::tick() {
     counter += static_cast<std::int64_t>(engine->loopTimer.ticksPerMs * 2.0);
     engine->loopTimer.tickAt(counter);
     runMotionTick(*engine);
+}
+
+void EngineUnderTest::sendOutput() {
+    const bool windActive = engine->cues.profiles[kAirProfile].getActivedof(kWindChannel);
+    sendOutputFrame(engine->output, engine->cues.finalCues, windActive, engine->frameSink);
 }
 
 }  // namespace tarvelmond::test

@@ -20,6 +20,8 @@ struct EngineUnderTest {
     void setGround(bool onGround);
     // One worked tick of 2 ms loop time, as the game-source thread runs it.
     void tick();
+    // The output step alone: the frame to the engine's sink (the process's link), pose and wind.
+    void sendOutput();
 
     std::unique_ptr<MotionEngine> engine;
     std::int64_t counter = 0;

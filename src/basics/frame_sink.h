@@ -1,0 +1,18 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvelmond {
+
+// Where the output stage hands each output frame: the link to the motion controller, or whatever a
+// test or tool puts in its place. Called on the real-time thread: it must neither block nor allocate.
+class FrameSink {
+  public:
+    // True when the frame was taken (queued for a controller).
+    virtual bool takeFrame(const std::uint8_t* frame, std::size_t count) = 0;
+
+  protected:
+    ~FrameSink() = default;
+};
+
+}  // namespace tarvelmond
