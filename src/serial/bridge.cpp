@@ -142,6 +142,7 @@ int runBridge() {
         // A loop that is closing ends first; a stop issued meanwhile makes this start void.
         state.bridgeChanged.wait(lock, [&] { return state.bridgePhase != Phase::Ending; });
         if (!state.bridgeRunning.load() || state.bridgePhase == Phase::Running) return 1;
+        serialPort().allowWaits();
         state.bridgePhase = Phase::Running;
         state.bridgeActive.store(true);
     }
@@ -157,7 +158,11 @@ int runBridge() {
             BridgeLoop(state).run();
             std::lock_guard lock(state.bridgeControl);
             ending = !state.bridgeRunning.load();
-            if (ending) state.bridgePhase = Phase::Ending;
+            if (ending) {
+                state.bridgePhase = Phase::Ending;
+            } else {
+                serialPort().allowWaits();  // the stop that ended the passes was overtaken by a start
+            }
         }
         closePort();
     }
@@ -181,6 +186,9 @@ bool stopBridgeWithin(std::chrono::milliseconds limit) {
     const std::uint64_t startsBefore = state.bridgeStarts;
     state.bridgeRunning.store(false);
     state.udpRunning.store(false);
+    // A write waiting on a controller that has stopped reading would hold the loop for the port's
+    // whole write time-out.
+    if (state.bridgePhase != LinkState::BridgePhase::Idle) serialPort().abandonWaits();
     state.bridgeChanged.notify_all();
     // Waits for the loop to end, unless a start issued after this stop takes over. The UDP loops
     // report only through their flags, so the wait looks again every millisecond.

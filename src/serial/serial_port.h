@@ -48,6 +48,10 @@ class CSerialPort2 : public CSerialPort {
     std::size_t read(std::uint8_t* bytes, std::size_t count);  // as many as arrive before the time-out
     platform::PortStatus status();                             // clears the error state
     void purgeInput();
+    // Without the port's mutex, from any thread: a write or read waiting for the device fails within
+    // a few milliseconds, and so does every later wait until allowWaits.
+    void abandonWaits() noexcept { device_.abandonWaits(); }
+    void allowWaits() noexcept { device_.allowWaits(); }
 
   private:
     mutable std::mutex mutex_;

@@ -178,11 +178,13 @@ void SafetyMonitor::countStartupCommand(const std::vector<std::uint8_t>& bytes) 
 
 void SafetyMonitor::onStrayBytes(std::size_t count, MonitorClock::time_point arrival) {
     std::lock_guard lock(mutex_);
+    if (endsABacklog(arrival)) return;
     add(arrival, "whole", format("%zu bytes that are no whole message (a cut or corrupted frame)", count));
 }
 
 void SafetyMonitor::onCrcFailure(MonitorClock::time_point arrival) {
     std::lock_guard lock(mutex_);
+    if (endsABacklog(arrival)) return;
     add(arrival, "whole", "a frame whose CRC is wrong");
 }
 
@@ -280,6 +282,22 @@ void SafetyMonitor::excuseLosses(MonitorClock::time_point from, MonitorClock::ti
 void SafetyMonitor::backlogFrom(MonitorClock::time_point resumed) {
     std::lock_guard lock(mutex_);
     backlogs_.push_back(resumed);
+    backlogCutAt_.emplace_back();
+}
+
+bool SafetyMonitor::endsABacklog(MonitorClock::time_point arrival) {
+    // A port holds a few seconds of frames at the rate a controller reads them.
+    constexpr auto kDrain = std::chrono::seconds(5);
+    for (std::size_t i = 0; i < backlogs_.size(); ++i) {
+        if (backlogCutAt_[i]) {
+            if (*backlogCutAt_[i] == arrival) return true;
+            continue;
+        }
+        if (arrival < backlogs_[i] || arrival - backlogs_[i] > kDrain) continue;
+        backlogCutAt_[i] = arrival;
+        return true;
+    }
+    return false;
 }
 
 void SafetyMonitor::excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to) {

@@ -12,7 +12,10 @@
 // The rig owner's view of the library: checks every message the virtual controller receives against
 // the rules a rig must be able to rely on.
 //
-//   whole      every frame that starts like an output frame carries its CRC; no stray bytes
+//   whole      every frame that starts like an output frame carries its CRC; no stray bytes, except
+//              one cut message where what waited in the port for a controller that stopped reading
+//              ends: the library gave the write up half-way (the bytes already in the port cannot be
+//              called back) and the controller's CRC check throws it away
 //   finite     every axis value is a number
 //   limits     every axis value lies inside the rig limits the host set
 //   no jump    after any discontinuity (a game found or lost, ready, a host hold, a chain swap, a
@@ -144,6 +147,8 @@ class SafetyMonitor {
     void checkStep(const Frame& previous, const Frame& frame);
     bool linkBrokeBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     bool excused(MonitorClock::time_point at) const;
+    // The one cut message a backlog arriving now may end with (marks it seen).
+    bool endsABacklog(MonitorClock::time_point arrival);
     double ms(MonitorClock::time_point at) const;
     void countStartupCommand(const std::vector<std::uint8_t>& bytes);
 
@@ -164,6 +169,9 @@ class SafetyMonitor {
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> excuses_;
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> leaps_;
     std::vector<MonitorClock::time_point> backlogs_;  // controller resumptions
+    // The one cut message excused per resumption, by its arrival: its CRC failure and its bytes come
+    // in one read.
+    std::vector<std::optional<MonitorClock::time_point>> backlogCutAt_;
     std::map<std::pair<std::uint8_t, std::uint16_t>, SentMessage> sent_;
     std::map<std::uint8_t, int> lastArrived_;  // per stream
     std::uint64_t hostArrived_ = 0;

@@ -210,6 +210,30 @@ TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAft
     EXPECT_TRUE(has(rules(), "no frame after stop"));
 }
 
+// The library gave up a write half-way while the controller did not read: the head of that message
+// ends what waited in the port. One such cut per resumption is the controller's CRC check's business;
+// a cut anywhere else is not.
+TEST_F(MonitoredLink, OneCutMessageMayEndTheBacklogOfAStalledPortButNoOther) {
+    const Bytes whole = outputFrame(0.0f);
+    const Bytes cut(whole.begin(), whole.begin() + 20);
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(20ms);
+    ramp(0.0f, 0.0f, 10);
+    write(cut);
+    monitor.linkDown(Clock::now());
+    std::this_thread::sleep_for(50ms);
+    monitor.backlogFrom(Clock::now());
+    controller.pauseReading(false);
+    settle();
+    monitor.linkUp(Clock::now());
+    ramp(0.0f, 0.0f, 10);
+    EXPECT_FALSE(has(rules(), "whole")) << "the cut that ended the backlog";
+
+    write(cut);
+    ramp(0.0f, 0.0f, 10);
+    EXPECT_TRUE(has(rules(), "whole")) << "a second cut";
+}
+
 TEST_F(MonitoredLink, TheStartUpCommandsMustFollowAConnection) {
     write({0xF9, 0xF9, 0x01, 0x00, 0x00, 0x00, 0x0A, 0x0D});  // the library's identification request
     ramp(0.0f, 0.0f, SafetyTiming{}.startupCommandFrames + 5);
