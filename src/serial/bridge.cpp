@@ -141,8 +141,11 @@ int runBridge() {
         state.bridgeChanged.notify_all();  // a stop still waiting gives way to this later start
         // A loop that is closing ends first; a stop issued meanwhile makes this start void.
         state.bridgeChanged.wait(lock, [&] { return state.bridgePhase != Phase::Ending; });
-        if (!state.bridgeRunning.load() || state.bridgePhase == Phase::Running) return 1;
+        if (!state.bridgeRunning.load()) return 1;
+        // A stop before this start may have told the port to give up its waits; the loop, running on
+        // or about to, needs them again.
         serialPort().allowWaits();
+        if (state.bridgePhase == Phase::Running) return 1;
         state.bridgePhase = Phase::Running;
         state.bridgeActive.store(true);
     }
@@ -158,11 +161,7 @@ int runBridge() {
             BridgeLoop(state).run();
             std::lock_guard lock(state.bridgeControl);
             ending = !state.bridgeRunning.load();
-            if (ending) {
-                state.bridgePhase = Phase::Ending;
-            } else {
-                serialPort().allowWaits();  // the stop that ended the passes was overtaken by a start
-            }
+            if (ending) state.bridgePhase = Phase::Ending;
         }
         closePort();
     }

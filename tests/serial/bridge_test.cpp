@@ -292,6 +292,29 @@ TEST_F(Bridge, APauseOrAStopCutsShortAWriteThatWaitsOnAControllerThatStoppedRead
     EXPECT_LT(stop, 2s) << "stopKestrovane_Thread waited out the write";
 }
 
+// A start that takes over from a stop still waiting leaves the loop running as before: its writes may
+// wait for a slow controller again, instead of giving up as the stop had asked.
+TEST_F(Bridge, AStartThatOvertakesAStopLetsTheLoopsWritesWaitAgain) {
+    link().interfaceRunning.store(false);  // the loop rests 100 ms per pass, the port stays open
+    std::this_thread::sleep_for(150ms);
+    std::thread stopper([] { stopBridge(); });
+    std::this_thread::sleep_for(20ms);
+    std::thread starter([] { runBridge(); });  // returns at once: the running loop goes on
+    starter.join();
+    stopper.join();
+    ASSERT_TRUE(link().bridgeActive.load());
+
+    const std::string printed = printedBy([&] {
+        link().interfaceRunning.store(true);
+        ASSERT_TRUE(fillUntilAWriteWaits(*controller));
+        std::this_thread::sleep_for(100ms);
+        controller->pauseReading(false);
+        ASSERT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    });
+    EXPECT_EQ(printed.find("Serial Exception"), std::string::npos) << printed;
+    EXPECT_TRUE(link().portConnected.load());
+}
+
 // Two 36-byte frames every 2 ms are more than a 250000-baud UART carries (25000 bytes/s): older motion
 // frames give way to newer ones instead of filling the queue, while the host messages of several
 // threads all arrive, each thread's in order.
