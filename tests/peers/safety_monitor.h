@@ -105,7 +105,8 @@ class SafetyMonitor {
     // held to a quiet span.
     void backlogFrom(MonitorClock::time_point resumed);
     // The game itself makes the live pose leap in this span (values it reports far beyond the input
-    // limits, which the library clamps to them): frames arriving then are not held to the fade.
+    // limits, which the library clamps to them): frames built then are not held to the fade (those
+    // arriving in it or a latency after, and those of a burst after a pause that began then).
     void excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to);
     // Times in reports count from here on (the scenario's events start).
     void countTimesFrom(MonitorClock::time_point origin);
@@ -147,6 +148,7 @@ class SafetyMonitor {
     void checkStep(const Frame& previous, const Frame& frame);
     bool linkBrokeBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     bool excused(MonitorClock::time_point at) const;
+    bool builtDuringALeap(MonitorClock::time_point arrival) const;
     // The one cut message a backlog arriving now may end with (marks it seen).
     bool endsABacklog(MonitorClock::time_point arrival);
     double ms(MonitorClock::time_point at) const;
@@ -181,7 +183,10 @@ class SafetyMonitor {
     std::optional<MonitorClock::time_point> resumedAt_;  // the first frame after the last pause
     double lastGapMs_ = 0.0;                             // before the newest frame
     double previousGapMs_ = 0.0;                         // before the one ahead of it
-    int startupSeen_ = 0;                                // 0 none, 1 the first (04), 2 both
+    // The last pause in the frames longer than a latency: the frames of the burst after it may have
+    // been built as early as its start.
+    std::optional<std::pair<MonitorClock::time_point, MonitorClock::time_point>> lastPause_;
+    int startupSeen_ = 0;  // 0 none, 1 the first (04), 2 both
 };
 
 }  // namespace tarvelmond::test
