@@ -315,6 +315,25 @@ TEST_F(Bridge, AStartThatOvertakesAStopLetsTheLoopsWritesWaitAgain) {
     EXPECT_TRUE(link().portConnected.load());
 }
 
+// Motion frames that piled up while the loop was held up go as the newest only: the older ones, sent
+// in one burst, would play the rig's last moments over again at the wire's speed.
+TEST_F(Bridge, MotionFramesThatPiledUpGoAsTheNewestOnly) {
+    link().interfaceRunning.store(false);  // the loop rests, the port stays open
+    std::this_thread::sleep_for(150ms);
+    for (int frame = 1; frame <= 40; ++frame)
+        ASSERT_TRUE(link().serialSendQueue.push(motionFrame(static_cast<float>(frame)).data(), 36,
+                                                MessageKind::Motion));
+    link().interfaceRunning.store(true);
+    ASSERT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    std::this_thread::sleep_for(50ms);
+    std::vector<float> arrived;
+    for (const ReceivedMessage& m : controller->received())
+        if (m.kind == Kind::Output) arrived.push_back(decodeOutputFrame(m.bytes).axes[0]);
+    ASSERT_FALSE(arrived.empty());
+    EXPECT_LE(arrived.size(), 2u);
+    EXPECT_EQ(arrived.back(), 40.0f);
+}
+
 // Two 36-byte frames every 2 ms are more than a 250000-baud UART carries (25000 bytes/s): older motion
 // frames give way to newer ones instead of filling the queue, while the host messages of several
 // threads all arrive, each thread's in order.
