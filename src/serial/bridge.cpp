@@ -166,6 +166,7 @@ int runBridge() {
         closePort();
     }
     std::lock_guard lock(state.bridgeControl);
+    serialPort().allowWaits();  // what the stop cut short has ended; a host may open the port itself now
     state.bridgePhase = Phase::Idle;
     state.bridgeActive.store(false);
     state.bridgeStopped.store(true);

@@ -290,6 +290,14 @@ TEST_F(Bridge, APauseOrAStopCutsShortAWriteThatWaitsOnAControllerThatStoppedRead
     ASSERT_TRUE(fillUntilAWriteWaits(*controller));
     const auto stop = durationOf([&] { printedBy([&] { bridge.reset(); }); });
     EXPECT_LT(stop, 2s) << "stopKestrovane_Thread waited out the write";
+
+    // What the stop cut short is over: the host can connect the port by itself again.
+    controller->pauseReading(false);
+    std::this_thread::sleep_for(300ms);  // what waited in the port drains
+    resetLink();
+    ports.emplace().add(controller->comName());
+    link().standardPortNumber.store(controller->comNumber());
+    EXPECT_EQ(printedBy([] { EXPECT_EQ(connectStandardPort(), 1); }), "opened....id correct. \n");
 }
 
 // A start that takes over from a stop still waiting leaves the loop running as before: its writes may

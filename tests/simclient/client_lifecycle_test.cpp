@@ -45,7 +45,8 @@ TEST_F(SimClientTest, AConnectThatHangsGoesOnInTheBackgroundAndIsTakenUpLater) {
         if (pass == 4) resourcesOfOneConnect = platform::openResourceCount();
     }
     EXPECT_EQ(connectionsUnderWay(), 1U) << "one connect, not one per pass";
-    EXPECT_EQ(platform::openResourceCount(), resourcesOfOneConnect)
+    // Fewer is fine: between two tries of the connect its socket may be closed.
+    EXPECT_LE(platform::openResourceCount(), resourcesOfOneConnect)
         << "nothing more is opened pass after pass";
 
     // Room in the backlog: the connect's next try gets through, and a later pass takes the client.
