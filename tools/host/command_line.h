@@ -1,0 +1,26 @@
+#pragma once
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvelmond::host {
+
+struct RunOptions {
+    std::string profilePath;
+    std::optional<std::string> port;  // a fixed port ("COM5") instead of the automatic scan
+    std::optional<double> seconds;    // stop by itself after this long, as on Ctrl-C
+};
+
+struct Command {
+    enum class Kind { Run, Games, Ports, Help } kind = Kind::Help;
+    RunOptions run;
+    std::chrono::milliseconds wait{3000};  // how long games and ports look
+};
+
+// Throws std::invalid_argument with a message for the user on a malformed command line.
+Command parseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char* const kUsage;
+
+}  // namespace tarvelmond::host
