@@ -8,12 +8,14 @@ namespace tarvelmond::host {
 
 const char* const kUsage =
     "usage: tarvelmond-host run --profile rig.toml [--port COM5] [--seconds N]\n"
+    "       tarvelmond-host record --out session.tmr --profile rig.toml [--port COM5] [--seconds N]\n"
     "       tarvelmond-host games [--seconds N]\n"
     "       tarvelmond-host ports [--seconds N]\n"
     "  run      drive the rig from the running game with the profile's filters; Ctrl-C eases the rig\n"
     "           to rest over 4 s and stops\n"
     "  --port   use this port for the controller instead of the automatic scan\n"
     "  --seconds  stop by itself after N seconds, exactly as on Ctrl-C\n"
+    "  record   the same, and every tick's telemetry and cues go into the session file\n"
     "  games    which game the library detects now (looks for 3 s, or N)\n"
     "  ports    whether the library's port scan finds a controller (3 s, or N); nothing moves\n";
 
@@ -45,10 +47,10 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         }
         return command;
     }
-    if (arguments[0] != "run") {
+    if (arguments[0] != "run" && arguments[0] != "record") {
         throw std::invalid_argument("unknown command \"" + arguments[0] + "\"");
     }
-    command.kind = Command::Kind::Run;
+    command.kind = arguments[0] == "run" ? Command::Kind::Run : Command::Kind::Record;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         if (i + 1 >= arguments.size()) {
@@ -62,14 +64,19 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
                 throw std::invalid_argument("--port takes a port name such as COM5, not \"" + value + "\"");
             }
             command.run.port = value;
+        } else if (option == "--out" && command.kind == Command::Kind::Record) {
+            command.run.recordPath = value;
         } else if (option == "--seconds") {
             command.run.seconds = secondsFrom(value);
         } else {
             throw std::invalid_argument("unknown option \"" + option + "\"");
         }
     }
+    if (command.kind == Command::Kind::Record && command.run.recordPath.empty()) {
+        throw std::invalid_argument("record needs --out <session.tmr>");
+    }
     if (command.run.profilePath.empty()) {
-        throw std::invalid_argument("run needs --profile <file.toml>");
+        throw std::invalid_argument(arguments[0] + " needs --profile <file.toml>");
     }
     return command;
 }

@@ -10,10 +10,11 @@ struct RunOptions {
     std::string profilePath;
     std::optional<std::string> port;  // a fixed port ("COM5") instead of the automatic scan
     std::optional<double> seconds;    // stop by itself after this long, as on Ctrl-C
+    std::string recordPath;           // record: the session file to write
 };
 
 struct Command {
-    enum class Kind { Run, Games, Ports, Help } kind = Kind::Help;
+    enum class Kind { Run, Record, Games, Ports, Help } kind = Kind::Help;
     RunOptions run;
     std::chrono::milliseconds wait{3000};  // how long games and ports look
 };

@@ -47,6 +47,7 @@ std::unique_ptr<Library> Library::load(std::string& error) {
     TARVELMOND_RESOLVE(setcheckFilterstring);
     TARVELMOND_RESOLVE(SetRigDofLimitValue);
     TARVELMOND_RESOLVE(SetInputDofLimitValue);
+    TARVELMOND_RESOLVE(getactiveProfil);
     TARVELMOND_RESOLVE(getTransitionStatus);
     TARVELMOND_RESOLVE(getProfilAirTransitionStatus);
     TARVELMOND_RESOLVE(getProfilGrdTransitionStatus);

@@ -25,6 +25,7 @@ struct LibraryApi {
     decltype(&::setcheckFilterstring) setcheckFilterstring = nullptr;
     decltype(&::SetRigDofLimitValue) SetRigDofLimitValue = nullptr;
     decltype(&::SetInputDofLimitValue) SetInputDofLimitValue = nullptr;
+    decltype(&::getactiveProfil) getactiveProfil = nullptr;
     decltype(&::getTransitionStatus) getTransitionStatus = nullptr;
     decltype(&::getProfilAirTransitionStatus) getProfilAirTransitionStatus = nullptr;
     decltype(&::getProfilGrdTransitionStatus) getProfilGrdTransitionStatus = nullptr;

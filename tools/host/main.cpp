@@ -14,6 +14,7 @@
 #include "library_api.h"
 #include "profile_file.h"
 #include "rig_run.h"
+#include "session_recorder.h"
 #include "shutdown_request.h"
 
 using namespace tarvelmond;
@@ -48,7 +49,16 @@ int runCommand(const host::Command& command) {
     if (!library) {
         return 1;
     }
-    return host::runRig(library->api(), profile, command.run, stdout);
+    if (command.kind == host::Command::Kind::Run) {
+        return host::runRig(library->api(), profile, command.run, stdout);
+    }
+    host::SessionRecorder recorder(library->api(), command.run.recordPath);
+    const int status = host::runRig(
+        library->api(), profile, command.run, stdout,
+        [&recorder](double seconds, const host::HistoryBatch& batch) { recorder.poll(seconds, batch); });
+    std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder.ticksWritten()),
+                command.run.recordPath.c_str());
+    return status;
 }
 
 }  // namespace
@@ -70,6 +80,8 @@ int main(int argc, char** argv) {
     try {
         status = runCommand(command);
     } catch (const offline::InputError& error) {
+        std::fprintf(stderr, "tarvelmond-host: error: %s\n", error.what());
+    } catch (const host::SessionError& error) {
         std::fprintf(stderr, "tarvelmond-host: error: %s\n", error.what());
     } catch (const std::system_error& error) {
         std::fprintf(stderr, "tarvelmond-host: a library thread failed: %s\n", error.what());

@@ -18,24 +18,16 @@ constexpr auto kPollPeriod = 50ms;
 constexpr auto kStatusPeriod = 1s;
 // The library fades over 2000 worked ticks: 4 s at 500 Hz, longer on a machine that ticks slower. The
 // wait follows the fade's progress and gives up only when the fade stops moving (the game went quiet).
-constexpr auto kFadeStall = 1s;
+constexpr auto kFadeStall = 2s;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Counts the worked ticks by taking the library's history of final cues, which it keeps for hosts.
-class TickCounter {
+// Worked ticks per second, from the library's history of them.
+class TickRate {
   public:
-    explicit TickCounter(const LibraryApi& api) : api_(api) {}
-    void collect() {
-        int count = 0;
-        double* block = api_.GetCalculationSnapshots(&count);
-        if (block != nullptr) {
-            api_.FreeCalculationSnapshots(block);
-        }
-        ticks_ += count;
-    }
+    void add(int ticks) { ticks_ += ticks; }
     // Ticks per second since the previous call.
     double rate(Clock::time_point now) {
         const double seconds = std::chrono::duration<double>(now - since_).count();
@@ -46,7 +38,6 @@ class TickCounter {
     }
 
   private:
-    const LibraryApi& api_;
     long long ticks_ = 0;
     Clock::time_point since_ = Clock::now();
 };
@@ -94,7 +85,7 @@ bool timeIsUp(const RunOptions& options, Clock::time_point start) {
 }
 
 // Eases the output to rest while the game still feeds ticks; a second stop request cuts it short.
-void fadeOut(const LibraryApi& api, std::FILE* out) {
+void fadeOut(const LibraryApi& api, std::FILE* out, const std::function<void()>& collect) {
     if (api.getGameID() < 0) {
         return;  // no ticks run without a game, so nothing moves and nothing fades
     }
@@ -107,10 +98,19 @@ void fadeOut(const LibraryApi& api, std::FILE* out) {
     while (progress < 100.0 && shutdownRequests() == requestsBefore && api.getGameID() >= 0 &&
            Clock::now() - lastProgress < kFadeStall) {
         std::this_thread::sleep_for(10ms);
+        collect();
         if (const double now = api.getTransitionStatus(); now != progress) {
             progress = now;
             lastProgress = Clock::now();
         }
+    }
+    if (progress >= 100.0) {
+        std::fprintf(out, "the rig is at rest\n");
+    } else {
+        std::fprintf(out, "the fade ended at %.0f %% (%s)\n", progress,
+                     api.getGameID() < 0                    ? "the game went away"
+                     : shutdownRequests() != requestsBefore ? "stopped at once on request"
+                                                            : "the fade stopped moving");
     }
     // One tick more, so the frame of the finished fade has gone out before the rig is made not ready.
     std::this_thread::sleep_for(20ms);
@@ -119,7 +119,7 @@ void fadeOut(const LibraryApi& api, std::FILE* out) {
 }  // namespace
 
 int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunOptions& options,
-           std::FILE* out) {
+           std::FILE* out, const HistoryObserver& observe) {
     for (const std::string& warning : installProfile(api, profile)) {
         std::fprintf(out, "warning: %s\n", warning.c_str());
     }
@@ -145,11 +145,16 @@ int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunO
     std::fflush(out);
 
     const auto start = Clock::now();
-    TickCounter ticks(api);
+    TickRate ticks;
+    const auto collect = [&] {
+        const HistoryBatch batch = HistoryBatch::take(api);
+        ticks.add(batch.cueCount);
+        if (observe) observe(secondsSince(start), batch);
+    };
     auto nextStatus = start + kStatusPeriod;
     while (shutdownRequests() == 0 && !timeIsUp(options, start)) {
         std::this_thread::sleep_for(kPollPeriod);
-        ticks.collect();
+        collect();
         if (const auto now = Clock::now(); now >= nextStatus) {
             std::fprintf(out, "%s\n", statusLine(currentStatus(api, start, ticks.rate(now))).c_str());
             std::fflush(out);
@@ -157,9 +162,10 @@ int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunO
         }
     }
 
-    fadeOut(api, out);
+    fadeOut(api, out, collect);
     api.setMotionsystemready(0);
     api.stopGamesource_Thread();
+    collect();  // the last ticks, up to the thread's end
     connector.reset();
     api.stopKestrovane_Thread();
     bridge.join();
