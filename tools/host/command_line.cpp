@@ -9,6 +9,7 @@ namespace tarvelmond::host {
 const char* const kUsage =
     "usage: tarvelmond-host run --profile rig.toml [--port COM5] [--seconds N]\n"
     "       tarvelmond-host record --out session.tmr --profile rig.toml [--port COM5] [--seconds N]\n"
+    "       tarvelmond-host replay session.tmr --offline --profile other.toml [--out DIR]\n"
     "       tarvelmond-host games [--seconds N]\n"
     "       tarvelmond-host ports [--seconds N]\n"
     "  run      drive the rig from the running game with the profile's filters; Ctrl-C eases the rig\n"
@@ -16,6 +17,8 @@ const char* const kUsage =
     "  --port   use this port for the controller instead of the automatic scan\n"
     "  --seconds  stop by itself after N seconds, exactly as on Ctrl-C\n"
     "  record   the same, and every tick's telemetry and cues go into the session file\n"
+    "  replay   --offline: the recorded telemetry through the offline cue replay with a profile, and\n"
+    "           a comparison with the recorded cues (DIR/compare.svg; DIR defaults to out/replay)\n"
     "  games    which game the library detects now (looks for 3 s, or N)\n"
     "  ports    whether the library's port scan finds a controller (3 s, or N); nothing moves\n";
 
@@ -28,6 +31,30 @@ double secondsFrom(const std::string& text) {
         throw std::invalid_argument("--seconds needs a positive number of seconds, not \"" + text + "\"");
     }
     return value;
+}
+
+Command parseReplay(const std::vector<std::string>& arguments) {
+    Command command;
+    command.kind = Command::Kind::Replay;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--offline") {
+            command.replay.offline = true;
+        } else if ((argument == "--profile" || argument == "--out") && i + 1 < arguments.size()) {
+            (argument == "--profile" ? command.replay.profilePath : command.replay.outDir) = arguments[++i];
+        } else if (argument.rfind("--", 0) != 0 && command.replay.sessionPath.empty()) {
+            command.replay.sessionPath = argument;
+        } else {
+            throw std::invalid_argument("replay: unexpected \"" + argument + "\"");
+        }
+    }
+    if (command.replay.sessionPath.empty()) {
+        throw std::invalid_argument("replay needs a session file");
+    }
+    if (command.replay.offline && command.replay.profilePath.empty()) {
+        throw std::invalid_argument("replay --offline needs --profile <file.toml>");
+    }
+    return command;
 }
 
 }  // namespace
@@ -46,6 +73,9 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             throw std::invalid_argument(arguments[0] + " takes only --seconds N");
         }
         return command;
+    }
+    if (arguments[0] == "replay") {
+        return parseReplay(arguments);
     }
     if (arguments[0] != "run" && arguments[0] != "record") {
         throw std::invalid_argument("unknown command \"" + arguments[0] + "\"");

@@ -13,9 +13,17 @@ struct RunOptions {
     std::string recordPath;           // record: the session file to write
 };
 
+struct ReplayOptions {
+    std::string sessionPath;
+    bool offline = false;
+    std::string profilePath;  // --offline: the profile to replay with
+    std::string outDir = "out/replay";
+};
+
 struct Command {
-    enum class Kind { Run, Record, Games, Ports, Help } kind = Kind::Help;
+    enum class Kind { Run, Record, Replay, Games, Ports, Help } kind = Kind::Help;
     RunOptions run;
+    ReplayOptions replay;
     std::chrono::milliseconds wait{3000};  // how long games and ports look
 };
 

@@ -25,4 +25,8 @@ class LoadedLibrary {
 // tarvelmond.dll or libtarvelmond.so.
 const char* libraryFileName();
 
+// The folder this program lies in, with a trailing separator (empty if the system does not say):
+// the library and the other tools are found beside it.
+std::string programFolder();
+
 }  // namespace tarvelmond::host

@@ -12,6 +12,7 @@
 #include "diagnosis.h"
 #include "input_error.h"
 #include "library_api.h"
+#include "offline_replay.h"
 #include "profile_file.h"
 #include "rig_run.h"
 #include "session_recorder.h"
@@ -39,6 +40,18 @@ int runCommand(const host::Command& command) {
         return command.kind == host::Command::Kind::Games
                    ? host::showGames(library->api(), command.wait, stdout)
                    : host::showPorts(library->api(), command.wait, stdout);
+    }
+    if (command.kind == host::Command::Kind::Replay) {
+        const host::Session session = host::readSessionFile(command.replay.sessionPath);
+        if (!command.replay.offline) {
+            // Playing the raw input through the game emulator needs raw input in the recording.
+            std::fprintf(stderr,
+                         "tarvelmond-host: %s holds no raw game input (this version records none); replay it "
+                         "with --offline --profile <file.toml>\n",
+                         command.replay.sessionPath.c_str());
+            return 1;
+        }
+        return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
     }
     // The profile is read whole before the library is touched: a mistake in it moves nothing.
     const offline::RigProfile profile = offline::readProfileFile(command.run.profilePath);

@@ -119,9 +119,11 @@ void readRecord(RecordKind kind, In& in, Session& session) {
             StagesRecord stages;
             stages.seconds = in.real("a stages record");
             stages.activeProfile = static_cast<std::int32_t>(in.number<std::uint32_t>("a stages record"));
+            stages.fadePercent = in.real("a stages record");
             stages.air = in.reals(session.cueCount, "a stages record");
             stages.ground = in.reals(session.cueCount, "a stages record");
             stages.final = in.reals(session.cueCount, "a stages record");
+            stages.ticksBefore = session.ticks.size();
             session.stages.push_back(std::move(stages));
             break;
         }
@@ -223,6 +225,7 @@ void SessionWriter::stages(const StagesRecord& record) {
     this->record(RecordKind::Stages, payloadOf([&](Out& out) {
                      out.real(record.seconds);
                      out.number(static_cast<std::uint32_t>(record.activeProfile));
+                     out.real(record.fadePercent);
                      out.reals(record.air);
                      out.reals(record.ground);
                      out.reals(record.final);

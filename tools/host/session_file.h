@@ -15,7 +15,8 @@
 //     1 tick      u64 tick number, the telemetry slots and the cues as doubles (the library's two
 //                 histories: the game data, and the final cues with the AIR stage of channels 11-20)
 //     2 stages    f64 seconds since the start, i32 active profile (0 air, 1 ground, -1 no game),
-//                 then AIR, GROUND and final cues as doubles: sampled when the host polls, not per tick
+//                 f64 output fade in percent, then AIR, GROUND and final cues as doubles: sampled when
+//                 the host polls, after the tick records it collected, not per tick
 //     3 game      f64 seconds, i32 game id, the game's name (at most 20 bytes)
 //     4 datagram  f64 arrival seconds, u16 the game's port, the datagram's bytes (raw game input)
 //     5 block     f64 seconds, u8 name length, the name, the shared block's bytes (raw game input)
@@ -41,7 +42,9 @@ struct TickRecord {
 struct StagesRecord {
     double seconds = 0.0;
     std::int32_t activeProfile = 0;
+    double fadePercent = 100.0;
     std::vector<double> air, ground, final;
+    std::size_t ticksBefore = 0;  // read back: the tick records that came before it in the file
 };
 
 struct GameRecord {

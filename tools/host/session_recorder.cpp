@@ -79,8 +79,8 @@ void SessionRecorder::poll(double seconds, const HistoryBatch& batch) {
         telemetry_.pop_front();
         cues_.pop_front();
     }
-    writer_.stages(
-        {seconds, api_.getactiveProfil(), cueStage(api_, 0), cueStage(api_, 1), cueStage(api_, 2)});
+    writer_.stages({seconds, api_.getactiveProfil(), api_.getTransitionStatus(), cueStage(api_, 0),
+                    cueStage(api_, 1), cueStage(api_, 2)});
     flush();
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -326,6 +327,106 @@ TEST(HostRecord, RecordsEveryTickTheRigWasDrivenBy) {
     } else {
         EXPECT_LT(unmatched, frames.size() / 5);
     }
+}
+
+// The first tick whose poll found every AIR stage value 0: the host's stop switched the channels off
+// there, and the output began to fade to rest (known to within one poll).
+std::size_t fadeToRestStart(const host::Session& session) {
+    for (const host::StagesRecord& stages : session.stages) {
+        const bool moving =
+            std::any_of(stages.air.begin(), stages.air.begin() + 10, [](double v) { return v != 0.0; });
+        if (!moving && stages.fadePercent < 100.0 && stages.ticksBefore > 2000) return stages.ticksBefore;
+    }
+    return session.ticks.size();
+}
+
+// The first tick after which the live start-up fade had ended (known to within one poll).
+std::size_t startFadeEnd(const host::Session& session) {
+    for (const host::StagesRecord& stages : session.stages) {
+        if (stages.fadePercent >= 100.0 && stages.ticksBefore > 0) return stages.ticksBefore;
+    }
+    return session.ticks.size();
+}
+
+#if defined(_WIN32)
+const std::string kReplaySeconds = "20";  // Wine ticks about half as often: as many settled ticks
+#else
+const std::string kReplaySeconds = "11";
+#endif
+
+TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRecordedCues) {
+    VirtualController controller(uniqueComNumber(6));
+    ASSERT_TRUE(controller.ready());
+    declarePortIdentity(controller.comNumber());
+    emulator::UdpGameSender game(kXplanePort);
+    game.startGenerated(flightPacket, 4ms);
+    const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
+    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_replay.tmr";
+    const HostResult recorded = runHost("record --out " + quoted(recording.string()) + " --profile " +
+                                        quoted(profile.string()) + " --seconds " + kReplaySeconds);
+    game.stop();
+    ASSERT_EQ(recorded.status, 0) << recorded.output;
+    const host::Session session = host::readSessionFile(recording.string());
+
+    const fs::path out = fs::temp_directory_path() / "tarvelmond_host_replay";
+    const HostResult replayed = runHost("replay " + quoted(recording.string()) + " --offline --profile " +
+                                        quoted(profile.string()) + " --out " + quoted(out.string()));
+    ASSERT_EQ(replayed.status, 0) << replayed.output;
+    EXPECT_NE(replayed.output.find("max diff"), std::string::npos) << replayed.output;
+    EXPECT_TRUE(fs::exists(out / "compare.svg"));
+
+    // The replay's cues, tick by tick, from its CSV.
+    std::ifstream cues(out / "offline" / "cues.csv");
+    std::string line;
+    std::getline(cues, line);
+    std::vector<std::string> header;
+    std::stringstream names(line);
+    for (std::string name; std::getline(names, name, ',');)
+        header.push_back(name);
+    const auto pitchColumn =
+        static_cast<std::size_t>(std::find(header.begin(), header.end(), "final_pitch") - header.begin());
+    const auto rollColumn =
+        static_cast<std::size_t>(std::find(header.begin(), header.end(), "final_roll") - header.begin());
+    ASSERT_LT(pitchColumn, header.size());
+    std::vector<std::pair<double, double>> replayedAxes;  // roll, pitch per tick
+    while (std::getline(cues, line)) {
+        std::vector<double> values;
+        std::stringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');)
+            values.push_back(std::strtod(field.c_str(), nullptr));
+        replayedAxes.emplace_back(values.at(rollColumn), values.at(pitchColumn));
+    }
+    ASSERT_EQ(replayedAxes.size(), session.ticks.size());
+
+    // From the end of both start-up fades to the host's fade to rest, which the offline replay does
+    // not know of, the same telemetry through the same filters gives the same cues. The fades differ:
+    // the offline one advances 1/2000 every tick, the live one by each tick's real length (at most
+    // 1/2000), so on a machine that ticks unevenly (Wine) the live fade takes more ticks.
+    const std::size_t first = std::max<std::size_t>(2000, startFadeEnd(session)) + 1;
+    const std::size_t last = fadeToRestStart(session) - 50;
+    ASSERT_GT(last, first + 300) << "enough settled ticks to compare (" << session.ticks.size()
+                                 << " recorded)";
+    ASSERT_TRUE(session.gaps.empty()) << "a lost tick would shift the replay against the recording";
+    double largest = 0.0;
+    for (std::size_t i = first; i < last; ++i) {
+        largest = std::max(largest, std::fabs(session.ticks[i].cues[4] - replayedAxes[i].first));
+        largest = std::max(largest, std::fabs(session.ticks[i].cues[5] - replayedAxes[i].second));
+    }
+    EXPECT_LT(largest, 1e-9) << "over ticks " << first << " to " << last;
+
+    // A recording cut short, or not a recording at all, is refused with the place, never a crash.
+    std::ifstream whole(recording, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    const fs::path cut = fs::temp_directory_path() / "tarvelmond_host_cut.tmr";
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2 + 3);
+    const HostResult refused = runHost("replay " + quoted(cut.string()) + " --offline --profile " +
+                                       quoted(profile.string()) + " --out " + quoted(out.string()));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("tarvelmond_host_cut.tmr: byte "), std::string::npos) << refused.output;
+    const HostResult notARecording =
+        runHost("replay " + quoted(profile.string()) + " --offline --profile " + quoted(profile.string()));
+    EXPECT_EQ(notARecording.status, 1);
+    EXPECT_NE(notARecording.output.find("not a Tarvelmond session recording"), std::string::npos);
 }
 
 TEST(HostDiagnosis, GamesNamesTheGameTheLibraryDetectsAndPortsFindsTheController) {

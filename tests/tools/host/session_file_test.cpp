@@ -16,7 +16,7 @@ std::vector<std::uint8_t> smallRecording() {
     writer.game({0.05, 0, "Xplane"});
     writer.tick({0, {0.0, 1.5, -2.25}, {0.125, std::numeric_limits<double>::quiet_NaN()}});
     writer.tick({1, {0.0, 1.75, -2.5}, {0.25, -0.0}});
-    writer.stages({0.1, 1, {1, 2}, {3, 4}, {5, 6}});
+    writer.stages({0.1, 1, 42.0, {1, 2}, {3, 4}, {5, 6}});
     writer.gap({0.15, 0});
     return writer.take();
 }
@@ -43,6 +43,8 @@ TEST(SessionFile, WhatIsWrittenIsReadBackBitForBit) {
     EXPECT_EQ(session.games[0].name, "Xplane");
     ASSERT_EQ(session.stages.size(), 1u);
     EXPECT_EQ(session.stages[0].activeProfile, 1);
+    EXPECT_EQ(session.stages[0].fadePercent, 42.0);
+    EXPECT_EQ(session.stages[0].ticksBefore, 2u);
     EXPECT_EQ(session.stages[0].final, (std::vector<double>{5, 6}));
     EXPECT_EQ(session.gaps.size(), 1u);
 }

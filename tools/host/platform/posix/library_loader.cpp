@@ -9,13 +9,12 @@ namespace {
 
 // The library beside the program wins over one installed elsewhere, as on Windows.
 std::string besideProgram(const std::string& fileName) {
+    const std::string folder = programFolder();
     std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
+    if (folder.empty() || !std::filesystem::exists(folder + fileName, error)) {
         return {};
     }
-    const std::filesystem::path candidate = self.parent_path() / fileName;
-    return std::filesystem::exists(candidate, error) ? candidate.string() : std::string();
+    return folder + fileName;
 }
 
 }  // namespace
@@ -37,6 +36,12 @@ LoadedLibrary::~LoadedLibrary() {
 
 void* LoadedLibrary::symbol(const char* name) const {
     return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+std::string programFolder() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.parent_path().string() + "/";
 }
 
 const char* libraryFileName() {

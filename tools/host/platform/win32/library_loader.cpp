@@ -19,6 +19,16 @@ void* LoadedLibrary::symbol(const char* name) const {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
 
+std::string programFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    const std::string self(path, length);
+    return self.substr(0, self.find_last_of("\\/") + 1);
+}
+
 const char* libraryFileName() {
     return "tarvelmond.dll";
 }
