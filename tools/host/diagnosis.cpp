@@ -1,8 +1,11 @@
 #include "diagnosis.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
+
+#include "lent_bridge_thread.h"
 
 namespace tarvelmond::host {
 namespace {
@@ -54,11 +57,10 @@ int showPorts(const LibraryApi& api, std::chrono::milliseconds wait, std::FILE* 
                  "identification), %.1f s; the ports it lists follow:\n",
                  static_cast<double>(wait.count()) / 1000.0);
     std::fflush(out);
-    std::thread bridge([&api] { api.startKestrovane_Thread(); });
+    std::optional<LentBridgeThread> bridge(std::in_place, api);
     api.enableAutoconnect();
     const bool found = waitUntil(wait, [&] { return api.isConnected() == 1; });
-    api.stopKestrovane_Thread();
-    bridge.join();
+    bridge.reset();
     std::fflush(stdout);  // the library's own lines come first
     std::fprintf(out, found ? "a controller answered: the rig is ready to run\n"
                             : "no controller answered. Is it plugged in and powered, and is its chip one of "

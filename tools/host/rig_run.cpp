@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
+#include "lent_bridge_thread.h"
 #include "profile_setup.h"
 #include "shutdown_request.h"
 #include "status_line.h"
@@ -129,7 +131,7 @@ int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunO
         return 1;
     }
 
-    std::thread bridge([&api] { api.startKestrovane_Thread(); });
+    std::optional<LentBridgeThread> bridge(std::in_place, api);
     std::optional<FixedPortConnector> connector;
     if (options.port) {
         api.disableAutoconnect();
@@ -167,8 +169,7 @@ int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunO
     api.stopGamesource_Thread();
     collect();  // the last ticks, up to the thread's end
     connector.reset();
-    api.stopKestrovane_Thread();
-    bridge.join();
+    bridge.reset();
     if (profile.motionCompensation && profile.motionCompensation->enabled) {
         api.activateMotionCancel(false);
     }
