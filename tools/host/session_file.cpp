@@ -156,7 +156,8 @@ void readRecord(RecordKind kind, In& in, Session& session) {
             break;
         }
         case RecordKind::Gap:
-            session.gaps.push_back({in.real("a gap record"), in.number<std::uint32_t>("a gap record")});
+            session.gaps.push_back(
+                {in.real("a gap record"), in.number<std::uint32_t>("a gap record"), session.ticks.size()});
             break;
         default:
             return;  // a kind of a later minor version: skipped whole by the caller

@@ -68,6 +68,7 @@ struct BlockRecord {
 struct GapRecord {
     double seconds = 0.0;
     std::uint32_t lostTicks = 0;
+    std::size_t ticksBefore = 0;  // read back: the tick records that came before it in the file
 };
 
 struct Session {

@@ -1,5 +1,7 @@
 #include "session_recorder.h"
 
+#include <atomic>
+
 namespace tarvelmond::host {
 namespace {
 
@@ -19,8 +21,17 @@ std::vector<double> cueStage(const LibraryApi& api, int which) {
     double* data = nullptr;
     int count = 0;
     api.getMotionCueData(which, &data, &count);
-    if (data == nullptr || count != HistoryBatch::kCues) return std::vector<double>(HistoryBatch::kCues, 0.0);
-    return {data, data + count};
+    std::vector<double> values(HistoryBatch::kCues, 0.0);
+    if (data == nullptr || count != HistoryBatch::kCues) {
+        return values;
+    }
+    // The library's thread rewrites the array while the host reads it, with atomic stores; each value
+    // is read whole the same way (a tick may show half updated, no value torn).
+    for (int i = 0; i < count; ++i) {
+        values[static_cast<std::size_t>(i)] =
+            std::atomic_ref<double>(data[i]).load(std::memory_order_relaxed);
+    }
+    return values;
 }
 
 void split(const std::vector<double>& values, int count, int width, std::deque<std::vector<double>>& into) {

@@ -403,10 +403,18 @@ TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRe
     // the offline one advances 1/2000 every tick, the live one by each tick's real length (at most
     // 1/2000), so on a machine that ticks unevenly (Wine) the live fade takes more ticks.
     const std::size_t first = std::max<std::size_t>(2000, startFadeEnd(session)) + 1;
-    const std::size_t last = fadeToRestStart(session) - 50;
+    // Ticks the library dropped while the host was held up (the sanitizer builds run several times
+    // slower) were seen by the live filters but cannot be replayed: only the ticks before the first
+    // gap compare.
+    const std::size_t last =
+        std::min(fadeToRestStart(session) - 50,
+                 session.gaps.empty() ? session.ticks.size() : session.gaps.front().ticksBefore);
+    if (!session.gaps.empty() && last <= first + 300) {
+        GTEST_SKIP() << "the host lost ticks at tick " << session.gaps.front().ticksBefore
+                     << ", before the start-up fade had ended: nothing left to compare";
+    }
     ASSERT_GT(last, first + 300) << "enough settled ticks to compare (" << session.ticks.size()
                                  << " recorded)";
-    ASSERT_TRUE(session.gaps.empty()) << "a lost tick would shift the replay against the recording";
     double largest = 0.0;
     for (std::size_t i = first; i < last; ++i) {
         largest = std::max(largest, std::fabs(session.ticks[i].cues[4] - replayedAxes[i].first));

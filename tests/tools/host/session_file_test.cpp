@@ -46,7 +46,8 @@ TEST(SessionFile, WhatIsWrittenIsReadBackBitForBit) {
     EXPECT_EQ(session.stages[0].fadePercent, 42.0);
     EXPECT_EQ(session.stages[0].ticksBefore, 2u);
     EXPECT_EQ(session.stages[0].final, (std::vector<double>{5, 6}));
-    EXPECT_EQ(session.gaps.size(), 1u);
+    ASSERT_EQ(session.gaps.size(), 1u);
+    EXPECT_EQ(session.gaps[0].ticksBefore, 2u);
 }
 
 TEST(SessionFile, EveryCutShortRecordingIsAClearErrorOrAWholeShorterSession) {
