@@ -20,7 +20,7 @@ constexpr auto kPollPeriod = 50ms;
 constexpr auto kStatusPeriod = 1s;
 // The library fades over 2000 worked ticks: 4 s at 500 Hz, longer on a machine that ticks slower. The
 // wait follows the fade's progress and gives up only when the fade stops moving (the game went quiet).
-constexpr auto kFadeStall = 2s;
+constexpr auto kFadeStall = 5s;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
