@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -65,6 +66,7 @@ class SerialDevice {
     ModemStatus modemStatus();
     bool clearErrors(PortStatus* status);  // clears the error state; fills status when given
     bool purgeInput();
+    bool purgeOutput();  // drops what was written but not yet sent
 
     // Writes all bytes; true only when all of them went. A write time-out that passes first is a
     // failure (a time-out error), and `written` tells how many bytes went before it.
@@ -73,9 +75,19 @@ class SerialDevice {
     // device that has gone away (hung up) is.
     bool read(std::uint8_t* bytes, std::size_t count, std::size_t& got);
 
+    // From any thread: a write or read that waits for the device gives up within a few milliseconds
+    // (a failure, "operation aborted"), and so does every later one until waits are allowed again.
+    // A stop must not wait out the write time-out of a controller that has stopped reading.
+    void abandonWaits() noexcept { waitsAbandoned_.store(true); }
+    void allowWaits() noexcept { waitsAbandoned_.store(false); }
+
   private:
+    // The longest a wait runs before it looks at waitsAbandoned_ again.
+    static constexpr std::uint32_t kWaitSliceMs = 10;
+
     std::intptr_t handle_ = -1;  // HANDLE on Windows, file descriptor elsewhere
-    Timeouts timeouts_{};
+    Timeouts timeouts_{};        // as asked; the write time-out is enforced in slices of kWaitSliceMs
+    std::atomic<bool> waitsAbandoned_{false};
 };
 
 // Whether the system knows "COMn" (or the name) as a serial device: the DOS device name table on

@@ -144,7 +144,11 @@ int runBridge() {
         state.bridgeChanged.notify_all();  // a stop still waiting gives way to this later start
         // A loop that is closing ends first; a stop issued meanwhile makes this start void.
         state.bridgeChanged.wait(lock, [&] { return state.bridgePhase != Phase::Ending; });
-        if (!state.bridgeRunning.load() || state.bridgePhase == Phase::Running) return 1;
+        if (!state.bridgeRunning.load()) return 1;
+        // A stop before this start may have told the port to give up its waits; the loop, running on
+        // or about to, needs them again.
+        serialPort().allowWaits();
+        if (state.bridgePhase == Phase::Running) return 1;
         state.bridgePhase = Phase::Running;
         state.bridgeActive.store(true);
     }
@@ -165,6 +169,7 @@ int runBridge() {
         closePort();
     }
     std::lock_guard lock(state.bridgeControl);
+    serialPort().allowWaits();  // what the stop cut short has ended; a host may open the port itself now
     state.bridgePhase = Phase::Idle;
     state.bridgeActive.store(false);
     state.bridgeStopped.store(true);
@@ -184,6 +189,9 @@ bool stopBridgeWithin(std::chrono::milliseconds limit) {
     const std::uint64_t startsBefore = state.bridgeStarts;
     state.bridgeRunning.store(false);
     state.udpRunning.store(false);
+    // A write waiting on a controller that has stopped reading would hold the loop for the port's
+    // whole write time-out.
+    if (state.bridgePhase != LinkState::BridgePhase::Idle) serialPort().abandonWaits();
     state.bridgeChanged.notify_all();
     // Waits for the loop to end, unless a start issued after this stop takes over. The UDP loops
     // report only through their flags, so the wait looks again every millisecond.

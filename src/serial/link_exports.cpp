@@ -87,7 +87,11 @@ int isInterfaceRunning(void) {
 
 int pauseInterface(void) {
     link().interfaceRunning.store(false);
+    // The close waits for the port's mutex, which a write to a controller that has stopped reading
+    // holds for the whole write time-out; the pause cuts that write short instead.
+    serialPort().abandonWaits();
     closePort();
+    serialPort().allowWaits();
     return 1;
 }
 

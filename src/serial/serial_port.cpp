@@ -79,7 +79,14 @@ void CSerialPort2::write(const std::uint8_t* bytes, std::size_t count) {
     std::lock_guard lock(mutex_);
     std::size_t written = 0;
     // The device fails a write that did not take every byte: a message cut short is not delivered.
-    if (!device_.write(bytes, count, written)) raiseSerialException();
+    if (device_.write(bytes, count, written)) return;
+    // Nor does its head wait in the port to reach the controller, before whatever comes next, as a
+    // frame with a wrong CRC; and a port whose controller stopped reading closes without waiting for
+    // the bytes to drain.
+    const std::uint32_t error = platform::lastSystemError();
+    device_.purgeOutput();
+    platform::setLastSystemError(error);
+    raiseSerialException();
 }
 
 std::size_t CSerialPort2::read(std::uint8_t* bytes, std::size_t count) {

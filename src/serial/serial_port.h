@@ -44,6 +44,10 @@ class CSerialPort2 final : public ControllerLine {
     std::size_t read(std::uint8_t* bytes, std::size_t count) override;
     platform::PortStatus status() override;
     void purgeInput() override;
+    // Without the port's mutex, from any thread: a write or read waiting for the device fails within
+    // a few milliseconds, and so does every later wait until allowWaits.
+    void abandonWaits() noexcept { device_.abandonWaits(); }
+    void allowWaits() noexcept { device_.allowWaits(); }
 
   private:
     mutable std::mutex mutex_;

@@ -67,6 +67,7 @@ std::int32_t clientClose(void* handle) {
     SimClient* client = clientOf(handle);
     if (client == nullptr) return kFailed;
     client->flushRequests();
+    client->stopNotifying();
     runtime().service.close(client->key());
     return kSuccess;
 }

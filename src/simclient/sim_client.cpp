@@ -225,7 +225,13 @@ void SimClient::fail(platform::IoLoop& loop, DisconnectKind kind, std::int32_t c
     notify();
 }
 
+void SimClient::stopNotifying() {
+    const std::lock_guard lock(notifyMutex_);
+    notify_ = {};
+}
+
 void SimClient::notify() const {
+    const std::lock_guard lock(notifyMutex_);
     if (notify_.window != nullptr && notify_.windowMessage != 0) {
         platform::postWindowMessage(notify_.window, notify_.windowMessage);
     }

@@ -50,6 +50,9 @@ class SimClient {
     std::int32_t subscribeToSystemEvent(std::uint32_t event, std::string_view eventName);
     // Queues whatever was built and not yet sent.
     void flushRequests();
+    // The owner's close: from its return on, the owner's event and window are never signalled again
+    // (a signal under way is waited for), though the connection may still finish its sending.
+    void stopNotifying();
     // Gives back the message handed out last and hands out the oldest waiting one (0). With none
     // waiting: the connection's failure code once it has failed, else kNoMessage; the outputs are then
     // null and 0.
@@ -89,7 +92,8 @@ class SimClient {
 
     const std::uint64_t key_;
     const platform::StreamKind kind_;
-    const NotificationTargets notify_;
+    mutable std::mutex notifyMutex_;
+    NotificationTargets notify_;  // under notifyMutex_
     const std::function<void()> wakeIo_;
     bool insideSimulator_ = false;
 

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <tarvelmond.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "basics/snapshot_history.h"
 #include "engine/motion_engine.h"
@@ -31,6 +35,57 @@ TEST(SnapshotHistory, TakesEverythingOnceOldestFirstAndKeepsTheNewest150) {
     EXPECT_EQ(history->take(&count), nullptr) << "a second call finds nothing";
     EXPECT_EQ(count, 0);
     freeSnapshotBlock(nullptr);
+}
+
+// The ticking thread appends while host threads take: every record handed out is whole (never half
+// of an older one), none comes twice or out of order, and the only ones missing are the oldest that
+// the ring overwrote. Run under ThreadSanitizer as well.
+TEST(SnapshotHistory, TakesDuringAppendsHandOutWholeRecordsOnceInOrder) {
+    constexpr std::size_t kWidth = 43;
+    auto history = std::make_unique<SnapshotHistory<kWidth>>();
+    constexpr int kAppends = 200000;
+    std::atomic<bool> done{false};
+    std::thread ticker([&] {
+        for (int i = 1; i <= kAppends; ++i) {
+            SnapshotHistory<kWidth>::Record record;
+            record.fill(static_cast<double>(i));
+            history->append(record);
+        }
+        done.store(true);
+    });
+    std::vector<std::vector<double>> taken(2);
+    std::vector<std::thread> hosts;
+    for (auto& mine : taken) {
+        hosts.emplace_back([&] {
+            for (bool last = false; !last;) {
+                last = done.load();
+                int count = 0;
+                double* block = history->take(&count);
+                for (int r = 0; r < count; ++r) {
+                    const double* record = block + static_cast<std::ptrdiff_t>(r) * kWidth;
+                    if (std::all_of(record, record + kWidth, [&](double v) { return v == record[0]; })) {
+                        mine.push_back(record[0]);
+                    } else {
+                        mine.push_back(-1.0);  // torn
+                    }
+                }
+                freeSnapshotBlock(block);
+            }
+        });
+    }
+    ticker.join();
+    for (auto& h : hosts)
+        h.join();
+    std::vector<double> all;
+    for (const auto& mine : taken) {
+        EXPECT_TRUE(std::is_sorted(mine.begin(), mine.end())) << "a host's takes come oldest first";
+        all.insert(all.end(), mine.begin(), mine.end());
+    }
+    std::sort(all.begin(), all.end());
+    EXPECT_TRUE(all.empty() || all.front() > 0.0) << "a torn record was handed out";
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "a record handed out twice";
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back(), kAppends) << "the last record reaches the host";
 }
 
 TEST(SnapshotHistory, TheWorkedTickRecordsShapedCuesAndRawData) {

@@ -60,6 +60,7 @@ void SafetyMonitor::onOutputFrame(const std::vector<std::uint8_t>& bytes, Monito
     if (!last_ || ms(arrival) - ms(last_->arrival) > 3.0 * timing_.latencyMs) resumedAt_ = arrival;
     previousGapMs_ = lastGapMs_;
     lastGapMs_ = last_ ? ms(arrival) - ms(last_->arrival) : 0.0;
+    if (lastGapMs_ > timing_.latencyMs) lastPause_.emplace(last_->arrival, arrival);
     arrivals_.push_back(arrival);
     ++framesSinceIdentification_;
     checkFrameValues(frame);
@@ -92,13 +93,7 @@ void SafetyMonitor::checkFrameValues(const Frame& frame) {
 // the library was not ticking (or the stall rule reports it), so the worked time is bounded by three
 // latencies: the ticks before the pause whose frames were still on their way, and those after it.
 void SafetyMonitor::checkStep(const Frame& previous, const Frame& frame) {
-    const auto latencySpan = std::chrono::duration_cast<MonitorClock::duration>(
-        std::chrono::duration<double, std::milli>(timing_.latencyMs));
-    if (std::any_of(leaps_.begin(), leaps_.end(), [&](const auto& leap) {
-            return leap.first <= frame.arrival && frame.arrival <= leap.second + latencySpan;
-        })) {
-        return;
-    }
+    if (builtDuringALeap(frame.arrival)) return;
     // Across a link that went and came back, frames waited in it for any time; right after the link
     // connects again, the frame that waited for the connection may be an old one.
     const bool reconnected = lastIdentification_ && framesSinceIdentification_ <= 2;
@@ -178,11 +173,13 @@ void SafetyMonitor::countStartupCommand(const std::vector<std::uint8_t>& bytes) 
 
 void SafetyMonitor::onStrayBytes(std::size_t count, MonitorClock::time_point arrival) {
     std::lock_guard lock(mutex_);
+    if (endsABacklog(arrival)) return;
     add(arrival, "whole", format("%zu bytes that are no whole message (a cut or corrupted frame)", count));
 }
 
 void SafetyMonitor::onCrcFailure(MonitorClock::time_point arrival) {
     std::lock_guard lock(mutex_);
+    if (endsABacklog(arrival)) return;
     add(arrival, "whole", "a frame whose CRC is wrong");
 }
 
@@ -280,6 +277,36 @@ void SafetyMonitor::excuseLosses(MonitorClock::time_point from, MonitorClock::ti
 void SafetyMonitor::backlogFrom(MonitorClock::time_point resumed) {
     std::lock_guard lock(mutex_);
     backlogs_.push_back(resumed);
+    backlogCutAt_.emplace_back();
+}
+
+bool SafetyMonitor::endsABacklog(MonitorClock::time_point arrival) {
+    // A port holds a few seconds of frames at the rate a controller reads them.
+    constexpr auto kDrain = std::chrono::seconds(5);
+    for (std::size_t i = 0; i < backlogs_.size(); ++i) {
+        if (backlogCutAt_[i]) {
+            if (*backlogCutAt_[i] == arrival) return true;
+            continue;
+        }
+        if (arrival < backlogs_[i] || arrival - backlogs_[i] > kDrain) continue;
+        backlogCutAt_[i] = arrival;
+        return true;
+    }
+    return false;
+}
+
+bool SafetyMonitor::builtDuringALeap(MonitorClock::time_point arrival) const {
+    const auto latency = std::chrono::duration_cast<MonitorClock::duration>(
+        std::chrono::duration<double, std::milli>(timing_.latencyMs));
+    // A full send queue drains in this time at the wire's rate (150 frames of 36 bytes at 25,000 bytes
+    // a second), and then some.
+    constexpr auto kQueueDrain = std::chrono::milliseconds(300);
+    return std::any_of(leaps_.begin(), leaps_.end(), [&](const auto& leap) {
+        if (arrival < leap.first) return false;
+        if (arrival <= leap.second + latency) return true;
+        return lastPause_ && lastPause_->first >= leap.first && lastPause_->first <= leap.second + latency &&
+               arrival <= lastPause_->second + kQueueDrain;
+    });
 }
 
 void SafetyMonitor::excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to) {

@@ -12,7 +12,10 @@
 // The rig owner's view of the library: checks every message the virtual controller receives against
 // the rules a rig must be able to rely on.
 //
-//   whole      every frame that starts like an output frame carries its CRC; no stray bytes
+//   whole      every frame that starts like an output frame carries its CRC; no stray bytes, except
+//              one cut message where what waited in the port for a controller that stopped reading
+//              ends: the library gave the write up half-way (the bytes already in the port cannot be
+//              called back) and the controller's CRC check throws it away
 //   finite     every axis value is a number
 //   limits     every axis value lies inside the rig limits the host set
 //   no jump    after any discontinuity (a game found or lost, ready, a host hold, a chain swap, a
@@ -102,7 +105,8 @@ class SafetyMonitor {
     // held to a quiet span.
     void backlogFrom(MonitorClock::time_point resumed);
     // The game itself makes the live pose leap in this span (values it reports far beyond the input
-    // limits, which the library clamps to them): frames arriving then are not held to the fade.
+    // limits, which the library clamps to them): frames built then are not held to the fade (those
+    // arriving in it or a latency after, and those of a burst after a pause that began then).
     void excuseLiveLeaps(MonitorClock::time_point from, MonitorClock::time_point to);
     // Times in reports count from here on (the scenario's events start).
     void countTimesFrom(MonitorClock::time_point origin);
@@ -144,6 +148,9 @@ class SafetyMonitor {
     void checkStep(const Frame& previous, const Frame& frame);
     bool linkBrokeBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     bool excused(MonitorClock::time_point at) const;
+    bool builtDuringALeap(MonitorClock::time_point arrival) const;
+    // The one cut message a backlog arriving now may end with (marks it seen).
+    bool endsABacklog(MonitorClock::time_point arrival);
     double ms(MonitorClock::time_point at) const;
     void countStartupCommand(const std::vector<std::uint8_t>& bytes);
 
@@ -164,6 +171,9 @@ class SafetyMonitor {
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> excuses_;
     std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> leaps_;
     std::vector<MonitorClock::time_point> backlogs_;  // controller resumptions
+    // The one cut message excused per resumption, by its arrival: its CRC failure and its bytes come
+    // in one read.
+    std::vector<std::optional<MonitorClock::time_point>> backlogCutAt_;
     std::map<std::pair<std::uint8_t, std::uint16_t>, SentMessage> sent_;
     std::map<std::uint8_t, int> lastArrived_;  // per stream
     std::uint64_t hostArrived_ = 0;
@@ -173,7 +183,10 @@ class SafetyMonitor {
     std::optional<MonitorClock::time_point> resumedAt_;  // the first frame after the last pause
     double lastGapMs_ = 0.0;                             // before the newest frame
     double previousGapMs_ = 0.0;                         // before the one ahead of it
-    int startupSeen_ = 0;                                // 0 none, 1 the first (04), 2 both
+    // The last pause in the frames longer than a latency: the frames of the burst after it may have
+    // been built as early as its start.
+    std::optional<std::pair<MonitorClock::time_point, MonitorClock::time_point>> lastPause_;
+    int startupSeen_ = 0;  // 0 none, 1 the first (04), 2 both
 };
 
 }  // namespace tarvelmond::test

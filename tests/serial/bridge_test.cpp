@@ -244,6 +244,104 @@ TEST_F(Bridge, ConcurrentHostCallsDuringPauseAndResumeAreRaceFree) {
     EXPECT_TRUE(link().portConnected.load());
 }
 
+// Host messages of 500 bytes until the controller, which no longer reads, leaves the bridge waiting
+// in a write: the queue stops draining.
+bool fillUntilAWriteWaits(VirtualController& controller) {
+    controller.pauseReading(true);
+    Bytes message(500, 0x55);
+    message[0] = message[1] = 0xF8;
+    message[498] = 0x0A;
+    message[499] = 0x0D;
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    std::size_t before = 0;
+    while (std::chrono::steady_clock::now() < giveUp) {
+        while (sendMessagemmf(message.data()) == 1 && link().serialSendQueue.size() < 20) {
+        }
+        before = link().serialSendQueue.size();
+        std::this_thread::sleep_for(300ms);
+        if (before > 0 && link().serialSendQueue.size() == before) return true;
+    }
+    return false;
+}
+
+template <typename Call>
+std::chrono::milliseconds durationOf(Call&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+// A controller that stops reading leaves a write waiting for the port's 10 s write time-out; neither
+// a pause nor a stop waits that out, and the message cut short does not count as sent.
+TEST_F(Bridge, APauseOrAStopCutsShortAWriteThatWaitsOnAControllerThatStoppedReading) {
+    ASSERT_TRUE(fillUntilAWriteWaits(*controller));
+    const std::size_t waiting = link().serialSendQueue.size();
+    const auto pause = durationOf([] { printedBy([] { EXPECT_EQ(pauseInterface(), 1); }); });
+    EXPECT_LT(pause, 2s) << "pauseInterface waited out the write";
+    EXPECT_FALSE(serialPort().isOpen());
+    EXPECT_EQ(link().serialSendQueue.size(), waiting)
+        << "the message cut short waits for the next connection";
+
+    controller->pauseReading(false);
+    controller->clear();
+    link().interfaceRunning.store(true);
+    printedBy([] { ASSERT_EQ(connectStandardPort(), 1); });
+    ASSERT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    ASSERT_TRUE(fillUntilAWriteWaits(*controller));
+    const auto stop = durationOf([&] { printedBy([&] { bridge.reset(); }); });
+    EXPECT_LT(stop, 2s) << "stopKestrovane_Thread waited out the write";
+
+    // What the stop cut short is over: the host can connect the port by itself again.
+    controller->pauseReading(false);
+    std::this_thread::sleep_for(300ms);  // what waited in the port drains
+    resetLink();
+    ports.emplace().add(controller->comName());
+    link().standardPortNumber.store(controller->comNumber());
+    EXPECT_EQ(printedBy([] { EXPECT_EQ(connectStandardPort(), 1); }), "opened....id correct. \n");
+}
+
+// A start that takes over from a stop still waiting leaves the loop running as before: its writes may
+// wait for a slow controller again, instead of giving up as the stop had asked.
+TEST_F(Bridge, AStartThatOvertakesAStopLetsTheLoopsWritesWaitAgain) {
+    link().interfaceRunning.store(false);  // the loop rests 100 ms per pass, the port stays open
+    std::this_thread::sleep_for(150ms);
+    std::thread stopper([] { stopBridge(); });
+    std::this_thread::sleep_for(20ms);
+    std::thread starter([] { runBridge(); });  // returns at once: the running loop goes on
+    starter.join();
+    stopper.join();
+    ASSERT_TRUE(link().bridgeActive.load());
+
+    const std::string printed = printedBy([&] {
+        link().interfaceRunning.store(true);
+        ASSERT_TRUE(fillUntilAWriteWaits(*controller));
+        std::this_thread::sleep_for(100ms);
+        controller->pauseReading(false);
+        ASSERT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    });
+    EXPECT_EQ(printed.find("Serial Exception"), std::string::npos) << printed;
+    EXPECT_TRUE(link().portConnected.load());
+}
+
+// Motion frames that piled up while the loop was held up go as the newest only: the older ones, sent
+// in one burst, would play the rig's last moments over again at the wire's speed.
+TEST_F(Bridge, MotionFramesThatPiledUpGoAsTheNewestOnly) {
+    link().interfaceRunning.store(false);  // the loop rests, the port stays open
+    std::this_thread::sleep_for(150ms);
+    for (int frame = 1; frame <= 40; ++frame)
+        ASSERT_TRUE(link().serialSendQueue.push(motionFrame(static_cast<float>(frame)).data(), 36,
+                                                MessageKind::Motion));
+    link().interfaceRunning.store(true);
+    ASSERT_TRUE(eventually([] { return link().serialSendQueue.empty(); }));
+    std::this_thread::sleep_for(50ms);
+    std::vector<float> arrived;
+    for (const ReceivedMessage& m : controller->received())
+        if (m.kind == Kind::Output) arrived.push_back(decodeOutputFrame(m.bytes).axes[0]);
+    ASSERT_FALSE(arrived.empty());
+    EXPECT_LE(arrived.size(), 2u);
+    EXPECT_EQ(arrived.back(), 40.0f);
+}
+
 // Two 36-byte frames every 2 ms are more than a 250000-baud UART carries (25000 bytes/s): older motion
 // frames give way to newer ones instead of filling the queue, while the host messages of several
 // threads all arrive, each thread's in order.

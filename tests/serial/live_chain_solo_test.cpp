@@ -324,9 +324,10 @@ TEST(LiveChain, BridgeStartsAndStopsFromAnyHostThreadsEndAsTheLastCallAsked) {
         allStartsReturn();
     }
     // Every attempt and round after the count runs at least one loop, each holding two shared blocks:
-    // blocks or ports left behind would pile up. (On Windows the thread library keeps a few handles
-    // for threads it may reuse.)
-    EXPECT_LT(platform::openResourceCount() - *resourcesBefore, 8)
+    // blocks or ports left behind would pile up, two or more for each of the 24 or more loops. (On
+    // Windows the thread library keeps a few handles for threads it may reuse; under Wine on a busy
+    // machine 8 were seen.)
+    EXPECT_LT(platform::openResourceCount() - *resourcesBefore, 16)
         << "the bridge's blocks and ports are released";
     exported<int()>("disableAutoconnect")();
 }

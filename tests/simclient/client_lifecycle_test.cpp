@@ -45,7 +45,9 @@ TEST_F(SimClientTest, AConnectThatHangsGoesOnInTheBackgroundAndIsTakenUpLater) {
         if (pass == 4) resourcesOfOneConnect = platform::openResourceCount();
     }
     EXPECT_EQ(connectionsUnderWay(), 1U) << "one connect, not one per pass";
-    EXPECT_EQ(platform::openResourceCount(), resourcesOfOneConnect)
+    // The count moves by a handle or two as the background connect closes one socket and tries again
+    // with the next; one opened per pass would be fifteen more.
+    EXPECT_LE(platform::openResourceCount(), resourcesOfOneConnect + 3)
         << "nothing more is opened pass after pass";
 
     // Room in the backlog: the connect's next try gets through, and a later pass takes the client.

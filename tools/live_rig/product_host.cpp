@@ -5,14 +5,14 @@
 namespace tarvelmond::rig {
 
 bool ProductHost::install(const offline::RigProfile& profile, std::string& error) {
-    for (int dof = 0; dof < kDofChannels; ++dof) {
+    for (int dof = 0; dof < offline::kDofChannels; ++dof) {
         const auto index = static_cast<std::size_t>(dof);
         if (const auto& limit = profile.inputLimits[index]) inputLimit(dof, limit->min, limit->max);
         if (const auto& limit = profile.rigLimits[index]) rigLimit(dof, limit->min, limit->max);
     }
     for (int which : {0, 1}) {
         const offline::ProfileSettings& settings = profile.profiles[static_cast<std::size_t>(which)];
-        for (int dof = 0; dof < kDofChannels; ++dof) {
+        for (int dof = 0; dof < offline::kDofChannels; ++dof) {
             const auto index = static_cast<std::size_t>(dof);
             if (const auto& setting = settings.filters[index];
                 setting && filter(which, dof, setting->text.c_str()) != 1) {

@@ -8,6 +8,10 @@
 namespace tarvelmond::offline {
 namespace {
 
+// The profile reader spells the library's numbering out for programs that see only the public header.
+static_assert(kDofChannels == tarvelmond::kDofChannels && kAirProfile == tarvelmond::kAirProfile &&
+              kGroundProfile == tarvelmond::kGroundProfile);
+
 constexpr std::array<const char*, 2> kProfileKeys = {"air", "ground"};
 
 }  // namespace

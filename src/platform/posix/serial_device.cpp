@@ -96,23 +96,29 @@ bool writeSettings(int fd, termios& settings, std::uint32_t baud) {
     return speed != B0 || setArbitraryLineRate(fd, baud);
 }
 
-enum class Wait { Ready, TimedOut, HungUp, Failed };
+enum class Wait { Ready, TimedOut, HungUp, Failed, Abandoned };
 
-// Waits until fd is ready for `events` or the deadline passes. A device that has gone away (a USB
-// adapter unplugged, the far end of a pseudo-terminal closed) reports a hang-up or an error for ever:
-// that is a failed port, not a ready one.
-Wait waitReady(int fd, short events, std::optional<Clock::time_point> deadline) {
+// Waits until fd is ready for `events` or the deadline passes, looking every `sliceMs` whether the
+// wait was abandoned. A device that has gone away (a USB adapter unplugged, the far end of a
+// pseudo-terminal closed) reports a hang-up or an error for ever: that is a failed port, not a ready one.
+Wait waitReady(int fd, short events, std::optional<Clock::time_point> deadline,
+               const std::atomic<bool>& abandoned, int sliceMs) {
     for (;;) {
-        int waitMs = -1;
+        if (abandoned.load()) {
+            errno = ECANCELED;
+            return Wait::Abandoned;
+        }
+        int waitMs = sliceMs;
         if (deadline) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-            waitMs = left > 0 ? static_cast<int>(std::min<long long>(left, 1'000'000)) : 0;
+            if (left <= 0) return Wait::TimedOut;
+            waitMs = static_cast<int>(std::min<long long>(left, sliceMs));
         }
         pollfd entry{fd, events, 0};
         const int result = poll(&entry, 1, waitMs);
         if (result < 0 && errno == EINTR) continue;
         if (result < 0) return Wait::Failed;
-        if (result == 0) return Wait::TimedOut;
+        if (result == 0) continue;
         if ((entry.revents & POLLNVAL) != 0) {
             errno = EBADF;
             return Wait::Failed;
@@ -242,6 +248,11 @@ bool SerialDevice::purgeInput() {
     return tcflush(fdOf(handle_), TCIFLUSH) == 0;
 }
 
+bool SerialDevice::purgeOutput() {
+    if (!isOpen()) return failWith(EBADF);
+    return tcflush(fdOf(handle_), TCOFLUSH) == 0;
+}
+
 bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size_t& written) {
     written = 0;
     if (!isOpen()) return failWith(EBADF);
@@ -257,13 +268,14 @@ bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size
         if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
         // Part of a message on the wire is not the message: running out of time is a failure.
         if (passed(deadline)) return failWith(ETIMEDOUT);
-        switch (waitReady(fd, POLLOUT, deadline)) {
+        switch (waitReady(fd, POLLOUT, deadline, waitsAbandoned_, kWaitSliceMs)) {
             case Wait::Ready:
                 break;
             case Wait::TimedOut:
                 return failWith(ETIMEDOUT);
             case Wait::HungUp:
             case Wait::Failed:
+            case Wait::Abandoned:
                 return false;
         }
     }
@@ -296,7 +308,7 @@ bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got
             const auto interval = Clock::now() + std::chrono::milliseconds(timeouts_.readInterval);
             if (!wait || interval < *wait) wait = interval;
         }
-        switch (waitReady(fd, POLLIN, wait)) {
+        switch (waitReady(fd, POLLIN, wait, waitsAbandoned_, kWaitSliceMs)) {
             case Wait::Ready:
                 reportedReady = true;
                 break;
@@ -304,6 +316,7 @@ bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got
                 return true;  // fewer bytes than asked is no failure, as Windows reports it
             case Wait::HungUp:
             case Wait::Failed:
+            case Wait::Abandoned:
                 return false;
         }
     }

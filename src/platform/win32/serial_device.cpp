@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+
 #include "platform/win32/wide_text.h"
 
 namespace tarvelmond::platform {
@@ -55,6 +57,13 @@ bool SerialDevice::open(const std::string& name) {
         CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     handle_ = reinterpret_cast<std::intptr_t>(handle);
+    COMMTIMEOUTS current{};
+    timeouts_ = {};
+    if (GetCommTimeouts(handle, &current)) {
+        timeouts_ = {current.ReadIntervalTimeout, current.ReadTotalTimeoutMultiplier,
+                     current.ReadTotalTimeoutConstant, current.WriteTotalTimeoutMultiplier,
+                     current.WriteTotalTimeoutConstant};
+    }
     return true;
 }
 
@@ -78,20 +87,20 @@ bool SerialDevice::configureFraming(const LineSettings& line) {
 }
 
 bool SerialDevice::readTimeouts(Timeouts& timeouts) {
-    COMMTIMEOUTS current{};
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
-    if (!GetCommTimeouts(handleOf(handle_), &current)) return false;
-    timeouts = {current.ReadIntervalTimeout, current.ReadTotalTimeoutMultiplier,
-                current.ReadTotalTimeoutConstant, current.WriteTotalTimeoutMultiplier,
-                current.WriteTotalTimeoutConstant};
+    timeouts = timeouts_;
     return true;
 }
 
 bool SerialDevice::setTimeouts(const Timeouts& timeouts) {
-    COMMTIMEOUTS wanted{timeouts.readInterval, timeouts.readMultiplier, timeouts.readConstant,
-                        timeouts.writeMultiplier, timeouts.writeConstant};
+    // The device ends every write after one slice; write() carries on until the asked time-out has
+    // passed, so a write can also be given up between slices.
+    COMMTIMEOUTS wanted{timeouts.readInterval, timeouts.readMultiplier, timeouts.readConstant, 0,
+                        kWaitSliceMs};
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
-    return SetCommTimeouts(handleOf(handle_), &wanted) != FALSE;
+    if (SetCommTimeouts(handleOf(handle_), &wanted) == FALSE) return false;
+    timeouts_ = timeouts;
+    return true;
 }
 
 bool SerialDevice::setQueueSizes(std::uint32_t input, std::uint32_t output) {
@@ -129,16 +138,30 @@ bool SerialDevice::purgeInput() {
     return PurgeComm(handleOf(handle_), PURGE_RXCLEAR) != FALSE;
 }
 
+bool SerialDevice::purgeOutput() {
+    if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
+    return PurgeComm(handleOf(handle_), PURGE_TXABORT | PURGE_TXCLEAR) != FALSE;
+}
+
 bool SerialDevice::write(const std::uint8_t* bytes, std::size_t count, std::size_t& written) {
-    DWORD done = 0;
     written = 0;
     if (!isOpen()) return failWith(ERROR_INVALID_HANDLE);
-    const BOOL ok = WriteFile(handleOf(handle_), bytes, static_cast<DWORD>(count), &done, nullptr);
-    written = done;
-    if (ok == FALSE) return false;
-    // The write time-out ends a write with fewer bytes and no error; part of a message on the wire is
-    // not the message, so that counts as a failure.
-    return done == count || failWith(ERROR_TIMEOUT);
+    const std::uint64_t limitMs =
+        static_cast<std::uint64_t>(timeouts_.writeMultiplier) * count + timeouts_.writeConstant;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (written < count) {
+        DWORD done = 0;
+        const BOOL ok = WriteFile(handleOf(handle_), bytes + written, static_cast<DWORD>(count - written),
+                                  &done, nullptr);
+        written += done;
+        if (ok == FALSE) return false;
+        if (written == count) break;
+        // A slice ended with bytes left. Part of a message on the wire is not the message, so running
+        // out of time, or being told to give up, is a failure.
+        if (waitsAbandoned_.load()) return failWith(ERROR_OPERATION_ABORTED);
+        if (limitMs != 0 && std::chrono::steady_clock::now() >= deadline) return failWith(ERROR_TIMEOUT);
+    }
+    return true;
 }
 
 bool SerialDevice::read(std::uint8_t* bytes, std::size_t count, std::size_t& got) {

@@ -85,6 +85,14 @@ TEST(InputFiles, ErrorsNameFileLineAndColumnAndSuggestTheNearestName) {
         {kProfile, "[ground]\nbelt_mix = { roll = 1 }\n", "rig.toml:2:12", "air profile only"},
         {kProfile, "[limits.input]\nroll_position = [-1, 1]\n", "rig.toml:2:1", "has no effect"},
         {kProfile, "[air]\ninactive = [\"yaw\", \"yaw\"]\n", "rig.toml:2:20", "listed twice"},
+        {kProfile, "[timer]\nprecise = 1\n", "rig.toml:2:11", "must be true or false"},
+        {kProfile, "[timer]\nprecis = true\n", "rig.toml:2:1", "did you mean \"precise\""},
+        {kProfile, "[wind]\nbaud = 9600\n", "rig.toml:1:1", "needs a \"port\""},
+        {kProfile, "[wind]\nport = \"\"\n", "rig.toml:2:8", "must name a port"},
+        {kProfile, "[wind]\nport = \"COM5\"\nbaud = 9600.5\n", "rig.toml:3:8", "whole number"},
+        {kProfile, "[wind]\nport = \"COM5\"\ninterval_ms = 0\n", "rig.toml:3:15", "between 1 and 60000"},
+        {kProfile, "[motion_compensation]\ngain = nan\n", "rig.toml:2:8", "finite"},
+        {kProfile, "[motion_compensation]\nsmoothing = \"60\"\n", "rig.toml:2:13", "must be a number"},
         {kInstall, "[ground.filters]\nlateral = \"VALUE\"\n\n[air.filters]\nyaw = \"GAIN(VALUE)\"\n",
          "rig.toml:5:7", "invalid filter string for DOF 3 \"yaw\" of the air profile: \"GAIN(VALUE)\""},
         {kInstall, "[ground.filters]\npitch_position = \"EMALP(VALUE;0.5)\"\n", "rig.toml:2:18",
@@ -105,6 +113,28 @@ TEST(InputFiles, ErrorsNameFileLineAndColumnAndSuggestTheNearestName) {
             EXPECT_NE(message.find(c.words), std::string::npos) << message;
         }
     }
+}
+
+TEST(ProfileFile, ReadsTheHostsOwnTablesAndLeavesThemUnsetWhenAbsent) {
+    const RigProfile absent = toml("[air.filters]\nyaw = \"VALUE\"\n");
+    EXPECT_FALSE(absent.preciseTimer);
+    EXPECT_FALSE(absent.wind);
+    EXPECT_FALSE(absent.motionCompensation);
+
+    const RigProfile set = toml(
+        "[timer]\nprecise = false\n[wind]\nport = \"COM6\"\ninterval_ms = 20\n"
+        "[motion_compensation]\ngain = 0.5\n");
+    ASSERT_TRUE(set.preciseTimer);
+    EXPECT_FALSE(*set.preciseTimer);
+    ASSERT_TRUE(set.wind);
+    EXPECT_EQ(set.wind->port, "COM6");
+    EXPECT_EQ(set.wind->baud, 115200);  // the defaults a fan usually takes
+    EXPECT_EQ(set.wind->mode, "8N1");
+    EXPECT_EQ(set.wind->intervalMs, 20u);
+    ASSERT_TRUE(set.motionCompensation);
+    EXPECT_TRUE(set.motionCompensation->enabled);
+    EXPECT_EQ(set.motionCompensation->gain, 0.5);
+    EXPECT_FALSE(set.motionCompensation->smoothing) << "the library's own default stays";
 }
 
 TEST(ProfileInstallation, SetsTheEngineUpAsTheHostSettersWould) {

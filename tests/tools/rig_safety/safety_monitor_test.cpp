@@ -72,6 +72,7 @@ class MonitoredLink : public ::testing::Test {
         std::size_t written = 0;
         ASSERT_TRUE(libraryEnd.write(bytes.data(), bytes.size(), written));
         ASSERT_EQ(written, bytes.size());
+        bytesWritten += written;
     }
     // Frames every 2 ms, as the library's ticks send them, from `from` to `to` in `frames` steps.
     void ramp(float from, float to, int frames) {
@@ -80,10 +81,10 @@ class MonitoredLink : public ::testing::Test {
             std::this_thread::sleep_for(2ms);
         }
     }
+    // Until the controller has read and judged everything written (it judges as it reads).
     void settle() {
-        const std::size_t expected = monitor.framesChecked();
         std::this_thread::sleep_for(100ms);
-        ASSERT_TRUE(eventually([&] { return monitor.framesChecked() >= expected; }));
+        ASSERT_TRUE(eventually([&] { return controller.rawBytes().size() >= bytesWritten; }));
     }
     std::vector<std::string> rules() {
         settle();
@@ -100,6 +101,7 @@ class MonitoredLink : public ::testing::Test {
     SafetyMonitor monitor{rigAxes(), SafetyTiming{}, HostStreams{0x40, 1}, Clock::now()};
     VirtualController controller{uniqueComNumber(1)};
     platform::SerialDevice libraryEnd;
+    std::size_t bytesWritten = 0;
 };
 
 TEST_F(MonitoredLink, AFadeAtItsOwnPaceAndHostMessagesInOrderPass) {
@@ -131,6 +133,7 @@ TEST_F(MonitoredLink, AJumpAfterAPauseIsAJumpWhileTheLinkStayedUp) {
 
 TEST_F(MonitoredLink, AcrossAnUnpluggedLinkTheNextFramesAreOfAnyAge) {
     ramp(0.0f, 0.0f, 20);
+    ASSERT_TRUE(eventually([&] { return monitor.framesChecked() >= 20; })) << "all arrived before the break";
     monitor.linkDown(Clock::now());
     std::this_thread::sleep_for(200ms);
     monitor.linkUp(Clock::now());
@@ -208,6 +211,67 @@ TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAft
     settle();
     monitor.expectQuiet(stopped, Clock::now());
     EXPECT_TRUE(has(rules(), "no frame after stop"));
+}
+
+// The library gave up a write half-way while the controller did not read: the head of that message
+// ends what waited in the port. One such cut per resumption is the controller's CRC check's business;
+// a cut anywhere else is not.
+TEST_F(MonitoredLink, OneCutMessageMayEndTheBacklogOfAStalledPortButNoOther) {
+    const Bytes whole = outputFrame(0.0f);
+    const Bytes cut(whole.begin(), whole.begin() + 20);
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(20ms);
+    ramp(0.0f, 0.0f, 10);
+    write(cut);
+    monitor.linkDown(Clock::now());
+    std::this_thread::sleep_for(50ms);
+    monitor.backlogFrom(Clock::now());
+    controller.pauseReading(false);
+    settle();
+    monitor.linkUp(Clock::now());
+    ramp(0.0f, 0.0f, 10);
+    EXPECT_FALSE(has(rules(), "whole")) << "the cut that ended the backlog";
+
+    const int failuresBefore = controller.crcFailures();
+    write(cut);
+    ramp(0.0f, 0.0f, 10);
+    ASSERT_TRUE(eventually([&] { return controller.crcFailures() > failuresBefore; }));
+    EXPECT_TRUE(has(rules(), "whole")) << "a second cut";
+}
+
+// The game reports values far beyond the input limits in a span, so the live pose leaps between
+// frames. Frames built then may reach the controller late, in the burst after a pause that began in
+// the span (a busy machine held the link up); they are the span's frames all the same. Leaps in a
+// burst after a pause that began later are jumps.
+TEST_F(MonitoredLink, LeapsTheGameMadeStayExcusedWhenTheirFramesArriveLateInABurst) {
+    const auto leaping = [&](int frames) {
+        for (int i = 0; i < frames; ++i) {
+            write(outputFrame(i % 2 == 0 ? 0.0f : 5.0f));
+            std::this_thread::sleep_for(2ms);
+        }
+    };
+    ramp(0.0f, 0.0f, 10);
+    const auto from = Clock::now();
+    const auto to = from + 150ms;  // as the runner does, the span is known before it begins
+    monitor.excuseLiveLeaps(from, to);
+    leaping(4);
+    std::this_thread::sleep_for(10ms);
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(10ms);
+    leaping(21);
+    std::this_thread::sleep_until(to);
+    ramp(0.0f, 0.0f, 10);  // built after the span, arriving with the burst
+    std::this_thread::sleep_for(200ms);
+    controller.pauseReading(false);
+    EXPECT_FALSE(has(rules(), "no jump"));
+
+    std::this_thread::sleep_for(100ms);
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(10ms);
+    leaping(6);
+    std::this_thread::sleep_for(200ms);
+    controller.pauseReading(false);
+    EXPECT_TRUE(has(rules(), "no jump"));
 }
 
 TEST_F(MonitoredLink, TheStartUpCommandsMustFollowAConnection) {

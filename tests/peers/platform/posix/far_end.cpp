@@ -16,17 +16,32 @@
 namespace tarvelmond::test {
 namespace {
 
-// One directory of COM links per test process, named to the library through the environment.
-const std::string& comDirectoryOfThisProcess() {
+// One directory of COM links per test process, named to the library through the environment, and
+// removed with the process.
+class ComDirectory {
+  public:
     // A directory of its own, not one named after the process id: runs in separate process namespaces
     // (scripts/isolated.sh) share /tmp and often have the same pids.
-    static const std::string directory = [] {
-        std::string path = "/tmp/tarvelmond-com-XXXXXX";
-        if (mkdtemp(path.data()) == nullptr) std::abort();
-        setenv("TARVELMOND_SERIAL_DIR", path.c_str(), 1);
-        return path;
-    }();
-    return directory;
+    ComDirectory() : owner_(getpid()) {
+        if (mkdtemp(path_.data()) == nullptr) std::abort();
+        setenv("TARVELMOND_SERIAL_DIR", path_.c_str(), 1);
+    }
+    ~ComDirectory() {
+        std::error_code ignored;
+        if (getpid() == owner_) std::filesystem::remove_all(path_, ignored);
+    }
+    ComDirectory(const ComDirectory&) = delete;
+    ComDirectory& operator=(const ComDirectory&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_ = "/tmp/tarvelmond-com-XXXXXX";
+    pid_t owner_;
+};
+
+const std::string& comDirectoryOfThisProcess() {
+    static const ComDirectory directory;
+    return directory.path();
 }
 
 }  // namespace

@@ -3,9 +3,13 @@
 #include <optional>
 #include <string_view>
 
-#include "motion/motion_profile.h"
-
 namespace tarvelmond::offline {
+
+// The library's channel and profile numbering as its exported setters take them. Spelt out here
+// because the profile format is read by programs that see the public interface only.
+inline constexpr int kDofChannels = 23;
+inline constexpr int kAirProfile = 0;
+inline constexpr int kGroundProfile = 1;
 
 // Names by which profile files, output columns and the summary refer to the 23 DOF channels, in
 // channel order.

@@ -4,6 +4,8 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <set>
 
 #include "dof_names.h"
@@ -15,10 +17,14 @@ namespace tarvelmond::offline {
 namespace {
 
 constexpr std::array<std::string_view, 2> kProfileKeys = {"air", "ground"};
-constexpr std::array<std::string_view, 3> kTopKeys = {"air", "ground", "limits"};
+constexpr std::array<std::string_view, 6> kTopKeys = {"air",   "ground", "limits",
+                                                      "timer", "wind",   "motion_compensation"};
 constexpr std::array<std::string_view, 3> kAirKeys = {"filters", "inactive", "belt_mix"};
 constexpr std::array<std::string_view, 2> kGroundKeys = {"filters", "inactive"};
 constexpr std::array<std::string_view, 2> kLimitKeys = {"input", "rig"};
+constexpr std::array<std::string_view, 1> kTimerKeys = {"precise"};
+constexpr std::array<std::string_view, 4> kWindKeys = {"port", "baud", "mode", "interval_ms"};
+constexpr std::array<std::string_view, 3> kCompensationKeys = {"enabled", "gain", "smoothing"};
 // The belt sum reads the AIR profile's weights at the indices of these axes.
 constexpr std::array<std::string_view, 4> kBeltMixKeys = {"longitudinal", "vertical", "roll", "pitch"};
 
@@ -42,6 +48,9 @@ class ProfileReader {
             if (const toml::node* node = root.get(kProfileKeys[p])) readProfile(*node, static_cast<int>(p));
         }
         if (const toml::node* node = root.get("limits")) readLimits(*node);
+        if (const toml::node* node = root.get("timer")) readTimer(*node);
+        if (const toml::node* node = root.get("wind")) readWind(*node);
+        if (const toml::node* node = root.get("motion_compensation")) readCompensation(*node);
         addWarnings();
         return std::move(profile_);
     }
@@ -90,6 +99,71 @@ class ProfileReader {
     double numberOf(const toml::node& node, const std::string& path) const {
         if (!node.is_number()) fail(node.source(), "\"" + path + "\" must be a number");
         return node.value<double>().value_or(0.0);
+    }
+
+    bool flagOf(const toml::node& node, const std::string& path) const {
+        const toml::value<bool>* flag = node.as_boolean();
+        if (flag == nullptr) fail(node.source(), "\"" + path + "\" must be true or false");
+        return flag->get();
+    }
+
+    std::string textOf(const toml::node& node, const std::string& path) const {
+        const toml::value<std::string>* text = node.as_string();
+        if (text == nullptr) fail(node.source(), "\"" + path + "\" must be a string");
+        return text->get();
+    }
+
+    // A whole number in [low, high].
+    long long countOf(const toml::node& node, const std::string& path, long long low, long long high) const {
+        const toml::value<std::int64_t>* number = node.as_integer();
+        if (number == nullptr) fail(node.source(), "\"" + path + "\" must be a whole number");
+        if (number->get() < low || number->get() > high) {
+            fail(node.source(),
+                 "\"" + path + "\" must lie between " + std::to_string(low) + " and " + std::to_string(high));
+        }
+        return number->get();
+    }
+
+    void readTimer(const toml::node& node) {
+        const toml::table& table = asTable(node, "timer");
+        checkKeys(table, kTimerKeys, "timer");
+        if (const toml::node* precise = table.get("precise"))
+            profile_.preciseTimer = flagOf(*precise, "timer.precise");
+    }
+
+    void readWind(const toml::node& node) {
+        const toml::table& table = asTable(node, "wind");
+        checkKeys(table, kWindKeys, "wind");
+        const toml::node* port = table.get("port");
+        if (port == nullptr) fail(table.source(), "\"wind\" needs a \"port\", such as \"COM5\"");
+        WindDevice wind;
+        wind.port = textOf(*port, "wind.port");
+        if (wind.port.empty()) fail(port->source(), "\"wind.port\" must name a port, such as \"COM5\"");
+        if (const toml::node* baud = table.get("baud"))
+            wind.baud = static_cast<int>(countOf(*baud, "wind.baud", 50, 4000000));
+        if (const toml::node* mode = table.get("mode")) wind.mode = textOf(*mode, "wind.mode");
+        if (const toml::node* interval = table.get("interval_ms"))
+            wind.intervalMs = static_cast<unsigned>(countOf(*interval, "wind.interval_ms", 1, 60000));
+        profile_.wind = wind;
+    }
+
+    void readCompensation(const toml::node& node) {
+        const toml::table& table = asTable(node, "motion_compensation");
+        checkKeys(table, kCompensationKeys, "motion_compensation");
+        MotionCompensation compensation;
+        if (const toml::node* enabled = table.get("enabled"))
+            compensation.enabled = flagOf(*enabled, "motion_compensation.enabled");
+        if (const toml::node* gain = table.get("gain")) {
+            compensation.gain = numberOf(*gain, "motion_compensation.gain");
+            if (!std::isfinite(*compensation.gain))
+                fail(gain->source(), "\"motion_compensation.gain\" must be a finite number");
+        }
+        if (const toml::node* smoothing = table.get("smoothing")) {
+            compensation.smoothing = numberOf(*smoothing, "motion_compensation.smoothing");
+            if (!std::isfinite(*compensation.smoothing))
+                fail(smoothing->source(), "\"motion_compensation.smoothing\" must be a finite number");
+        }
+        profile_.motionCompensation = compensation;
     }
 
     void readProfile(const toml::node& node, int index) {

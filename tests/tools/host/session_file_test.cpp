@@ -1,0 +1,108 @@
+// The session recording's reader against what the writer makes and against damaged files: every cut,
+// a wrong start, an unknown version, an implausible length, a record longer than its kind; and a kind
+// from a later minor version is skipped.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "session_file.h"
+
+namespace tarvelmond::host {
+namespace {
+
+std::vector<std::uint8_t> smallRecording() {
+    SessionWriter writer({"", "lateral_speed", "lateral_accel"}, 2);
+    writer.game({0.05, 0, "Xplane"});
+    writer.tick({0, {0.0, 1.5, -2.25}, {0.125, std::numeric_limits<double>::quiet_NaN()}});
+    writer.tick({1, {0.0, 1.75, -2.5}, {0.25, -0.0}});
+    writer.stages({0.1, 1, 42.0, {1, 2}, {3, 4}, {5, 6}});
+    writer.gap({0.15, 0});
+    return writer.take();
+}
+
+std::string readError(const std::vector<std::uint8_t>& bytes) {
+    try {
+        parseSession(bytes, "session.tmr");
+    } catch (const SessionError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+TEST(SessionFile, WhatIsWrittenIsReadBackBitForBit) {
+    const Session session = parseSession(smallRecording(), "session.tmr");
+    EXPECT_EQ(session.telemetryNames, (std::vector<std::string>{"", "lateral_speed", "lateral_accel"}));
+    EXPECT_EQ(session.cueCount, 2u);
+    ASSERT_EQ(session.ticks.size(), 2u);
+    EXPECT_EQ(session.ticks[1].tick, 1u);
+    EXPECT_EQ(session.ticks[1].telemetry, (std::vector<double>{0.0, 1.75, -2.5}));
+    EXPECT_TRUE(std::isnan(session.ticks[0].cues[1]));
+    EXPECT_TRUE(std::signbit(session.ticks[1].cues[1]));
+    ASSERT_EQ(session.games.size(), 1u);
+    EXPECT_EQ(session.games[0].name, "Xplane");
+    ASSERT_EQ(session.stages.size(), 1u);
+    EXPECT_EQ(session.stages[0].activeProfile, 1);
+    EXPECT_EQ(session.stages[0].fadePercent, 42.0);
+    EXPECT_EQ(session.stages[0].ticksBefore, 2u);
+    EXPECT_EQ(session.stages[0].final, (std::vector<double>{5, 6}));
+    ASSERT_EQ(session.gaps.size(), 1u);
+    EXPECT_EQ(session.gaps[0].ticksBefore, 2u);
+}
+
+TEST(SessionFile, EveryCutShortRecordingIsAClearErrorOrAWholeShorterSession) {
+    const std::vector<std::uint8_t> whole = smallRecording();
+    const std::size_t header = 8 + 8 + 1 + 1 + 13 + 1 + 13;
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        const std::vector<std::uint8_t> cut(whole.begin(),
+                                            whole.begin() + static_cast<std::ptrdiff_t>(length));
+        const std::string error = readError(cut);
+        if (error.empty()) {
+            // Only a cut between two records leaves a readable (shorter) session.
+            EXPECT_GE(length, header) << length;
+            continue;
+        }
+        EXPECT_EQ(error.rfind("session.tmr: byte ", 0), 0u) << error;
+        EXPECT_NE(error.find("ends inside"), std::string::npos) << error;
+    }
+}
+
+TEST(SessionFile, DamagedRecordingsSayWhatIsWrong) {
+    std::vector<std::uint8_t> bytes = smallRecording();
+    bytes[0] = 'X';
+    EXPECT_NE(readError(bytes).find("not a Tarvelmond session recording"), std::string::npos);
+
+    bytes = smallRecording();
+    bytes[8] = 2;  // major version 2
+    EXPECT_NE(readError(bytes).find("version 2.0 is not supported"), std::string::npos) << readError(bytes);
+
+    bytes = smallRecording();
+    const std::size_t firstRecord = 8 + 8 + 1 + 0 + 1 + 13 + 1 + 13;
+    ASSERT_EQ(bytes[firstRecord], 3);  // the game record
+    bytes[firstRecord + 4] = 0x7f;     // its length's top byte
+    EXPECT_NE(readError(bytes).find("implausible"), std::string::npos) << readError(bytes);
+
+    bytes = smallRecording();
+    bytes.push_back(1);  // a stray byte after the last record
+    EXPECT_NE(readError(bytes).find("ends inside a record's length"), std::string::npos) << readError(bytes);
+
+    bytes = smallRecording();
+    bytes[firstRecord] = 1;  // a tick record as long as a game record
+    EXPECT_NE(readError(bytes).find("ends inside a tick record"), std::string::npos) << readError(bytes);
+}
+
+TEST(SessionFile, AKindFromALaterVersionIsSkippedWhole) {
+    std::vector<std::uint8_t> bytes = smallRecording();
+    const std::vector<std::uint8_t> later = {200, 3, 0, 0, 0, 1, 2, 3};
+    bytes.insert(bytes.end(), later.begin(), later.end());
+    SessionWriter tail({"", "lateral_speed", "lateral_accel"}, 2);
+    tail.take();  // only its records
+    tail.tick({2, {0, 0, 0}, {0, 0}});
+    const std::vector<std::uint8_t> tick = tail.take();
+    bytes.insert(bytes.end(), tick.begin(), tick.end());
+    const Session session = parseSession(bytes, "session.tmr");
+    EXPECT_EQ(session.ticks.size(), 3u);
+}
+
+}  // namespace
+}  // namespace tarvelmond::host

@@ -1,0 +1,35 @@
+#pragma once
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvelmond::host {
+
+struct RunOptions {
+    std::string profilePath;
+    std::optional<std::string> port;  // a fixed port ("COM5") instead of the automatic scan
+    std::optional<double> seconds;    // stop by itself after this long, as on Ctrl-C
+    std::string recordPath;           // record: the session file to write
+};
+
+struct ReplayOptions {
+    std::string sessionPath;
+    bool offline = false;
+    std::string profilePath;  // --offline: the profile to replay with
+    std::string outDir = "out/replay";
+};
+
+struct Command {
+    enum class Kind { Run, Record, Replay, Games, Ports, Help } kind = Kind::Help;
+    RunOptions run;
+    ReplayOptions replay;
+    std::chrono::milliseconds wait{3000};  // how long games and ports look
+};
+
+// Throws std::invalid_argument with a message for the user on a malformed command line.
+Command parseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char* const kUsage;
+
+}  // namespace tarvelmond::host

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "history_batch.h"
+#include "library_api.h"
+#include "session_file.h"
+
+namespace tarvelmond::host {
+
+// Writes a session recording while the rig runs: every worked tick from the library's histories,
+// the three cue stages and the active profile sampled at each poll, and the game whenever it changes.
+// Runs on the host's polling thread, never on the library's real-time thread.
+class SessionRecorder {
+  public:
+    // Throws SessionError when the file cannot be created.
+    SessionRecorder(const LibraryApi& api, const std::string& path);
+    ~SessionRecorder();
+    SessionRecorder(const SessionRecorder&) = delete;
+    SessionRecorder& operator=(const SessionRecorder&) = delete;
+
+    void poll(double seconds, const HistoryBatch& batch);
+    std::uint64_t ticksWritten() const { return ticks_; }
+
+  private:
+    void flush();
+
+    const LibraryApi& api_;
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    SessionWriter writer_;
+    std::deque<std::vector<double>> telemetry_;  // waiting for their tick's cues
+    std::deque<std::vector<double>> cues_;       // waiting for their tick's game data
+    std::uint64_t ticks_ = 0;
+    int gameId_ = -2;
+};
+
+}  // namespace tarvelmond::host
