@@ -73,6 +73,8 @@ void stepProfileTransition(MotionEngine& engine) {
 
 void holdOutput(MotionEngine& engine) {
     engine.holdRequested.store(false);
+    for (MotionProfile& profile : engine.profiles)
+        profile.takeRequestedActive();
     engine.outputFade.store(0.0);
     for (std::size_t i = 0; i < engine.heldCues.size(); ++i) {
         publish(engine.heldCues[i], observe(engine.finalCues[i]));
