@@ -16,19 +16,21 @@ void storeLimit(DofLimit& limit, double min, double max) {
 
 }  // namespace
 
+// The hold is asked for before the rig is made ready: the first worked tick then takes it, and no tick
+// can send the live pose unfaded in between.
 void applyMotionSystemReady(MotionEngine& engine, int ready) {
     if (ready == 1 && !engine.motionSystemReady.load()) {
+        requestHold(engine);
         engine.motionSystemReady.exchange(true);
-        requestHold(engine);
     } else if (ready == 0 && engine.motionSystemReady.load()) {
-        engine.motionSystemReady.exchange(false);
         requestHold(engine);
+        engine.motionSystemReady.exchange(false);
     }
 }
 
 void applyActiveAxis(MotionEngine& engine, int profile, int dof, bool active) {
     if (MotionProfile* target = engine.cues.hostProfile(profile); target != nullptr && isDof(dof)) {
-        target->setActive(dof, active);
+        target->requestActive(dof, active);
     }
     requestHold(engine);  // whatever the arguments: the host expects the fade to restart
 }

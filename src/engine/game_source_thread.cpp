@@ -28,7 +28,7 @@ void pace(FrameTimer& timer) {
 // The frozen-data watchdog: true when the tick's work is to be skipped.
 bool frozenDataTakesOver(MotionEngine& engine) {
     if (engine.staleCount <= kFrozenHold) return false;
-    holdOutput(engine.fade, engine.cues.finalCues);
+    holdOutput(engine.fade, engine.cues);
     if (engine.staleCount <= kFrozenDrop) return false;
     // A paused flight simulator stands still for long; it keeps its connection while it is there.
     if (keepPausedSimulator(engine.gameSource, &engine.running)) {
@@ -46,7 +46,7 @@ void resetGameSource(MotionEngine& engine) {
     // The pose block exists while the thread runs, whether or not motion cancel is active.
     openPoseBlock(engine.output);
     engine.connected.exchange(false);
-    holdOutput(engine.fade, engine.cues.finalCues);
+    holdOutput(engine.fade, engine.cues);
     engine.outputBlocked.exchange(true);
     engine.noDataCount = 0;
     // A game that comes back starts with fresh data, not with the count that made it go.
@@ -141,7 +141,7 @@ void stopGameSourceThread(MotionEngine& engine) {
     engine.running.exchange(false);
     if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();
     // A hold asked for while the thread ran that no tick carried out.
-    takeRequestedHold(engine.fade, engine.cues.finalCues);
+    takeRequestedHold(engine.fade, engine.cues);
     engine.stopped.exchange(true);
 }
 

@@ -21,7 +21,7 @@ void requestHold(MotionEngine& engine) {
     if (engine.gameSourceThread.joinable()) {
         engine.fade.holdRequested.store(true);
     } else {
-        holdOutput(engine.fade, engine.cues.finalCues);
+        holdOutput(engine.fade, engine.cues);
     }
 }
 

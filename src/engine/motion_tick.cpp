@@ -26,7 +26,7 @@ void runMotionTick(MotionEngine& engine) {
     TelemetryRecord& record = engine.gameSource.record;
     CueStage& cues = engine.cues;
     // Before the cues are computed the final cues are still the output last sent: what a hold keeps.
-    takeRequestedHold(engine.fade, cues.finalCues);
+    takeRequestedHold(engine.fade, cues);
     const int groundState = engine.gameSource.groundState();
     followGroundState(cues, groundState);
     computeMotionCues(record, cues);

@@ -19,6 +19,8 @@ std::shared_ptr<FilterSys> ChainSlot::exchange(std::shared_ptr<FilterSys> chain)
 MotionProfile::MotionProfile(std::string name) : name_(std::move(name)) {
     for (auto& flag : active_)
         flag.store(true, std::memory_order_relaxed);
+    for (auto& flag : requestedActive_)
+        flag.store(true, std::memory_order_relaxed);
     for (auto& weight : beltMix_)
         weight.store(0.0, std::memory_order_relaxed);
     // Every channel starts with the pass-through chain marked not valid, so it yields 0.0 until the
@@ -27,6 +29,12 @@ MotionProfile::MotionProfile(std::string name) : name_(std::move(name)) {
         auto chain = parseFilterString("VALUE");
         chain->valid.store(false);
         slot.exchange(std::move(chain));
+    }
+}
+
+void MotionProfile::takeRequestedActive() {
+    for (std::size_t dof = 0; dof < active_.size(); ++dof) {
+        active_[dof].store(requestedActive_[dof].load(std::memory_order_relaxed), std::memory_order_relaxed);
     }
 }
 

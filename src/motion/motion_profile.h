@@ -38,7 +38,17 @@ class MotionProfile {
 
     const std::string& name() const { return name_; }
     bool getActivedof(int dof) const;  // throws std::out_of_range above 22
-    void setActive(int dof, bool active) { active_[dof].store(active, std::memory_order_relaxed); }
+    // At once: for a profile no running tick reads.
+    void setActive(int dof, bool active) {
+        requestedActive_[dof].store(active, std::memory_order_relaxed);
+        active_[dof].store(active, std::memory_order_relaxed);
+    }
+    // A host's change, which counts from the next hold on: the tick that takes the hold is the first
+    // to compute with it, so the output fades into the change instead of jumping with it.
+    void requestActive(int dof, bool active) {
+        requestedActive_[dof].store(active, std::memory_order_relaxed);
+    }
+    void takeRequestedActive();
     double beltMix(int index) const { return beltMix_[index].load(std::memory_order_relaxed); }
     void setBeltMix(int index, double weight) { beltMix_[index].store(weight, std::memory_order_relaxed); }
     ChainSlot& chain(int dof) { return chains_[dof]; }
@@ -46,7 +56,8 @@ class MotionProfile {
 
   private:
     std::string name_;
-    std::array<std::atomic<bool>, kDofChannels> active_;
+    std::array<std::atomic<bool>, kDofChannels> active_;  // what the cues are computed with
+    std::array<std::atomic<bool>, kDofChannels> requestedActive_;
     std::array<std::atomic<double>, kGameDataSlots> beltMix_;
     std::array<ChainSlot, kDofChannels> chains_;
 };

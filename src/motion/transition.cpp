@@ -67,16 +67,18 @@ void stepTransitionWeights(CueStage& cues, int groundState) {
     if (cues.airWeight.load() > 1.0 || cues.groundWeight.load() > 1.0) finishTransition(cues, groundState);
 }
 
-void holdOutput(OutputFade& fade, const CueArray& finalCues) {
+void holdOutput(OutputFade& fade, CueStage& cues) {
     fade.holdRequested.store(false);
+    for (MotionProfile& profile : cues.profiles)
+        profile.takeRequestedActive();
     fade.progress.store(0.0);
     for (std::size_t i = 0; i < fade.heldCues.size(); ++i) {
-        publish(fade.heldCues[i], observe(finalCues[i]));
+        publish(fade.heldCues[i], observe(cues.finalCues[i]));
     }
 }
 
-void takeRequestedHold(OutputFade& fade, const CueArray& finalCues) {
-    if (fade.holdRequested.load()) holdOutput(fade, finalCues);
+void takeRequestedHold(OutputFade& fade, CueStage& cues) {
+    if (fade.holdRequested.load()) holdOutput(fade, cues);
 }
 
 void fadeOutput(OutputFade& fade, CueArray& finalCues) {

@@ -10,12 +10,13 @@ namespace tarvelmond {
 void followGroundState(CueStage& cues, int groundState);
 void stepTransitionWeights(CueStage& cues, int groundState);
 
-// Freezes the output at the current final cues and restarts the output fade. Only the thread that
-// ticks the engine (the game-source thread, or a replay without it) holds directly.
-void holdOutput(OutputFade& fade, const CueArray& finalCues);
+// Freezes the output at the current final cues and restarts the output fade; the axes a host switched
+// on or off since the last hold count from here on, so the fade eases the output into the change. Only
+// the thread that ticks the engine (the game-source thread, or a replay without it) holds directly.
+void holdOutput(OutputFade& fade, CueStage& cues);
 
 // The start of a worked tick: carries out a hold a host asked for since the previous one.
-void takeRequestedHold(OutputFade& fade, const CueArray& finalCues);
+void takeRequestedHold(OutputFade& fade, CueStage& cues);
 
 // Blends the final cues from the held copy toward the live values and advances the fade by one tick's
 // share; game-source thread.

@@ -1,8 +1,9 @@
 // The output fade as a rig sees it, through the product loaded by name with BeamNG played by the game
 // emulator: after every discontinuity (a game found late, the rig made ready again, a game that went
-// silent and came back, a host's hold) the final pitch cue moves from where it was to the live value
-// over 4 s of worked ticks, never faster, whatever the pause before was; a host's hold never captures
-// values the fade has not blended. Pauses and hold bursts are random; a failure prints its seed.
+// silent and came back, a host's hold, an axis switched on or off) the final pitch cue moves from where it
+// was to the live value over 4 s of worked ticks, never faster, whatever the pause before was; a host's hold
+// never captures values the fade has not blended. Pauses and hold bursts are random; a failure prints its
+// seed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -256,8 +257,12 @@ TEST_F(OutputFade, AHostHoldNeverCapturesValuesTheFadeHasNotBlended) {
                 // A burst of holds as fast as the host can call, then a pause in which the fade runs.
                 const auto burstEnd = Clock::now() + std::chrono::microseconds(own() % 30000);
                 while (Clock::now() < burstEnd) {
-                    if (own() % 8 == 0) {
+                    if (const unsigned pick = own() % 8; pick == 0) {
                         product.setFilter(kAir, kPitchCue, "VALUE");  // a chain replaced holds too
+                    } else if (pick == 1) {
+                        // The axis the output follows, switched off and on: the fade must ease the
+                        // output into each change, which a tick computing with it unheld would jump.
+                        product.activeAxis(kAir, kPitchCue, own() % 2 == 0);
                     } else {
                         product.activeAxis(static_cast<int>(own() % 2), kUnboundDof, true);
                     }

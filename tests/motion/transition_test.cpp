@@ -1,6 +1,11 @@
 // The air/ground cross-fade and the output fade, driven tick by tick.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "engine/engine_settings.h"
+#include "motion/cue_computation.h"
 #include "motion/transition.h"
 #include "support/engine_fixture.h"
 
@@ -59,7 +64,7 @@ TEST_F(Transition, OutputFadesFromTheHeldCuesOverFourSecondsOfLoopTime) {
     e.tick();
     ASSERT_DOUBLE_EQ(e->cues.finalCues[8], 10.0);
     e.setChannel(Channel::roll_position, 30.0);
-    holdOutput(e->fade, e->cues.finalCues);
+    holdOutput(e->fade, e->cues);
     EXPECT_EQ(outputFadePercent(e->fade), 0.0);
     EXPECT_DOUBLE_EQ(e->fade.heldCues[8], 10.0);
     e.tick();  // factor 0: still the held value
@@ -70,7 +75,7 @@ TEST_F(Transition, OutputFadesFromTheHeldCuesOverFourSecondsOfLoopTime) {
     EXPECT_EQ(outputFadePercent(e->fade), 50.0);
     // A second hold re-holds the blended values.
     const double blended = e->cues.finalCues[8];
-    holdOutput(e->fade, e->cues.finalCues);
+    holdOutput(e->fade, e->cues);
     EXPECT_DOUBLE_EQ(e->fade.heldCues[8], blended);
     e.tick();
     EXPECT_DOUBLE_EQ(e->cues.finalCues[8], blended);
@@ -80,7 +85,7 @@ TEST_F(Transition, OutputFadesFromTheHeldCuesOverFourSecondsOfLoopTime) {
 }
 
 TEST_F(Transition, AStallOrPauseAdvancesTheFadeNoFurtherThanANormalTick) {
-    holdOutput(e->fade, e->cues.finalCues);
+    holdOutput(e->fade, e->cues);
     e.tick();
     const double oneTick = e->fade.progress.load();
     ASSERT_GT(oneTick, 0.0);
@@ -90,6 +95,31 @@ TEST_F(Transition, AStallOrPauseAdvancesTheFadeNoFurtherThanANormalTick) {
         e.tick();
         EXPECT_NEAR(e->fade.progress.load() - before, oneTick, 1e-12) << pauseMs << " ms";
     }
+}
+
+// A host switches an axis off while a tick is between taking holds and computing the cues: that tick
+// must still compute with the axis on, and the next one takes the hold and fades into the change. A
+// tick computing with the change unheld would send the rig from 10 to 0 in one step.
+TEST_F(Transition, AnAxisSwitchedOffMidTickReachesTheCuesOnlyWithTheHoldThatFadesIntoIt) {
+    e.tick();
+    ASSERT_DOUBLE_EQ(e->cues.finalCues[8], 10.0);
+    std::atomic<bool> release{false};
+    e->gameSourceThread = std::thread([&] {  // holds are now the running thread's to take
+        while (!release.load())
+            std::this_thread::yield();
+    });
+
+    applyActiveAxis(*e, 0, 8, false);                  // lands after this tick's hold was taken...
+    computeMotionCues(e->gameSource.record, e->cues);  // ...and before its cues are computed
+    fadeOutput(e->fade, e->cues.finalCues);
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], 10.0) << "no jump in the tick the change landed in";
+    e.tick();
+    EXPECT_DOUBLE_EQ(e->cues.finalCues[8], 10.0) << "the hold keeps what was sent";
+    e.tick();
+    EXPECT_NEAR(e->cues.finalCues[8], 10.0 * (1.0 - 0.0005), 1e-9) << "and the fade moves it towards 0";
+
+    release.store(true);
+    e->gameSourceThread.join();
 }
 
 TEST_F(Transition, StatusGettersTruncateTowardZeroWithinZeroToOneHundred) {

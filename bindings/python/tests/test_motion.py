@@ -69,7 +69,9 @@ def test_histories_are_copied_oldest_first_and_taken_once(flying):
     # A second call right away finds only what the thread recorded in between.
     assert len(flying.calculation_snapshots()) < len(records)
     time.sleep(1.0)  # about 500 ticks: the history keeps the last 150
-    assert len(flying.calculation_snapshots()) == 150
+    # A tick writing its record as the copy is taken is overwriting the oldest one; it is handed out by
+    # the next call, so this one may find one record fewer.
+    assert 149 <= len(flying.calculation_snapshots()) <= 150
 
     assert flying.set_filter(Profile.AIR, PITCH_POSITION, "VALUE")
     settle(flying)

@@ -187,10 +187,14 @@ TEST(HostRun, DrivesTheRigFromTheGameAndEasesItToRestOnStop) {
     // No jump anywhere: the start-up fade, the motion and the fade to rest all move in small steps
     // (the frames come about 2 ms apart; a stop without a fade would step by the whole distance).
     double largest = 0.0;
+    std::size_t where = 0;
     for (std::size_t i = 1; i < frames.size(); ++i) {
-        largest = std::max(largest, largestStep(frames[i - 1], frames[i]));
+        if (const double step = largestStep(frames[i - 1], frames[i]); step > largest) {
+            largest = step;
+            where = i;
+        }
     }
-    EXPECT_LT(largest, 0.05 * kRigLimit);
+    EXPECT_LT(largest, 0.05 * kRigLimit) << "at frame " << where << " of " << frames.size();
     // The rest was reached by a fade: the frames of the last second before rest were still on the way.
     const auto moving = std::find_if(frames.rbegin(), frames.rend(),
                                      [](const OutputFrame& frame) { return largestAxis(frame) > 0.5; });
