@@ -27,6 +27,7 @@ inline constexpr std::size_t kDirtRallyMotionSize = 96;
 inline constexpr std::size_t kF1MotionSize = 1349;
 inline constexpr std::size_t kF1MotionEx2023Size = 217;
 inline constexpr std::size_t kF1MotionEx2024Size = 237;
+inline constexpr std::size_t kF1MotionEx2025Size = 273;
 inline constexpr std::size_t kWrcMinimum = 121;
 inline constexpr std::size_t kBeamNgMinimum = 88;
 inline constexpr std::size_t kLfsMinimum = 280;

@@ -241,7 +241,7 @@ TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
     EXPECT_EQ(readDirtRally(h.port, h.context()), 0) << "nothing usable waiting";
 }
 
-// ---- F1 23 / F1 24
+// ---- F1 23 / F1 24 / F1 25
 
 TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
     struct Recorded {
@@ -299,6 +299,26 @@ TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
     ASSERT_EQ(readF1(h.port, h.context()), 1);
     expectChannels(h.record, {{pitch_position, 3.0}, {yaw_speed, 30.0}});
     EXPECT_EQ(readF1(h.port, h.context()), 0) << "all were taken by the first call";
+}
+
+TEST(F1Reader, ReadsF1TwentyFiveAndEachFormatsMotionExOnlyAtItsOwnLength) {
+    ReaderHarness h;
+    h.deliver({f1MotionPacket(2025, 3, {.lateralG = 0.5f, .pitch = radians(4)}, {.pitch = radians(-9)}),
+               f1MotionExPacket(2025, 0.0f, 0.0f, radians(-12))});
+    ASSERT_EQ(h.readUntilData([&] { return readF1(h.port, h.context()); }), 1);
+    expectChannels(h.record, {{pitch_position, 4.0}, {lateral_accel_g, -0.5 * g}, {yaw_speed, 12.0}});
+
+    // A motion-ex packet whose length belongs to another year is not that year's packet.
+    for (const auto& [format, lengthOf] :
+         {std::pair<std::uint16_t, std::uint16_t>{2025, 2024}, {2025, 2023}, {2024, 2025}, {2023, 2024}}) {
+        Bytes packet = f1MotionExPacket(lengthOf, 0.0f, 0.0f, radians(-40));
+        packet[0] = static_cast<std::uint8_t>(format & 0xff);
+        packet[1] = static_cast<std::uint8_t>(format >> 8);
+        TelemetryRecord untouched;
+        parseF1Datagram(packet, untouched);
+        EXPECT_EQ(untouched.gameData, TelemetryRecord{}.gameData)
+            << format << " at the length of " << lengthOf;
+    }
 }
 
 // ---- EA WRC

@@ -95,9 +95,10 @@ Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMo
 
 Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
                        float angularVelocityZ) {
-    Bytes bytes(format == 2023 ? 217 : 237);
+    // Each year appended fields to the packet; what came before stayed where it was.
+    Bytes bytes(format == 2023 ? 217 : format == 2024 ? 237 : 273);
     putF1Header(bytes, format, 13, 0, 255);
-    putFloats(bytes, 29 + 144, {angularVelocityX, angularVelocityY, angularVelocityZ});
+    putFloats(bytes, 173, {angularVelocityX, angularVelocityY, angularVelocityZ});
     return bytes;
 }
 

@@ -27,7 +27,7 @@ struct DirtRallyMotion {
 };
 Bytes dirtRallyPacket(const DirtRallyMotion& motion);
 
-// F1 23/24 car motion: g-forces in g, angles in radians.
+// F1 23/24/25 car motion: g-forces in g, angles in radians.
 struct F1CarMotion {
     float lateralG = 0, longitudinalG = 0, verticalG = 0;
     float yaw = 0, pitch = 0, roll = 0;
@@ -35,7 +35,8 @@ struct F1CarMotion {
 // The 1349-byte motion packet; `others` fills every car record but the player's.
 Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMotion& player,
                      const F1CarMotion& others = {}, std::uint8_t secondPlayerCar = 255);
-// The player's motion-ex packet (217 bytes for 2023, 237 for 2024): angular velocity in rad/s.
+// The player's motion-ex packet (217 bytes for 2023, 237 for 2024, 273 for 2025): angular velocity
+// (local X, Y, Z) in rad/s.
 Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
                        float angularVelocityZ);
 
