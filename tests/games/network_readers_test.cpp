@@ -440,6 +440,26 @@ TEST(CondorReader, KeysKeepTheirLastValueAndNoNaNReachesTheRecord) {
     expectChannels(h.record, {{lateral_accel, 1.5}, {longitu_accel, 1.25}, {vertica_accel, 2.5}});
 }
 
+TEST(CondorReader, MatchesKeysWhateverTheirCase) {
+    // Condor writes "MC" in upper case; other senders of its text capitalise the rest.
+    ReaderHarness h;
+    h.deliver({condorText({{"MC", "1.5"},
+                           {"Pitch", "0.0872665"},
+                           {"BANK", "-0.1745329"},
+                           {"Ax", "2.5"},
+                           {"FLAPS", "3"},
+                           {"HudMessages", "gear"}})});
+    ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), h.condor); }), 1);
+    expectChannels(h.record, {{pitch_position, 5.0}, {roll_position, 10.0}, {lateral_accel, 2.5}});
+    const auto& keys = condorFloatKeys();
+    const auto mc =
+        std::find_if(keys.begin(), keys.end(), [](const char* key) { return std::string(key) == "mc"; });
+    ASSERT_NE(mc, keys.end());
+    EXPECT_EQ(h.condor.values[static_cast<std::size_t>(mc - keys.begin())], 1.5f);
+    EXPECT_EQ(h.condor.flaps, 3);
+    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "gear\r");
+}
+
 // ---- NoLimits 2
 
 // Rates and velocities come out of filters fed reply by reply.
