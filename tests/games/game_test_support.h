@@ -3,6 +3,7 @@
 // captures, and a network reader's world on a free loopback port with the game emulator sending to it.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -58,6 +59,14 @@ inline void expectChannels(const TelemetryRecord& record, const std::vector<Expe
 inline Bytes readCapture(const std::string& path) {
     std::ifstream file(std::string(TARVELMOND_CAPTURES_DIR) + "/" + path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The little-endian float at `offset` of a recorded packet, decoded here rather than by a reader.
+inline double capturedFloat(const Bytes& packet, std::size_t offset) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        bits |= static_cast<std::uint32_t>(packet.at(offset + i)) << (8 * i);
+    return std::bit_cast<float>(bits);
 }
 
 // A port number nobody holds right now (the system's pick for a bound socket, released again).
