@@ -30,15 +30,19 @@ void parseMotion(const ByteView& bytes, TelemetryRecord& record) {
     record.set(Channel::pitch_position, value(52) * kRadToDeg);
 }
 
+// The car's own axes are the world's turned with it: X to its left, Y up, Z forward (the recordings
+// agree: the local velocity's Z is the car's speed, and in a steady turn the Y rate is the yaw rate).
+// So Y is the yaw rate, X the pitch rate and Z the roll rate, each turning the same way as the motion
+// packet's angle: yaw grows turning left, pitch nose down, roll right side down.
 constexpr std::size_t kAngularVelocity = 173;  // x, y, z: three floats, rad/s
 
 void parseMotionEx(const ByteView& bytes, TelemetryRecord& record) {
     const auto value = [&](std::size_t axis) {
         return static_cast<double>(bytes.f32le(kAngularVelocity + 4 * axis));
     };
-    record.set(Channel::yaw_speed, -value(2) * kRadToDeg);
-    record.set(Channel::roll_speed, -value(0) * kRadToDeg);
-    record.set(Channel::pitch_speed, -value(1) * kRadToDeg);
+    record.set(Channel::pitch_speed, value(0) * kRadToDeg);
+    record.set(Channel::yaw_speed, value(1) * kRadToDeg);
+    record.set(Channel::roll_speed, value(2) * kRadToDeg);
 }
 
 // Each packet format has its own motion-ex length; 0 for a format this reader does not know.

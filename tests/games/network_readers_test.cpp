@@ -244,33 +244,32 @@ TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
 // ---- F1 23 / F1 24 / F1 25
 
 TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
-    struct Recorded {
-        const char* file;
-        std::size_t size;
-        std::vector<Expect> expected;
-    };
-    // The motion packets' player is car 0 (byte 27; byte 28 is 255: no second player).
-    // clang-format off
-    const Recorded recorded[] = {
-        {"f1_2023_packet-0.bin", 1349,
-         {{lateral_accel_g, -1.625970}, {longitu_accel_g, -2.554016}, {vertica_accel_g, -0.255257},
-          {yaw_position, 143.906799}, {pitch_position, -0.459576}, {roll_position, -0.185147}}},
-        {"f1_2024_packet-0.bin", 1349,
-         {{lateral_accel_g, -13.225238}, {longitu_accel_g, -3.338315}, {vertica_accel_g, -2.170970},
-          {yaw_position, 150.480105}, {pitch_position, 0.717935}, {roll_position, -0.134064}}},
-        {"f1_2023_packet-13.bin", 217,
-         {{roll_speed, 0.695088}, {pitch_speed, 0.040363}, {yaw_speed, 0.040968}}},
-        {"f1_2024_packet-13.bin", 237,
-         {{roll_speed, -4.438907}, {pitch_speed, -21.658810}, {yaw_speed, 12.172820}}},
-    };
-    // clang-format on
-    for (const Recorded& r : recorded) {
-        SCOPED_TRACE(r.file);
-        const Bytes packet = readCapture(std::string("f1/") + r.file);
-        ASSERT_EQ(packet.size(), r.size);
+    // Decoded here from the game's published layout: the player's record (byte 27 names the car;
+    // byte 28 is 255, no second player) at 29 + 60 * car, g-forces at 36, 40, 44 and yaw, pitch, roll
+    // at 48, 52, 56; motion-ex angular velocity X, Y, Z at 173, 177, 181 (local axes: X left, Y up,
+    // Z forward, so pitch, yaw, roll).
+    for (const char* year : {"2023", "2024"}) {
+        SCOPED_TRACE(year);
+        const Bytes motion = readCapture(std::string("f1/f1_") + year + "_packet-0.bin");
+        ASSERT_EQ(motion.size(), 1349U);
+        ASSERT_EQ(motion[28], 255);
+        const std::size_t car = 29 + 60 * std::size_t{motion[27]};
+        const auto at = [&](std::size_t offset) { return capturedFloat(motion, car + offset); };
         TelemetryRecord record;
-        parseF1Datagram(packet, record);
-        expectChannels(record, r.expected);
+        parseF1Datagram(motion, record);
+        expectChannels(record, {{lateral_accel_g, -at(36) * g},
+                                {longitu_accel_g, at(40) * g},
+                                {vertica_accel_g, -at(44) * g},
+                                {yaw_position, at(48) / kDeg},
+                                {pitch_position, at(52) / kDeg},
+                                {roll_position, at(56) / kDeg}});
+
+        const Bytes motionEx = readCapture(std::string("f1/f1_") + year + "_packet-13.bin");
+        ASSERT_EQ(motionEx.size(), std::string(year) == "2023" ? 217U : 237U);
+        parseF1Datagram(motionEx, record);
+        expectChannels(record, {{pitch_speed, capturedFloat(motionEx, 173) / kDeg},
+                                {yaw_speed, capturedFloat(motionEx, 177) / kDeg},
+                                {roll_speed, capturedFloat(motionEx, 181) / kDeg}});
     }
 
     Bytes packet = readCapture("f1/f1_2023_packet-0.bin");
@@ -279,7 +278,8 @@ TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
     packet[27] = 1;  // the same race seen from car 1
     TelemetryRecord record;
     parseF1Datagram(packet, record);
-    expectChannels(record, {{yaw_position, 144.861086}, {roll_position, 0.866198}});
+    expectChannels(record, {{yaw_position, capturedFloat(packet, 89 + 48) / kDeg},
+                            {roll_position, capturedFloat(packet, 89 + 56) / kDeg}});
 
     TelemetryRecord untouched;  // an older format, and a player's car that does not exist
     parseF1Datagram(f1MotionPacket(2022, 0, {.pitch = radians(10)}), untouched);
@@ -294,7 +294,7 @@ TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
     EXPECT_GE(h.record.frameTimeMs, 5.0) << "the timer runs on calls without data too, in milliseconds";
 
     h.deliver({f1MotionPacket(2023, 0, {.pitch = radians(1)}), f1MotionPacket(2023, 0, {.pitch = radians(2)}),
-               f1MotionExPacket(2023, 0.0f, 0.0f, radians(-30)),
+               f1MotionExPacket(2023, 0.0f, radians(30), 0.0f),
                f1MotionPacket(2024, 0, {.pitch = radians(3)})});
     ASSERT_EQ(readF1(h.port, h.context()), 1);
     expectChannels(h.record, {{pitch_position, 3.0}, {yaw_speed, 30.0}});
@@ -304,9 +304,13 @@ TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
 TEST(F1Reader, ReadsF1TwentyFiveAndEachFormatsMotionExOnlyAtItsOwnLength) {
     ReaderHarness h;
     h.deliver({f1MotionPacket(2025, 3, {.lateralG = 0.5f, .pitch = radians(4)}, {.pitch = radians(-9)}),
-               f1MotionExPacket(2025, 0.0f, 0.0f, radians(-12))});
+               f1MotionExPacket(2025, radians(2), radians(12), radians(-5))});
     ASSERT_EQ(h.readUntilData([&] { return readF1(h.port, h.context()); }), 1);
-    expectChannels(h.record, {{pitch_position, 4.0}, {lateral_accel_g, -0.5 * g}, {yaw_speed, 12.0}});
+    expectChannels(h.record, {{pitch_position, 4.0},
+                              {lateral_accel_g, -0.5 * g},
+                              {pitch_speed, 2.0},
+                              {yaw_speed, 12.0},
+                              {roll_speed, -5.0}});
 
     // A motion-ex packet whose length belongs to another year is not that year's packet.
     for (const auto& [format, lengthOf] :

@@ -12,6 +12,37 @@ namespace {
 
 using namespace emulator;
 
+// ---- F1 24
+
+// The recording catches the car in a left-hand corner: 1.35 g sideways at 28.9 m/s, a yaw rate near
+// 1.35 g / 28.9 m/s = 0.46 rad/s. Its motion-ex angular velocity is X 0.077, Y 0.378, Z -0.212 rad/s:
+// only Y fits the turn, and the local velocity's Z is the car's speed, so the car's axes are X left,
+// Y up, Z forward.
+TEST(RecordedF1, TheRatesOfACorneringCarPutTheTurnOnYaw) {
+    const Bytes motion = readCapture("f1/f1_2024_packet-0.bin");
+    const Bytes motionEx = readCapture("f1/f1_2024_packet-13.bin");
+    ASSERT_EQ(motion.size(), 1349U);
+    ASSERT_EQ(motionEx.size(), 237U);
+    const std::size_t car = 29 + 60 * std::size_t{motion[27]};
+    const auto at = [&](std::size_t offset) { return capturedFloat(motion, car + offset); };
+    const double speed = std::sqrt(at(12) * at(12) + at(16) * at(16) + at(20) * at(20));
+    EXPECT_NEAR(capturedFloat(motionEx, 169), speed, 0.5) << "local velocity Z is the forward speed";
+    const double turnRate = std::fabs(at(36)) * g / speed / kDeg;  // degrees/s
+
+    ReaderHarness h;
+    h.deliver({motion, motionEx});
+    ASSERT_EQ(h.readUntilData([&] { return readF1(h.port, h.context()); }), 1);
+    const double yaw = h.record.get(yaw_speed);
+    EXPECT_GT(yaw, 0.0) << "turning left, the heading grows";
+    EXPECT_NEAR(yaw, turnRate, 0.3 * turnRate);
+    EXPECT_LT(std::fabs(h.record.get(pitch_speed)), std::fabs(yaw));
+    EXPECT_LT(std::fabs(h.record.get(roll_speed)), std::fabs(yaw));
+    // The recording agrees that the turn is to the left: the car points left of where it travels (the
+    // heading, growing to the left, exceeds the direction of the world velocity).
+    const double travel = std::atan2(at(12), at(20));
+    EXPECT_GT(std::remainder(at(48) - travel, 2 * std::numbers::pi), 0.0);
+}
+
 // ---- Live for Speed
 
 TEST(RecordedLfs, TheOutSimPacketOfACarAtRestReadsAsItsSourceDecodesIt) {
