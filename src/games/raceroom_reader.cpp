@@ -4,6 +4,10 @@
 // version 3.2; 3.3 put it at 40, and 3.4 added a field inside it before the motion values, so from there
 // those sit 8 bytes later than in the old layout. Values are doubles in SI units and radians; the game's
 // lateral and longitudinal axes and its heading run opposite to the record's.
+//
+// The rates are the car-frame angular velocity (the block's local angular velocity, which every
+// published version has). The block's other angular velocity is on the world axes: fed to the rig, a
+// car heading sideways would turn its pitching into roll.
 #include <cstring>
 
 #include "engine/frame_timer.h"
@@ -68,9 +72,9 @@ void fillRaceRoomRecord(BlockBytes block, std::span<std::uint8_t, RaceRoomSlot::
     record.set(Channel::yaw_position, -value(176) * kRadToDeg);
     record.set(Channel::roll_position, value(184) * kRadToDeg);
     record.set(Channel::pitch_position, value(168) * kRadToDeg);
-    record.set(Channel::yaw_speed, -value(248) * kRadToDeg);
-    record.set(Channel::roll_speed, value(256) * kRadToDeg);
-    record.set(Channel::pitch_speed, value(240) * kRadToDeg);
+    record.set(Channel::yaw_speed, -value(272) * kRadToDeg);
+    record.set(Channel::roll_speed, value(280) * kRadToDeg);
+    record.set(Channel::pitch_speed, value(264) * kRadToDeg);
     record.set(Channel::yaw_accel, -value(224) * kRadToDeg);
     record.set(Channel::roll_accel, value(232) * kRadToDeg);
     record.set(Channel::pitch_accel, value(216) * kRadToDeg);

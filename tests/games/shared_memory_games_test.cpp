@@ -96,7 +96,7 @@ const std::vector<Expect> kRaceRoomCarRecord = {
     {lateral_speed, -2.0},         {vertica_speed, 0.1},        {longitu_speed, 35.0},
     {lateral_accel, 4.0},          {vertica_accel, 0.5},        {longitu_accel, -2.0},
     {pitch_position, 0.02 / kDeg}, {yaw_position, -0.9 / kDeg}, {roll_position, -0.04 / kDeg},
-    {pitch_speed, 0.05 / kDeg},    {yaw_speed, 0.25 / kDeg},    {roll_speed, 0.15 / kDeg},
+    {pitch_speed, -0.07 / kDeg},   {yaw_speed, -0.35 / kDeg},   {roll_speed, 0.11 / kDeg},
     {pitch_accel, 0.1 / kDeg},     {yaw_accel, -0.2 / kDeg},    {roll_accel, 0.3 / kDeg}};
 
 struct PublishedGame {
