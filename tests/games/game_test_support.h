@@ -110,6 +110,7 @@ struct ReaderHarness {
     TelemetryRecord record;
     std::uint32_t onGround = 0;
     WrcState wrc;
+    DirtRallyState dirtRally;
     CondorState condor;
 };
 

@@ -52,7 +52,7 @@ std::vector<UdpGame> udpGames() {
                           .yaw = radians(120), .yawRate = radians(20), .yawAccel = radians(5)}),
          [](ReaderHarness& h) {
              h.record.set(longitu_speed, 12.0);
-             return readDirtRally(h.port, h.context());
+             return readDirtRally(h.port, h.context(), h.dirtRally);
          },
          {{lateral_accel, -0.5 * g}, {longitu_accel, -0.25 * g}, {vertica_accel, 1.5 * g},
           {pitch_position, 10.0}, {pitch_speed, 1.0}, {pitch_accel, 2.0}, {roll_position, -4.0},
@@ -135,7 +135,19 @@ TEST(UdpGames, ADatagramShortOfItsLayoutIsNotRead) {
              parseXplaneDatagram(d, r, onGround);
          },
          pitch_position},
-        {"DiRT Rally 2", dirtRallyPacket({.pitch = radians(25)}), 95, parseDirtRallyDatagram, pitch_position},
+        {"DiRT Rally 2", dirtRallyPacket({.pitch = radians(25)}), 95,
+         [](Datagram d, TelemetryRecord& r) {
+             DirtRallyState state;
+             parseDirtRallyDatagram(d, r, state);
+         },
+         pitch_position},
+        // The standard output, nose 25 degrees down, cut before the forward vector's last float.
+        {"DiRT Rally 2.0 standard", dirtRallyStandardPacket({.forward = {0, -0.42261826f, 0.90630779f}}), 67,
+         [](Datagram d, TelemetryRecord& r) {
+             DirtRallyState state;
+             parseDirtRallyDatagram(d, r, state);
+         },
+         pitch_position},
         {"F1", f1MotionPacket(2024, 0, {.pitch = radians(10)}), 1348, parseF1Datagram, pitch_position},
         {"EA WRC", wrcPacket({.lateralSpeed = 3.0f}), 120,
          [](Datagram d, TelemetryRecord& r) {
@@ -191,7 +203,7 @@ TEST(Backlog, AFloodBeyondTheBoundOfOneReadIsLeftWholeForTheNext) {
          },
          [](ReaderHarness& h) { return readXplane(h.port, h.context()); }},
         {"DiRT Rally 2", [](int p) { return dirtRallyPacket({.pitch = radians(p)}); },
-         [](ReaderHarness& h) { return readDirtRally(h.port, h.context()); }},
+         [](ReaderHarness& h) { return readDirtRally(h.port, h.context(), h.dirtRally); }},
         {"F1", [](int p) { return f1MotionPacket(2024, 0, {.pitch = radians(p)}); },
          [](ReaderHarness& h) { return readF1(h.port, h.context()); }},
         {"EA WRC", [](int p) { return wrcPacket({.pitchDeg = static_cast<double>(p)}); },
@@ -234,11 +246,85 @@ TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
     ReaderHarness h;
     // A short stray datagram after the newest frame does not hide it.
     h.deliver({dirtRallyPacket({.pitch = radians(1)}), dirtRallyPacket({.pitch = radians(3)}), Bytes{1}});
-    ASSERT_EQ(readDirtRally(h.port, h.context()), 1);
+    ASSERT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 1);
     EXPECT_NEAR(h.record.get(pitch_position), 3.0, 1e-4);
-    EXPECT_EQ(readDirtRally(h.port, h.context()), 0);
+    EXPECT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 0);
     h.deliver({Bytes{1}});
-    EXPECT_EQ(readDirtRally(h.port, h.context()), 0) << "nothing usable waiting";
+    EXPECT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 0) << "nothing usable waiting";
+}
+
+// ---- DiRT Rally 2.0's standard output
+
+// A car on the game's world axes (Y up, right-handed): heading growing to the left from +Z, pitch
+// positive nose down, roll positive right side down.
+DirtRallyStandard carAt(float stageTime, double headingDeg, double pitchDeg, double rollDeg,
+                        std::array<float, 3> velocity = {}) {
+    const double h = headingDeg * kDeg, p = pitchDeg * kDeg, r = rollDeg * kDeg;
+    // Level forward and right at the heading, then pitch about the right axis, roll about the forward.
+    const std::array<double, 3> forward0{std::sin(h), 0, std::cos(h)}, right0{-std::cos(h), 0, std::sin(h)};
+    const std::array<double, 3> up0{0, 1, 0};
+    std::array<float, 3> forward{}, right{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double pitchedForward = forward0[i] * std::cos(p) - up0[i] * std::sin(p);
+        const double pitchedUp = up0[i] * std::cos(p) + forward0[i] * std::sin(p);
+        forward[i] = static_cast<float>(pitchedForward);
+        right[i] = static_cast<float>(right0[i] * std::cos(r) - pitchedUp * std::sin(r));
+    }
+    return {.stageTime = stageTime, .velocity = velocity, .right = right, .forward = forward};
+}
+
+TEST(DirtRallyStandard, AnglesFromTheVectorsRatesFromTheirChangeOverTheStageTime) {
+    ReaderHarness h;
+    const auto read = [&](const DirtRallyStandard& car) {
+        h.deliver({dirtRallyStandardPacket(car)});
+        return h.readUntilData([&] { return readDirtRally(h.port, h.context(), h.dirtRally); });
+    };
+    DirtRallyStandard first = carAt(10.0f, 179.5, 2.0, -1.0, {0.0f, 0.0f, -20.0f});
+    first.lateralG = 0.5f;
+    ASSERT_EQ(read(first), 1);
+    expectChannels(h.record,
+                   {{yaw_position, 179.5},
+                    {pitch_position, 2.0},
+                    {roll_position, -1.0},
+                    {yaw_speed, 0.0},
+                    {lateral_accel, -0.5 * g}},
+                   1e-3);
+    // 1/60 s later across the heading's seam, and a little more nose down, rising at 0.5 m/s.
+    DirtRallyStandard second = carAt(10.0f + 1.0f / 60, -179.5, 2.5, -1.0, {0.0f, 0.5f, -20.0f});
+    second.longitudinalG = -0.25f;
+    ASSERT_EQ(read(second), 1);
+    expectChannels(h.record,
+                   {{yaw_position, -179.5},
+                    {yaw_speed, 60.0},
+                    {pitch_speed, 30.0},
+                    {roll_speed, 0.0},
+                    {longitu_accel, -0.25 * g}},
+                   0.05);
+    // The speeds on the car's axes: the world velocity against its forward and right vectors.
+    double forwardSpeed = 0, rightSpeed = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        forwardSpeed += second.velocity[i] * second.forward[i];
+        rightSpeed += second.velocity[i] * second.right[i];
+    }
+    EXPECT_NEAR(h.record.get(longitu_speed), forwardSpeed, 1e-4);
+    EXPECT_NEAR(h.record.get(lateral_speed), rightSpeed, 1e-4);
+    // Rising by 0.5 m/s in 1/60 s, nearly level.
+    EXPECT_NEAR(h.record.get(vertica_accel), 30.0, 0.5);
+    EXPECT_TRUE(std::isfinite(h.record.get(vertica_accel_g)));
+
+    // A loading screen's zero vectors hold no attitude: the angles stay, and the next attitude is not
+    // turned into a rate across the gap. Neither is one after a jump in the stage time.
+    ASSERT_EQ(read({.stageTime = 10.05f, .right = {}, .forward = {}}), 1);
+    EXPECT_NEAR(h.record.get(yaw_position), -179.5, 1e-3);
+    ASSERT_EQ(read(carAt(10.0667f, 150.0, 0.0, 0.0)), 1);
+    expectChannels(h.record, {{yaw_position, 150.0}, {yaw_speed, 0.0}, {pitch_speed, 0.0}}, 1e-3);
+    ASSERT_EQ(read(carAt(11.5f, 120.0, 0.0, 0.0)), 1);
+    expectChannels(h.record, {{yaw_position, 120.0}, {yaw_speed, 0.0}}, 1e-3);
+
+    // The 96-byte packet on the same port is still read as it was.
+    h.deliver({dirtRallyPacket({.pitch = radians(7)})});
+    ASSERT_EQ(h.readUntilData([&] { return readDirtRally(h.port, h.context(), h.dirtRally); }), 1);
+    expectChannels(h.record, {{pitch_position, 7.0}, {longitu_speed, 0.0}});
 }
 
 // ---- F1 23 / F1 24 / F1 25

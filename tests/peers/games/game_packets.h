@@ -27,6 +27,18 @@ struct DirtRallyMotion {
 };
 Bytes dirtRallyPacket(const DirtRallyMotion& motion);
 
+// DiRT Rally 2.0's standard output ("extradata=3"): 66 little-endian floats, 264 bytes. Field 0 the run
+// time, 1 the stage time (s), 7 the speed, 8-10 the world velocity (m/s), 11-13 the car's right and
+// 14-16 its forward unit vector on the world axes (Y up), 33 the gear, 34 and 35 the lateral and
+// longitudinal g.
+struct DirtRallyStandard {
+    float runTime = 0, stageTime = 0;
+    std::array<float, 3> velocity{};
+    std::array<float, 3> right{-1, 0, 0}, forward{0, 0, 1};
+    float gear = 1, lateralG = 0, longitudinalG = 0;
+};
+Bytes dirtRallyStandardPacket(const DirtRallyStandard& standard);
+
 // F1 23/24/25 car motion: g-forces in g, angles in radians.
 struct F1CarMotion {
     float lateralG = 0, longitudinalG = 0, verticalG = 0;
