@@ -26,9 +26,6 @@ void installShutdownRequest() {
     // short), but waits, pending, until the host takes it.
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    // A browser that closes the live view while a reply is on its way must not end the host (and stop
-    // the rig with it): the write fails instead.
-    signal(SIGPIPE, SIG_IGN);
 }
 
 int shutdownRequests() {
