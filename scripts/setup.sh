@@ -12,6 +12,7 @@ packages=(
     socat iproute2 util-linux procps     # pseudo-terminals, network namespaces, setsid/flock, pgrep
     python3-pytest                       # the Python binding's tests (pytest-3)
     mono-mcs mono-runtime                # the C# binding's smoke test
+    libcpp-httplib-dev chromium          # the host's live view, and the headless browser that checks it
 )
 
 missing=()

@@ -1,4 +1,5 @@
-// Condor 2: lines of key=value text, one set per datagram.
+// Condor 2: lines of key=value text, one set per datagram. The game writes its keys in lower case but
+// "MC" in upper case, and other senders of the same text vary the case, so keys match whatever their case.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "games/readers.h"
 #include "games/text_number.h"
 #include "net/udp_port.h"
+#include "platform/text_case.h"
 
 namespace tarvelmond {
 namespace {
@@ -87,13 +89,13 @@ constexpr std::array<const char*, CondorState::kFloatKeys> kFloatKeys = {
 };
 
 void storeValue(CondorState& state, std::string_view key, std::string_view valueText) {
-    if (key == "hudmessages") {
+    if (sameIgnoringCase(key, "hudmessages")) {
         state.hudLength = std::min(valueText.size(), state.hudMessages.size());
         std::memcpy(state.hudMessages.data(), valueText.data(), state.hudLength);
         return;
     }
     const float value = leadingNumber<float>(valueText).value_or(0.0f);
-    if (key == "flaps") {
+    if (sameIgnoringCase(key, "flaps")) {
         // Truncated toward zero; a value no integer can hold leaves the setting as it was.
         if (std::isfinite(value) &&
             std::fabs(value) < static_cast<float>(std::numeric_limits<std::int32_t>::max())) {
@@ -102,7 +104,7 @@ void storeValue(CondorState& state, std::string_view key, std::string_view value
         return;
     }
     for (std::size_t i = 0; i < kFloatKeys.size(); ++i) {
-        if (key == kFloatKeys[i]) {
+        if (sameIgnoringCase(key, kFloatKeys[i])) {
             state.values[i] = value;
             return;
         }

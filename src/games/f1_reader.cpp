@@ -1,4 +1,6 @@
-// F1 23 and F1 24: the motion packet (one 60-byte record per car) and the player's motion-ex packet.
+// F1 23, F1 24 and F1 25: the motion packet (one 60-byte record per car) and the player's motion-ex packet.
+// The three years share the header and the motion packet; motion-ex only grew at its end, so the
+// angular velocity sits at the same place in all of them.
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
@@ -28,22 +30,44 @@ void parseMotion(const ByteView& bytes, TelemetryRecord& record) {
     record.set(Channel::pitch_position, value(52) * kRadToDeg);
 }
 
+// The car's own axes are the world's turned with it: X to its left, Y up, Z forward (the recordings
+// agree: the local velocity's Z is the car's speed, and in a steady turn the Y rate is the yaw rate).
+// So Y is the yaw rate, X the pitch rate and Z the roll rate, each turning the same way as the motion
+// packet's angle: yaw grows turning left, pitch nose down, roll right side down.
+constexpr std::size_t kAngularVelocity = 173;  // x, y, z: three floats, rad/s
+
 void parseMotionEx(const ByteView& bytes, TelemetryRecord& record) {
-    const auto value = [&](std::size_t offset) { return static_cast<double>(bytes.f32le(kHeader + offset)); };
-    record.set(Channel::yaw_speed, -value(152) * kRadToDeg);
-    record.set(Channel::roll_speed, -value(144) * kRadToDeg);
-    record.set(Channel::pitch_speed, -value(148) * kRadToDeg);
+    const auto value = [&](std::size_t axis) {
+        return static_cast<double>(bytes.f32le(kAngularVelocity + 4 * axis));
+    };
+    record.set(Channel::pitch_speed, value(0) * kRadToDeg);
+    record.set(Channel::yaw_speed, value(1) * kRadToDeg);
+    record.set(Channel::roll_speed, value(2) * kRadToDeg);
+}
+
+// Each packet format has its own motion-ex length; 0 for a format this reader does not know.
+std::size_t motionExSize(std::uint16_t format) {
+    switch (format) {
+        case 2023:
+            return kF1MotionEx2023Size;
+        case 2024:
+            return kF1MotionEx2024Size;
+        case 2025:
+            return kF1MotionEx2025Size;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
 
 void parseF1Datagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record) {
     const ByteView bytes(datagram);
-    const auto format = bytes.u16le(0);
-    if (format != 2023 && format != 2024) return;
+    const std::size_t exSize = motionExSize(bytes.u16le(0).value_or(0));
+    if (exSize == 0) return;
     if (bytes.size() == kF1MotionSize) {
         parseMotion(bytes, record);
-    } else if (bytes.size() == kF1MotionEx2023Size || bytes.size() == kF1MotionEx2024Size) {
+    } else if (bytes.size() == exSize) {
         parseMotionEx(bytes, record);
     }
 }

@@ -50,7 +50,8 @@ constexpr DetectionStep kSteps[] = {
     {kCondor2, [](GameSource& s) { return probe(s, kCondor2); }},
     {kF1,
      [](GameSource& s) {
-         return probeIfRunning(s, kF1, {"F1_23.exe", "F1_23_64.exe", "F1_24.exe", "F1_24_64.exe"});
+         return probeIfRunning(s, kF1,
+                               {"F1_23.exe", "F1_23_64.exe", "F1_24.exe", "F1_24_64.exe", "F1_25.exe"});
      }},
     {kNoLimits2, [](GameSource&) { return noLimitsHandshake(); }},
     {kPcars2, [](GameSource&) { return detectPcars2(); }},

@@ -36,6 +36,7 @@ struct GameSource {
     std::array<std::uint8_t, kProbeBufferSize> probeBuffer{};
 
     WrcState wrc;
+    DirtRallyState dirtRally;
     CondorState condor;
     NoLimitsState noLimits;
     SimClientOps simClient;  // the flight simulator's client (simclient::simClientOperations())

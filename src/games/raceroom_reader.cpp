@@ -1,8 +1,13 @@
-// RaceRoom: the "$R3E" block. It opens with its version (major at 0, minor at 4) and the game's state
-// (paused at 16, in menus at 20, in a replay at 24); the player's high-precision data follows. That data
-// starts at 36 up to version 3.2; 3.3 put it at 40, and 3.4 added a field inside it before the motion
-// values, so from there those sit 8 bytes later than in the old layout. Values are doubles in SI units
-// and radians; the game's lateral and longitudinal axes and its heading run opposite to the record's.
+// RaceRoom: the "$R3E" block. It opens with its version (major at 0, minor at 4) and the game's state:
+// paused, in menus, in a replay at 16, 20, 24 up to version 3.2; 3.3 put the game mode at 16, so from
+// there they are at 20, 24, 28. The player's high-precision data follows. That data starts at 36 up to
+// version 3.2; 3.3 put it at 40, and 3.4 added a field inside it before the motion values, so from there
+// those sit 8 bytes later than in the old layout. Values are doubles in SI units and radians; the game's
+// lateral and longitudinal axes and its heading run opposite to the record's.
+//
+// The rates are the car-frame angular velocity (the block's local angular velocity, which every
+// published version has). The block's other angular velocity is on the world axes: fed to the rig, a
+// car heading sideways would turn its pitching into roll.
 #include <cstring>
 
 #include "basics/frame_timer.h"
@@ -13,7 +18,10 @@
 namespace tarvelmond {
 namespace {
 
-// Where the player's data starts in the layout of versions 2.0 to 3.2.
+// The state words and where the player's data starts, in the layout of versions 2.0 to 3.2.
+constexpr std::size_t kPaused = 16;
+constexpr std::size_t kInMenus = 20;
+constexpr std::size_t kInReplay = 24;
 constexpr std::size_t kPlayerStart = 36;
 
 // Offsets of the motion values in that old layout; the copy starts at kPlayerStart (plus the shift).
@@ -23,13 +31,13 @@ constexpr std::size_t inCopy(std::size_t offset) {
 
 }  // namespace
 
-std::optional<std::size_t> raceRoomLayoutShift(std::int32_t major, std::int32_t minor) {
+std::optional<RaceRoomLayout> raceRoomLayout(std::int32_t major, std::int32_t minor) {
     if (minor < 0) return std::nullopt;
-    if (major == 2) return 0;
+    if (major == 2) return RaceRoomLayout{};
     if (major != 3) return std::nullopt;  // a new major version may move anything
-    if (minor <= 2) return 0;
-    if (minor == 3) return 4;
-    return 8;
+    if (minor <= 2) return RaceRoomLayout{};
+    if (minor == 3) return RaceRoomLayout{.stateShift = 4, .playerShift = 4};
+    return RaceRoomLayout{.stateShift = 4, .playerShift = 8};
 }
 
 RaceRoomState raceRoomState(BlockBytes block) {
@@ -37,20 +45,22 @@ RaceRoomState raceRoomState(BlockBytes block) {
     const auto major = bytes.i32le(0);
     const auto minor = bytes.i32le(4);
     if (!major || !minor) return RaceRoomState::TooShort;
-    const auto shift = raceRoomLayoutShift(*major, *minor);
-    if (!shift) return RaceRoomState::UnknownVersion;
-    if (!bytes.has(kPlayerStart + *shift, RaceRoomSlot::kCopySize)) return RaceRoomState::TooShort;
-    if (*bytes.i32le(16) == 1) return RaceRoomState::Paused;
-    if (*bytes.i32le(20) == 1 || *bytes.i32le(24) == 1) return RaceRoomState::NotDriving;
+    const auto layout = raceRoomLayout(*major, *minor);
+    if (!layout) return RaceRoomState::UnknownVersion;
+    if (!bytes.has(kPlayerStart + layout->playerShift, RaceRoomSlot::kCopySize))
+        return RaceRoomState::TooShort;
+    const auto flag = [&](std::size_t offset) { return bytes.i32le(offset + layout->stateShift) == 1; };
+    if (flag(kPaused)) return RaceRoomState::Paused;
+    if (flag(kInMenus) || flag(kInReplay)) return RaceRoomState::NotDriving;
     return RaceRoomState::Driving;
 }
 
 void fillRaceRoomRecord(BlockBytes block, std::span<std::uint8_t, RaceRoomSlot::kCopySize> copy,
                         TelemetryRecord& record) {
     const ByteView header(block);
-    const auto shift = raceRoomLayoutShift(header.i32le(0).value_or(-1), header.i32le(4).value_or(-1));
-    if (!shift || !header.has(kPlayerStart + *shift, copy.size())) return;
-    std::memcpy(copy.data(), block.data() + kPlayerStart + *shift, copy.size());
+    const auto layout = raceRoomLayout(header.i32le(0).value_or(-1), header.i32le(4).value_or(-1));
+    if (!layout || !header.has(kPlayerStart + layout->playerShift, copy.size())) return;
+    std::memcpy(copy.data(), block.data() + kPlayerStart + layout->playerShift, copy.size());
     const ByteView bytes(copy);
     const auto value = [&](std::size_t offset) { return bytes.f64le(inCopy(offset)); };
     record.set(Channel::lateral_speed, -value(96));
@@ -62,9 +72,9 @@ void fillRaceRoomRecord(BlockBytes block, std::span<std::uint8_t, RaceRoomSlot::
     record.set(Channel::yaw_position, -value(176) * kRadToDeg);
     record.set(Channel::roll_position, value(184) * kRadToDeg);
     record.set(Channel::pitch_position, value(168) * kRadToDeg);
-    record.set(Channel::yaw_speed, -value(248) * kRadToDeg);
-    record.set(Channel::roll_speed, value(256) * kRadToDeg);
-    record.set(Channel::pitch_speed, value(240) * kRadToDeg);
+    record.set(Channel::yaw_speed, -value(272) * kRadToDeg);
+    record.set(Channel::roll_speed, value(280) * kRadToDeg);
+    record.set(Channel::pitch_speed, value(264) * kRadToDeg);
     record.set(Channel::yaw_accel, -value(224) * kRadToDeg);
     record.set(Channel::roll_accel, value(232) * kRadToDeg);
     record.set(Channel::pitch_accel, value(216) * kRadToDeg);

@@ -23,7 +23,7 @@ int readGameFrame(GameSource& source) {
             result = portOpen ? readDcs(*port, context) : 0;
             break;
         case kDirtRally2:
-            result = portOpen ? readDirtRally(*port, context) : 0;
+            result = portOpen ? readDirtRally(*port, context, source.dirtRally) : 0;
             break;
         case kCondor2:
             result = portOpen ? readCondor(*port, context, source.condor) : 0;

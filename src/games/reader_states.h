@@ -17,6 +17,15 @@ struct WrcState {
     bool previousAttitude = false;
 };
 
+// DiRT Rally 2.0's standard output: the previous packet's stage time, angles (radians) and world
+// velocity, for the rates and the vertical acceleration; valid only after a packet with an attitude.
+struct DirtRallyState {
+    bool previousValid = false;
+    double time = 0.0;
+    double yaw = 0.0, pitch = 0.0, roll = 0.0;
+    std::array<double, 3> velocity{};
+};
+
 // Condor 2: the last value received under each key; keys absent from a datagram keep feeding theirs.
 struct CondorState {
     static constexpr std::size_t kFloatKeys = 33;

@@ -24,9 +24,11 @@ struct ReaderContext {
 inline constexpr std::size_t kXplaneMinimum = 42;
 inline constexpr std::size_t kDirtRallyMinimum = 2;
 inline constexpr std::size_t kDirtRallyMotionSize = 96;
+inline constexpr std::size_t kDirtRallyStandardSize = 264;
 inline constexpr std::size_t kF1MotionSize = 1349;
 inline constexpr std::size_t kF1MotionEx2023Size = 217;
 inline constexpr std::size_t kF1MotionEx2024Size = 237;
+inline constexpr std::size_t kF1MotionEx2025Size = 273;
 inline constexpr std::size_t kWrcMinimum = 121;
 inline constexpr std::size_t kBeamNgMinimum = 88;
 inline constexpr std::size_t kLfsMinimum = 280;
@@ -55,8 +57,9 @@ void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord
                          std::uint32_t& onGround);
 int readXplane(UdpPort& port, const ReaderContext& context);
 
-void parseDirtRallyDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record);
-int readDirtRally(UdpPort& port, const ReaderContext& context);
+void parseDirtRallyDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record,
+                            DirtRallyState& state);
+int readDirtRally(UdpPort& port, const ReaderContext& context, DirtRallyState& state);
 
 void parseF1Datagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record);
 int readF1(UdpPort& port, const ReaderContext& context);

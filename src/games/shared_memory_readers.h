@@ -31,9 +31,15 @@ int readAssettoCorsa(const platform::SharedMemory& physics, std::uint32_t& lastP
 
 enum class RaceRoomState { Driving, Paused, NotDriving, UnknownVersion, TooShort };
 
-// How far the player's data lies behind where versions 2.0 to 3.2 have it: 0, 4 (3.3) or 8 bytes
-// (3.4 and later 3.x); none for a version whose layout is not known.
-std::optional<std::size_t> raceRoomLayoutShift(std::int32_t major, std::int32_t minor);
+// How far the state words and the player's motion values lie behind where versions 2.0 to 3.2 have
+// them: 3.3 inserted the game mode ahead of the state words (4 bytes for both), 3.4 a field inside the
+// player's data (4 more for the motion values).
+struct RaceRoomLayout {
+    std::size_t stateShift = 0;
+    std::size_t playerShift = 0;
+};
+// None for a version whose layout is not known.
+std::optional<RaceRoomLayout> raceRoomLayout(std::int32_t major, std::int32_t minor);
 RaceRoomState raceRoomState(BlockBytes block);
 // Copies the player's data (540 bytes) and fills the record from the copy. Only for a block whose
 // state is Driving.

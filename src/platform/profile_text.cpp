@@ -2,6 +2,7 @@
 #include <cctype>
 
 #include "platform/profile_file.h"
+#include "platform/text_case.h"
 
 namespace tarvelmond::platform {
 namespace {
@@ -13,13 +14,6 @@ std::string_view trimmed(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const std::size_t last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Walks the lines of one file. Only views into the text are made, so a file of any length or with

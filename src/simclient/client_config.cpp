@@ -8,6 +8,7 @@
 
 #include "platform/documents_folder.h"
 #include "platform/profile_file.h"
+#include "platform/text_case.h"
 #include "platform/user_registry.h"
 
 namespace tarvelmond::simclient {
@@ -17,14 +18,6 @@ constexpr const char* kFileName = "SimConnect.cfg";
 constexpr std::size_t kLongestCurrentDirectory = 260;
 constexpr const char* kRegistryKey = "SOFTWARE\\Microsoft\\Microsoft Games\\KittyHawk";
 constexpr std::size_t kRegistryValueBytes = 20;
-
-bool sameIgnoringCase(const std::string& a, const char* b) {
-    const std::string_view other(b);
-    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // A value read as a decimal number: its leading digits (with a sign), or nothing if it has none or
 // they do not fit.

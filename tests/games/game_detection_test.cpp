@@ -66,6 +66,7 @@ TEST(GameDetection, UdpGamesAreFoundWhileTheySendAndTheirPortIsHeldOnlyWhileConn
         {kCondor2, nullptr,
          condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"vy", "20.0"}, {"altitude", "1200"}})},
         {kF1, "F1_23_64.exe", f1MotionPacket(2023, 0, {})},
+        {kF1, "F1_25.exe", f1MotionPacket(2025, 0, {})},
         {kWrc, nullptr, wrcPacket({})},
         {kBeamNg, nullptr, beamNgPacket({})},
         {kLfs, "LFS.exe", lfsPacket({})},

@@ -3,6 +3,7 @@
 // captures, and a network reader's world on a free loopback port with the game emulator sending to it.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -60,6 +61,14 @@ inline Bytes readCapture(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+// The little-endian float at `offset` of a recorded packet, decoded here rather than by a reader.
+inline double capturedFloat(const Bytes& packet, std::size_t offset) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        bits |= static_cast<std::uint32_t>(packet.at(offset + i)) << (8 * i);
+    return std::bit_cast<float>(bits);
+}
+
 // A port number nobody holds right now (the system's pick for a bound socket, released again).
 inline int freeUdpPort() {
     platform::SocketLibrary library;
@@ -101,6 +110,7 @@ struct ReaderHarness {
     TelemetryRecord record;
     std::uint32_t onGround = 0;
     WrcState wrc;
+    DirtRallyState dirtRally;
     CondorState condor;
 };
 

@@ -52,7 +52,7 @@ std::vector<UdpGame> udpGames() {
                           .yaw = radians(120), .yawRate = radians(20), .yawAccel = radians(5)}),
          [](ReaderHarness& h) {
              h.record.set(longitu_speed, 12.0);
-             return readDirtRally(h.port, h.context());
+             return readDirtRally(h.port, h.context(), h.dirtRally);
          },
          {{lateral_accel, -0.5 * g}, {longitu_accel, -0.25 * g}, {vertica_accel, 1.5 * g},
           {pitch_position, 10.0}, {pitch_speed, 1.0}, {pitch_accel, 2.0}, {roll_position, -4.0},
@@ -135,7 +135,19 @@ TEST(UdpGames, ADatagramShortOfItsLayoutIsNotRead) {
              parseXplaneDatagram(d, r, onGround);
          },
          pitch_position},
-        {"DiRT Rally 2", dirtRallyPacket({.pitch = radians(25)}), 95, parseDirtRallyDatagram, pitch_position},
+        {"DiRT Rally 2", dirtRallyPacket({.pitch = radians(25)}), 95,
+         [](Datagram d, TelemetryRecord& r) {
+             DirtRallyState state;
+             parseDirtRallyDatagram(d, r, state);
+         },
+         pitch_position},
+        // The standard output, nose 25 degrees down, cut before the forward vector's last float.
+        {"DiRT Rally 2.0 standard", dirtRallyStandardPacket({.forward = {0, -0.42261826f, 0.90630779f}}), 67,
+         [](Datagram d, TelemetryRecord& r) {
+             DirtRallyState state;
+             parseDirtRallyDatagram(d, r, state);
+         },
+         pitch_position},
         {"F1", f1MotionPacket(2024, 0, {.pitch = radians(10)}), 1348, parseF1Datagram, pitch_position},
         {"EA WRC", wrcPacket({.lateralSpeed = 3.0f}), 120,
          [](Datagram d, TelemetryRecord& r) {
@@ -191,7 +203,7 @@ TEST(Backlog, AFloodBeyondTheBoundOfOneReadIsLeftWholeForTheNext) {
          },
          [](ReaderHarness& h) { return readXplane(h.port, h.context()); }},
         {"DiRT Rally 2", [](int p) { return dirtRallyPacket({.pitch = radians(p)}); },
-         [](ReaderHarness& h) { return readDirtRally(h.port, h.context()); }},
+         [](ReaderHarness& h) { return readDirtRally(h.port, h.context(), h.dirtRally); }},
         {"F1", [](int p) { return f1MotionPacket(2024, 0, {.pitch = radians(p)}); },
          [](ReaderHarness& h) { return readF1(h.port, h.context()); }},
         {"EA WRC", [](int p) { return wrcPacket({.pitchDeg = static_cast<double>(p)}); },
@@ -234,43 +246,116 @@ TEST(Backlog, WholeFrameGamesReadTheNewestUsableDatagram) {
     ReaderHarness h;
     // A short stray datagram after the newest frame does not hide it.
     h.deliver({dirtRallyPacket({.pitch = radians(1)}), dirtRallyPacket({.pitch = radians(3)}), Bytes{1}});
-    ASSERT_EQ(readDirtRally(h.port, h.context()), 1);
+    ASSERT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 1);
     EXPECT_NEAR(h.record.get(pitch_position), 3.0, 1e-4);
-    EXPECT_EQ(readDirtRally(h.port, h.context()), 0);
+    EXPECT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 0);
     h.deliver({Bytes{1}});
-    EXPECT_EQ(readDirtRally(h.port, h.context()), 0) << "nothing usable waiting";
+    EXPECT_EQ(readDirtRally(h.port, h.context(), h.dirtRally), 0) << "nothing usable waiting";
 }
 
-// ---- F1 23 / F1 24
+// ---- DiRT Rally 2.0's standard output
+
+// A car on the game's world axes (Y up, right-handed): heading growing to the left from +Z, pitch
+// positive nose down, roll positive right side down.
+DirtRallyStandard carAt(float stageTime, double headingDeg, double pitchDeg, double rollDeg,
+                        std::array<float, 3> velocity = {}) {
+    const double h = headingDeg * kDeg, p = pitchDeg * kDeg, r = rollDeg * kDeg;
+    // Level forward and right at the heading, then pitch about the right axis, roll about the forward.
+    const std::array<double, 3> forward0{std::sin(h), 0, std::cos(h)}, right0{-std::cos(h), 0, std::sin(h)};
+    const std::array<double, 3> up0{0, 1, 0};
+    std::array<float, 3> forward{}, right{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double pitchedForward = forward0[i] * std::cos(p) - up0[i] * std::sin(p);
+        const double pitchedUp = up0[i] * std::cos(p) + forward0[i] * std::sin(p);
+        forward[i] = static_cast<float>(pitchedForward);
+        right[i] = static_cast<float>(right0[i] * std::cos(r) - pitchedUp * std::sin(r));
+    }
+    return {.stageTime = stageTime, .velocity = velocity, .right = right, .forward = forward};
+}
+
+TEST(DirtRallyStandard, AnglesFromTheVectorsRatesFromTheirChangeOverTheStageTime) {
+    ReaderHarness h;
+    const auto read = [&](const DirtRallyStandard& car) {
+        h.deliver({dirtRallyStandardPacket(car)});
+        return h.readUntilData([&] { return readDirtRally(h.port, h.context(), h.dirtRally); });
+    };
+    DirtRallyStandard first = carAt(10.0f, 179.5, 2.0, -1.0, {0.0f, 0.0f, -20.0f});
+    first.lateralG = 0.5f;
+    ASSERT_EQ(read(first), 1);
+    expectChannels(h.record,
+                   {{yaw_position, 179.5},
+                    {pitch_position, 2.0},
+                    {roll_position, -1.0},
+                    {yaw_speed, 0.0},
+                    {lateral_accel, -0.5 * g}},
+                   1e-3);
+    // 1/60 s later across the heading's seam, and a little more nose down, rising at 0.5 m/s.
+    DirtRallyStandard second = carAt(10.0f + 1.0f / 60, -179.5, 2.5, -1.0, {0.0f, 0.5f, -20.0f});
+    second.longitudinalG = -0.25f;
+    ASSERT_EQ(read(second), 1);
+    expectChannels(h.record,
+                   {{yaw_position, -179.5},
+                    {yaw_speed, 60.0},
+                    {pitch_speed, 30.0},
+                    {roll_speed, 0.0},
+                    {longitu_accel, -0.25 * g}},
+                   0.05);
+    // The speeds on the car's axes: the world velocity against its forward and right vectors.
+    double forwardSpeed = 0, rightSpeed = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        forwardSpeed += second.velocity[i] * second.forward[i];
+        rightSpeed += second.velocity[i] * second.right[i];
+    }
+    EXPECT_NEAR(h.record.get(longitu_speed), forwardSpeed, 1e-4);
+    EXPECT_NEAR(h.record.get(lateral_speed), rightSpeed, 1e-4);
+    // Rising by 0.5 m/s in 1/60 s, nearly level.
+    EXPECT_NEAR(h.record.get(vertica_accel), 30.0, 0.5);
+    EXPECT_TRUE(std::isfinite(h.record.get(vertica_accel_g)));
+
+    // A loading screen's zero vectors hold no attitude: the angles stay, and the next attitude is not
+    // turned into a rate across the gap. Neither is one after a jump in the stage time.
+    ASSERT_EQ(read({.stageTime = 10.05f, .right = {}, .forward = {}}), 1);
+    EXPECT_NEAR(h.record.get(yaw_position), -179.5, 1e-3);
+    ASSERT_EQ(read(carAt(10.0667f, 150.0, 0.0, 0.0)), 1);
+    expectChannels(h.record, {{yaw_position, 150.0}, {yaw_speed, 0.0}, {pitch_speed, 0.0}}, 1e-3);
+    ASSERT_EQ(read(carAt(11.5f, 120.0, 0.0, 0.0)), 1);
+    expectChannels(h.record, {{yaw_position, 120.0}, {yaw_speed, 0.0}}, 1e-3);
+
+    // The 96-byte packet on the same port is still read as it was.
+    h.deliver({dirtRallyPacket({.pitch = radians(7)})});
+    ASSERT_EQ(h.readUntilData([&] { return readDirtRally(h.port, h.context(), h.dirtRally); }), 1);
+    expectChannels(h.record, {{pitch_position, 7.0}, {longitu_speed, 0.0}});
+}
+
+// ---- F1 23 / F1 24 / F1 25
 
 TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
-    struct Recorded {
-        const char* file;
-        std::size_t size;
-        std::vector<Expect> expected;
-    };
-    // The motion packets' player is car 0 (byte 27; byte 28 is 255: no second player).
-    // clang-format off
-    const Recorded recorded[] = {
-        {"f1_2023_packet-0.bin", 1349,
-         {{lateral_accel_g, -1.625970}, {longitu_accel_g, -2.554016}, {vertica_accel_g, -0.255257},
-          {yaw_position, 143.906799}, {pitch_position, -0.459576}, {roll_position, -0.185147}}},
-        {"f1_2024_packet-0.bin", 1349,
-         {{lateral_accel_g, -13.225238}, {longitu_accel_g, -3.338315}, {vertica_accel_g, -2.170970},
-          {yaw_position, 150.480105}, {pitch_position, 0.717935}, {roll_position, -0.134064}}},
-        {"f1_2023_packet-13.bin", 217,
-         {{roll_speed, 0.695088}, {pitch_speed, 0.040363}, {yaw_speed, 0.040968}}},
-        {"f1_2024_packet-13.bin", 237,
-         {{roll_speed, -4.438907}, {pitch_speed, -21.658810}, {yaw_speed, 12.172820}}},
-    };
-    // clang-format on
-    for (const Recorded& r : recorded) {
-        SCOPED_TRACE(r.file);
-        const Bytes packet = readCapture(std::string("f1/") + r.file);
-        ASSERT_EQ(packet.size(), r.size);
+    // Decoded here from the game's published layout: the player's record (byte 27 names the car;
+    // byte 28 is 255, no second player) at 29 + 60 * car, g-forces at 36, 40, 44 and yaw, pitch, roll
+    // at 48, 52, 56; motion-ex angular velocity X, Y, Z at 173, 177, 181 (local axes: X left, Y up,
+    // Z forward, so pitch, yaw, roll).
+    for (const char* year : {"2023", "2024"}) {
+        SCOPED_TRACE(year);
+        const Bytes motion = readCapture(std::string("f1/f1_") + year + "_packet-0.bin");
+        ASSERT_EQ(motion.size(), 1349U);
+        ASSERT_EQ(motion[28], 255);
+        const std::size_t car = 29 + 60 * std::size_t{motion[27]};
+        const auto at = [&](std::size_t offset) { return capturedFloat(motion, car + offset); };
         TelemetryRecord record;
-        parseF1Datagram(packet, record);
-        expectChannels(record, r.expected);
+        parseF1Datagram(motion, record);
+        expectChannels(record, {{lateral_accel_g, -at(36) * g},
+                                {longitu_accel_g, at(40) * g},
+                                {vertica_accel_g, -at(44) * g},
+                                {yaw_position, at(48) / kDeg},
+                                {pitch_position, at(52) / kDeg},
+                                {roll_position, at(56) / kDeg}});
+
+        const Bytes motionEx = readCapture(std::string("f1/f1_") + year + "_packet-13.bin");
+        ASSERT_EQ(motionEx.size(), std::string(year) == "2023" ? 217U : 237U);
+        parseF1Datagram(motionEx, record);
+        expectChannels(record, {{pitch_speed, capturedFloat(motionEx, 173) / kDeg},
+                                {yaw_speed, capturedFloat(motionEx, 177) / kDeg},
+                                {roll_speed, capturedFloat(motionEx, 181) / kDeg}});
     }
 
     Bytes packet = readCapture("f1/f1_2023_packet-0.bin");
@@ -279,7 +364,8 @@ TEST(F1Reader, DecodesThePlayersCarOfPacketsRecordedFromBothGames) {
     packet[27] = 1;  // the same race seen from car 1
     TelemetryRecord record;
     parseF1Datagram(packet, record);
-    expectChannels(record, {{yaw_position, 144.861086}, {roll_position, 0.866198}});
+    expectChannels(record, {{yaw_position, capturedFloat(packet, 89 + 48) / kDeg},
+                            {roll_position, capturedFloat(packet, 89 + 56) / kDeg}});
 
     TelemetryRecord untouched;  // an older format, and a player's car that does not exist
     parseF1Datagram(f1MotionPacket(2022, 0, {.pitch = radians(10)}), untouched);
@@ -294,11 +380,35 @@ TEST(F1Reader, KeepsOnlyTheNewestOfTheWaitingPacketsAndTimesEveryCall) {
     EXPECT_GE(h.record.frameTimeMs, 5.0) << "the timer runs on calls without data too, in milliseconds";
 
     h.deliver({f1MotionPacket(2023, 0, {.pitch = radians(1)}), f1MotionPacket(2023, 0, {.pitch = radians(2)}),
-               f1MotionExPacket(2023, 0.0f, 0.0f, radians(-30)),
+               f1MotionExPacket(2023, 0.0f, radians(30), 0.0f),
                f1MotionPacket(2024, 0, {.pitch = radians(3)})});
     ASSERT_EQ(readF1(h.port, h.context()), 1);
     expectChannels(h.record, {{pitch_position, 3.0}, {yaw_speed, 30.0}});
     EXPECT_EQ(readF1(h.port, h.context()), 0) << "all were taken by the first call";
+}
+
+TEST(F1Reader, ReadsF1TwentyFiveAndEachFormatsMotionExOnlyAtItsOwnLength) {
+    ReaderHarness h;
+    h.deliver({f1MotionPacket(2025, 3, {.lateralG = 0.5f, .pitch = radians(4)}, {.pitch = radians(-9)}),
+               f1MotionExPacket(2025, radians(2), radians(12), radians(-5))});
+    ASSERT_EQ(h.readUntilData([&] { return readF1(h.port, h.context()); }), 1);
+    expectChannels(h.record, {{pitch_position, 4.0},
+                              {lateral_accel_g, -0.5 * g},
+                              {pitch_speed, 2.0},
+                              {yaw_speed, 12.0},
+                              {roll_speed, -5.0}});
+
+    // A motion-ex packet whose length belongs to another year is not that year's packet.
+    for (const auto& [format, lengthOf] :
+         {std::pair<std::uint16_t, std::uint16_t>{2025, 2024}, {2025, 2023}, {2024, 2025}, {2023, 2024}}) {
+        Bytes packet = f1MotionExPacket(lengthOf, 0.0f, 0.0f, radians(-40));
+        packet[0] = static_cast<std::uint8_t>(format & 0xff);
+        packet[1] = static_cast<std::uint8_t>(format >> 8);
+        TelemetryRecord untouched;
+        parseF1Datagram(packet, untouched);
+        EXPECT_EQ(untouched.gameData, TelemetryRecord{}.gameData)
+            << format << " at the length of " << lengthOf;
+    }
 }
 
 // ---- EA WRC
@@ -418,6 +528,26 @@ TEST(CondorReader, KeysKeepTheirLastValueAndNoNaNReachesTheRecord) {
     EXPECT_EQ(h.condor.flaps, 2) << "a flap value no integer holds leaves the setting";
     fillCondorRecord(h.condor, h.record);
     expectChannels(h.record, {{lateral_accel, 1.5}, {longitu_accel, 1.25}, {vertica_accel, 2.5}});
+}
+
+TEST(CondorReader, MatchesKeysWhateverTheirCase) {
+    // Condor writes "MC" in upper case; other senders of its text capitalise the rest.
+    ReaderHarness h;
+    h.deliver({condorText({{"MC", "1.5"},
+                           {"Pitch", "0.0872665"},
+                           {"BANK", "-0.1745329"},
+                           {"Ax", "2.5"},
+                           {"FLAPS", "3"},
+                           {"HudMessages", "gear"}})});
+    ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), h.condor); }), 1);
+    expectChannels(h.record, {{pitch_position, 5.0}, {roll_position, 10.0}, {lateral_accel, 2.5}});
+    const auto& keys = condorFloatKeys();
+    const auto mc =
+        std::find_if(keys.begin(), keys.end(), [](const char* key) { return std::string(key) == "mc"; });
+    ASSERT_NE(mc, keys.end());
+    EXPECT_EQ(h.condor.values[static_cast<std::size_t>(mc - keys.begin())], 1.5f);
+    EXPECT_EQ(h.condor.flaps, 3);
+    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "gear\r");
 }
 
 // ---- NoLimits 2

@@ -7,8 +7,9 @@
 namespace tarvelmond::host {
 
 const char* const kUsage =
-    "usage: tarvelmond-host run --profile rig.toml [--port COM5] [--seconds N]\n"
+    "usage: tarvelmond-host run --profile rig.toml [--port COM5] [--seconds N] [--live-view PORT]\n"
     "       tarvelmond-host record --out session.tmr --profile rig.toml [--port COM5] [--seconds N]\n"
+    "                                [--live-view PORT]\n"
     "       tarvelmond-host replay session.tmr --offline --profile other.toml [--out DIR]\n"
     "       tarvelmond-host games [--seconds N]\n"
     "       tarvelmond-host ports [--seconds N]\n"
@@ -16,6 +17,8 @@ const char* const kUsage =
     "           to rest over 4 s and stops\n"
     "  --port   use this port for the controller instead of the automatic scan\n"
     "  --seconds  stop by itself after N seconds, exactly as on Ctrl-C\n"
+    "  --live-view  graphs of the axes, weights and chosen game channels at http://127.0.0.1:PORT/\n"
+    "           (ADDRESS:PORT to be seen from other machines too; port 0 takes any free port)\n"
     "  record   the same, and every tick's telemetry and cues go into the session file\n"
     "  replay   --offline: the recorded telemetry through the offline cue replay with a profile, and\n"
     "           a comparison with the recorded cues (DIR/compare.svg; DIR defaults to out/replay)\n"
@@ -31,6 +34,23 @@ double secondsFrom(const std::string& text) {
         throw std::invalid_argument("--seconds needs a positive number of seconds, not \"" + text + "\"");
     }
     return value;
+}
+
+LiveViewAddress liveViewAddressFrom(const std::string& text) {
+    LiveViewAddress address;
+    std::string portText = text;
+    if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
+        address.host = text.substr(0, colon);
+        portText = text.substr(colon + 1);
+    }
+    const auto [end, error] =
+        std::from_chars(portText.data(), portText.data() + portText.size(), address.port);
+    if (address.host.empty() || error != std::errc() || end != portText.data() + portText.size() ||
+        address.port < 0 || address.port > 65535) {
+        throw std::invalid_argument(
+            "--live-view takes a port (8080) or an address and a port (0.0.0.0:8080), not \"" + text + "\"");
+    }
+    return address;
 }
 
 Command parseReplay(const std::vector<std::string>& arguments) {
@@ -98,6 +118,8 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
             command.run.recordPath = value;
         } else if (option == "--seconds") {
             command.run.seconds = secondsFrom(value);
+        } else if (option == "--live-view") {
+            command.run.liveView = liveViewAddressFrom(value);
         } else {
             throw std::invalid_argument("unknown option \"" + option + "\"");
         }

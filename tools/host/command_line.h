@@ -6,11 +6,19 @@
 
 namespace tarvelmond::host {
 
+// Where the live view listens: "8080" (loopback only) or "address:port" when the user asks for
+// another address.
+struct LiveViewAddress {
+    std::string host = "127.0.0.1";
+    int port = 0;
+};
+
 struct RunOptions {
     std::string profilePath;
     std::optional<std::string> port;  // a fixed port ("COM5") instead of the automatic scan
     std::optional<double> seconds;    // stop by itself after this long, as on Ctrl-C
     std::string recordPath;           // record: the session file to write
+    std::optional<LiveViewAddress> liveView;
 };
 
 struct ReplayOptions {

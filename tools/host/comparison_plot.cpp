@@ -1,5 +1,7 @@
 #include "comparison_plot.h"
 
+#include "axis_names.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,8 +9,6 @@
 namespace tarvelmond::host {
 namespace {
 
-constexpr std::array<const char*, 6> kAxisNames = {"lateral", "longitudinal", "vertical",
-                                                   "yaw",     "roll",         "pitch"};
 constexpr int kWidth = 900;
 constexpr int kPanelHeight = 110;
 constexpr int kLeft = 90;

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <vector>
 
 #include "library_api.h"
@@ -22,5 +23,8 @@ struct HistoryBatch {
     // as one cue record more, whose game data comes with the next batch, so pairing by order holds.
     static HistoryBatch take(const LibraryApi& api);
 };
+
+// The names of the 43 game-data slots, as the library gives them ("" where it names none).
+std::vector<std::string> telemetryNames(const LibraryApi& api);
 
 }  // namespace tarvelmond::host

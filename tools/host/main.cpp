@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -12,6 +14,9 @@
 #include "diagnosis.h"
 #include "input_error.h"
 #include "library_api.h"
+#if TARVELMOND_HOST_LIVE_VIEW
+#include "live_view.h"
+#endif
 #include "offline_replay.h"
 #include "profile_file.h"
 #include "rig_run.h"
@@ -62,15 +67,39 @@ int runCommand(const host::Command& command) {
     if (!library) {
         return 1;
     }
-    if (command.kind == host::Command::Kind::Run) {
-        return host::runRig(library->api(), profile, command.run, stdout);
+    const host::LibraryApi& api = library->api();
+#if TARVELMOND_HOST_LIVE_VIEW
+    std::optional<host::LiveView> liveView;
+    if (command.run.liveView) {
+        liveView.emplace(*command.run.liveView, host::telemetryNames(api));
+        std::printf("live view on http://%s:%d/\n", command.run.liveView->host.c_str(), liveView->port());
     }
-    host::SessionRecorder recorder(library->api(), command.run.recordPath);
-    const int status = host::runRig(
-        library->api(), profile, command.run, stdout,
-        [&recorder](double seconds, const host::HistoryBatch& batch) { recorder.poll(seconds, batch); });
-    std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder.ticksWritten()),
-                command.run.recordPath.c_str());
+#else
+    if (command.run.liveView) {
+        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
+        return 1;
+    }
+#endif
+    std::optional<host::SessionRecorder> recorder;
+    if (command.kind == host::Command::Kind::Record) {
+        recorder.emplace(api, command.run.recordPath);
+    }
+    const int status =
+        host::runRig(api, profile, command.run, stdout, [&](double seconds, const host::HistoryBatch& batch) {
+            if (recorder) {
+                recorder->poll(seconds, batch);
+            }
+#if TARVELMOND_HOST_LIVE_VIEW
+            if (liveView) {
+                liveView->add(seconds, batch, api.getProfilAirTransitionStatus(),
+                              api.getProfilGrdTransitionStatus(), api.getTransitionStatus());
+            }
+#endif
+        });
+    if (recorder) {
+        std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
+                    command.run.recordPath.c_str());
+    }
     return status;
 }
 
@@ -98,6 +127,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvelmond-host: error: %s\n", error.what());
     } catch (const std::system_error& error) {
         std::fprintf(stderr, "tarvelmond-host: a library thread failed: %s\n", error.what());
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "tarvelmond-host: %s\n", error.what());
     }
     host::shutdownComplete();
     return status;

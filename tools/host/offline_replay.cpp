@@ -1,5 +1,7 @@
 #include "offline_replay.h"
 
+#include "axis_names.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -16,8 +18,6 @@ namespace tarvelmond::host {
 namespace {
 
 constexpr double kTickSeconds = 0.002;
-constexpr std::array<const char*, 6> kAxisNames = {"lateral", "longitudinal", "vertical",
-                                                   "yaw",     "roll",         "pitch"};
 
 std::string exact(double value) {
     char text[32];

@@ -5,18 +5,6 @@
 namespace tarvelmond::host {
 namespace {
 
-std::vector<std::string> telemetryNames(const LibraryApi& api) {
-    // The library names slot i + 1 with name i; slot 0 (a constant zero) and the last slots have none.
-    std::vector<std::string> names(HistoryBatch::kTelemetrySlots);
-    const char* const* table = nullptr;
-    int count = 0;
-    api.getGameDataNames(&table, &count);
-    for (int i = 0; table != nullptr && i < count && i + 1 < HistoryBatch::kTelemetrySlots; ++i) {
-        if (table[i] != nullptr) names[static_cast<std::size_t>(i) + 1] = table[i];
-    }
-    return names;
-}
-
 std::vector<double> cueStage(const LibraryApi& api, int which) {
     double* data = nullptr;
     int count = 0;

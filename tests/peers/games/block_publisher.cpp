@@ -117,7 +117,9 @@ class Publication {
             }
             case BlockGame::RaceRoom: {
                 R3eBlock r3e = scene.r3e;
+                r3e.simulationTicks += count;
                 r3e.angularVelocity[1] += wobble;
+                r3e.localAngularVelocity[1] += wobble;
                 r3e.localVelocity[0] += sideways;
                 writeR3e(bytes(), r3e);
                 break;

@@ -59,25 +59,49 @@ void writeAcGraphics(BlockSpan block, std::int32_t packetId, std::int32_t status
     putI32(block, 4, status);
 }
 
-// The header: version major 0, minor 4, all-drivers offset 8, driver data size 12, paused 16, in menus
-// 20, in replay 24, using VR 28, unused 32 (3.3 adds one more word). The player's data: simulation
-// ticks (i32) and time (f64), then position, velocity, local velocity, acceleration, local
-// acceleration, orientation, rotation, angular acceleration, angular velocity, each three doubles; 3.4
-// added a 32-bit field after the simulation time.
+// The block as the game's published header (r3e.h, packed) lays it out in each API version:
+// - 1.x: game_paused 16, game_in_menus 20, the player's data at 24 (no replay flag);
+// - 2.x to 3.2: game_paused 16, game_in_menus 20, game_in_replay 24, game_using_vr 28, the player at 36;
+// - 3.3: game_mode inserted at 16, so game_paused 20, game_in_menus 24, game_in_replay 28,
+//   game_using_vr 32, the player at 40;
+// - 3.4 and later: as 3.3, and the player's data opens with user_id, moving its fields by 4.
+// The player's fields, from the start of its data (before user_id): game_simulation_ticks 0,
+// game_simulation_time 4, position 12, velocity 36, local_velocity 60, acceleration 84,
+// local_acceleration 108, orientation 132, rotation 156, angular_acceleration 180, angular_velocity
+// (world) 204, local_angular_velocity 228; each vector three doubles.
 void writeR3e(BlockSpan block, const R3eBlock& r3e) {
     putI32(block, 0, r3e.versionMajor);
     putI32(block, 4, r3e.versionMinor);
-    putI32(block, 16, r3e.gamePaused);
-    putI32(block, 20, r3e.gameInMenus);
-    putI32(block, 24, r3e.gameInReplay);
-    const std::size_t player = atLeast(r3e, 3, 3) ? 40 : 36;
-    const std::size_t vectors = player + 4 + 8 + (atLeast(r3e, 3, 4) ? 4 : 0);
-    const auto vector = [&](int index) { return vectors + 24 * static_cast<std::size_t>(index); };
-    putDouble3(block, vector(2), r3e.localVelocity);
-    putDouble3(block, vector(4), r3e.localAcceleration);
-    putDouble3(block, vector(5), r3e.orientation);
-    putDouble3(block, vector(7), r3e.angularAcceleration);
-    putDouble3(block, vector(8), r3e.angularVelocity);
+    std::size_t player = 24;
+    if (r3e.versionMajor == 1) {
+        putI32(block, 16, r3e.gamePaused);
+        putI32(block, 20, r3e.gameInMenus);
+    } else if (!atLeast(r3e, 3, 3)) {
+        putI32(block, 16, r3e.gamePaused);
+        putI32(block, 20, r3e.gameInMenus);
+        putI32(block, 24, r3e.gameInReplay);
+        putI32(block, 28, r3e.gameUsingVr);
+        player = 36;
+    } else {
+        putI32(block, 16, r3e.gameMode);
+        putI32(block, 20, r3e.gamePaused);
+        putI32(block, 24, r3e.gameInMenus);
+        putI32(block, 28, r3e.gameInReplay);
+        putI32(block, 32, r3e.gameUsingVr);
+        player = 40;
+    }
+    if (atLeast(r3e, 3, 4)) {
+        putI32(block, player, r3e.userId);
+        player += 4;
+    }
+    putI32(block, player, r3e.simulationTicks);
+    putF64(block, player + 4, r3e.simulationTicks / 400.0);
+    putDouble3(block, player + 60, r3e.localVelocity);
+    putDouble3(block, player + 108, r3e.localAcceleration);
+    putDouble3(block, player + 132, r3e.orientation);
+    putDouble3(block, player + 180, r3e.angularAcceleration);
+    putDouble3(block, player + 204, r3e.angularVelocity);
+    putDouble3(block, player + 228, r3e.localAngularVelocity);
 }
 
 // SharedMemory: version 0, build 4, game state 8; orientation 6908, local velocity 6920, world velocity

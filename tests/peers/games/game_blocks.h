@@ -41,17 +41,21 @@ void writeAcGraphics(BlockSpan block, std::int32_t packetId, std::int32_t status
 
 inline constexpr std::size_t kR3eBytes = 39320;
 
-// The player's data in SI units and radians (x, y, z of each vector as the game gives them; the
-// orientation is pitch, yaw, roll). Up to version 3.2 the player's data starts at byte 36; 3.3 added a
-// header field before it, and 3.4 a field inside it ahead of the local velocity.
+// The game's state and the player's data in SI units and radians (x, y, z of each vector as the game
+// gives them; the orientation is pitch, yaw, roll), written where the version's published header puts
+// them (versions 1.x to 3.5).
 struct R3eBlock {
     std::int32_t versionMajor = 3, versionMinor = 2;
-    std::int32_t gamePaused = 0, gameInMenus = 0, gameInReplay = 0;
+    std::int32_t gameMode = 0;  // 3.3 and later
+    std::int32_t gamePaused = 0, gameInMenus = 0, gameInReplay = 0, gameUsingVr = 0;
+    std::int32_t userId = 0;  // 3.4 and later
+    std::int32_t simulationTicks = 0;
     Double3 localVelocity{};
     Double3 localAcceleration{};
     Double3 orientation{};
     Double3 angularAcceleration{};
-    Double3 angularVelocity{};
+    Double3 angularVelocity{};  // on the world axes
+    Double3 localAngularVelocity{};
 };
 void writeR3e(BlockSpan block, const R3eBlock& r3e);
 

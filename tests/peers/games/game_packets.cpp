@@ -81,6 +81,24 @@ Bytes dirtRallyPacket(const DirtRallyMotion& m) {
     return bytes;
 }
 
+Bytes dirtRallyStandardPacket(const DirtRallyStandard& s) {
+    Bytes bytes(264);
+    const auto field = [&](std::size_t index, float value) { put(bytes, 4 * index, value); };
+    field(0, s.runTime);
+    field(1, s.stageTime);
+    field(7, std::sqrt(s.velocity[0] * s.velocity[0] + s.velocity[1] * s.velocity[1] +
+                       s.velocity[2] * s.velocity[2]));
+    for (std::size_t i = 0; i < 3; ++i) {
+        field(8 + i, s.velocity[i]);
+        field(11 + i, s.right[i]);
+        field(14 + i, s.forward[i]);
+    }
+    field(33, s.gear);
+    field(34, s.lateralG);
+    field(35, s.longitudinalG);
+    return bytes;
+}
+
 Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMotion& player,
                      const F1CarMotion& others, std::uint8_t secondPlayerCar) {
     Bytes bytes(1349);
@@ -95,9 +113,10 @@ Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMo
 
 Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
                        float angularVelocityZ) {
-    Bytes bytes(format == 2023 ? 217 : 237);
+    // Each year appended fields to the packet; what came before stayed where it was.
+    Bytes bytes(format == 2023 ? 217 : format == 2024 ? 237 : 273);
     putF1Header(bytes, format, 13, 0, 255);
-    putFloats(bytes, 29 + 144, {angularVelocityX, angularVelocityY, angularVelocityZ});
+    putFloats(bytes, 173, {angularVelocityX, angularVelocityY, angularVelocityZ});
     return bytes;
 }
 

@@ -27,7 +27,19 @@ struct DirtRallyMotion {
 };
 Bytes dirtRallyPacket(const DirtRallyMotion& motion);
 
-// F1 23/24 car motion: g-forces in g, angles in radians.
+// DiRT Rally 2.0's standard output ("extradata=3"): 66 little-endian floats, 264 bytes. Field 0 the run
+// time, 1 the stage time (s), 7 the speed, 8-10 the world velocity (m/s), 11-13 the car's right and
+// 14-16 its forward unit vector on the world axes (Y up), 33 the gear, 34 and 35 the lateral and
+// longitudinal g.
+struct DirtRallyStandard {
+    float runTime = 0, stageTime = 0;
+    std::array<float, 3> velocity{};
+    std::array<float, 3> right{-1, 0, 0}, forward{0, 0, 1};
+    float gear = 1, lateralG = 0, longitudinalG = 0;
+};
+Bytes dirtRallyStandardPacket(const DirtRallyStandard& standard);
+
+// F1 23/24/25 car motion: g-forces in g, angles in radians.
 struct F1CarMotion {
     float lateralG = 0, longitudinalG = 0, verticalG = 0;
     float yaw = 0, pitch = 0, roll = 0;
@@ -35,7 +47,8 @@ struct F1CarMotion {
 // The 1349-byte motion packet; `others` fills every car record but the player's.
 Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMotion& player,
                      const F1CarMotion& others = {}, std::uint8_t secondPlayerCar = 255);
-// The player's motion-ex packet (217 bytes for 2023, 237 for 2024): angular velocity in rad/s.
+// The player's motion-ex packet (217 bytes for 2023, 237 for 2024, 273 for 2025): angular velocity
+// (local X, Y, Z) in rad/s.
 Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
                        float angularVelocityZ);
 

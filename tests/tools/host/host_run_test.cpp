@@ -16,12 +16,19 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "peers/games/game_packets.h"
 #include "peers/games/udp_game_sender.h"
 #include "peers/virtual_controller.h"
 #include "platform/process_info.h"
 #include "session_file.h"
+#include "support/eventually.h"
+
+#if TARVELMOND_HOST_LIVE_VIEW
+#include <httplib.h>
+#endif
 
 namespace tarvelmond::test {
 namespace {
@@ -123,6 +130,20 @@ emulator::Bytes flightPacket(std::uint64_t n) {
         {{17, {pitch, roll, heading}}, {135, {0.1f, 10.0f, 0.0f, 0.5f, 0.2f, 0.1f}}});
 }
 
+// What most host tests run against: a virtual controller the library's own scan finds (its names are
+// this program's alone, its identity inherited by the host) and an X-Plane flight on the game's port.
+struct FlightAndController {
+    VirtualController controller{uniqueComNumber(6)};
+    emulator::UdpGameSender game{kXplanePort};
+
+    bool start() {
+        if (!controller.ready()) return false;
+        declarePortIdentity(controller.comNumber());
+        game.startGenerated(flightPacket, 4ms);
+        return true;
+    }
+};
+
 double largestAxis(const OutputFrame& frame) {
     double largest = 0.0;
     for (float axis : frame.axes) {
@@ -150,11 +171,9 @@ std::vector<OutputFrame> outputFrames(const VirtualController& controller) {
 }
 
 TEST(HostRun, DrivesTheRigFromTheGameAndEasesItToRestOnStop) {
-    VirtualController controller(uniqueComNumber(6));  // the machine's names are this program's alone
-    ASSERT_TRUE(controller.ready());
-    declarePortIdentity(controller.comNumber());  // inherited by the host
-    emulator::UdpGameSender game(kXplanePort);
-    game.startGenerated(flightPacket, 4ms);
+    FlightAndController rig;
+    ASSERT_TRUE(rig.start());
+    auto& [controller, game] = rig;
 
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -201,6 +220,160 @@ TEST(HostRun, DrivesTheRigFromTheGameAndEasesItToRestOnStop) {
     ASSERT_NE(moving, frames.rend());
     EXPECT_GT(std::distance(frames.rbegin(), moving), 100) << "a fade of about 4 s, not a drop";
 }
+
+#if TARVELMOND_HOST_LIVE_VIEW
+// The host on a thread of its own for as long as a test needs it, stopped with Ctrl-C (its timeout
+// passes the interrupt on) when the test asks or ends, however it ends.
+class HostInBackground {
+  public:
+    explicit HostInBackground(const std::string& arguments)
+        : thread_([this, arguments] { result_ = runHost(arguments, kLongest); }) {}
+    ~HostInBackground() { stop(); }
+    HostInBackground(const HostInBackground&) = delete;
+    HostInBackground& operator=(const HostInBackground&) = delete;
+
+    const HostResult& stop() {
+        if (thread_.joinable()) {
+            std::system(
+                "pkill -INT -f '^timeout --preserve-status -s INT 300'");  // NOLINT(concurrency-mt-unsafe)
+            thread_.join();
+        }
+        return result_;
+    }
+
+  private:
+    static constexpr std::chrono::seconds kLongest{300};
+    HostResult result_;
+    std::thread thread_;
+};
+
+// The samples a live-view reply holds: [sequence, seconds, 6 axes, air, ground, fade, channels...].
+std::vector<std::vector<double>> liveSamples(const std::string& reply) {
+    std::vector<std::vector<double>> samples;
+    std::size_t at = reply.find("[[");
+    if (at == std::string::npos) return samples;
+    ++at;
+    while (at < reply.size() && reply[at] == '[') {
+        const std::size_t end = reply.find(']', at);
+        std::vector<double> values;
+        std::istringstream fields(reply.substr(at + 1, end - at - 1));
+        for (std::string field; std::getline(fields, field, ',');) {
+            values.push_back(field == "null" ? std::nan("") : std::stod(field));
+        }
+        samples.push_back(values);
+        at = end + 1;
+        if (at < reply.size() && reply[at] == ',') ++at;
+    }
+    return samples;
+}
+
+// The page a rig owner opens while tuning: it is served on loopback, its samples follow the rig, and
+// a real browser draws graphs that move.
+TEST(HostLiveView, ServesTheAxesWeightsAndPickedChannelsThatABrowserDrawsMoving) {
+    FlightAndController rig;
+    ASSERT_TRUE(rig.start());
+    auto& [controller, game] = rig;
+    const fs::path profile = writeProfile("tarvelmond_host_live.toml", kProfile);
+    const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
+    fs::remove(outputFile);  // the port is read from this run's output, not an earlier one's
+    HostInBackground host("run --profile " + quoted(profile.string()) + " --live-view 0");
+    int port = 0;
+    ASSERT_TRUE(eventually(
+        [&] {
+            const std::string text = fileText(outputFile);
+            const std::size_t at = text.find("live view on http://127.0.0.1:");
+            if (at != std::string::npos) port = std::atoi(text.c_str() + at + 30);
+            return port > 0;
+        },
+        10s))
+        << fileText(outputFile);
+
+    httplib::Client page("127.0.0.1", port);
+    const auto index = page.Get("/");
+    ASSERT_TRUE(index && index->status == 200);
+    EXPECT_NE(index->body.find("<canvas"), std::string::npos);
+    const auto channels = page.Get("/channels");
+    ASSERT_TRUE(channels && channels->status == 200);
+    const std::size_t named = channels->body.find("\"roll_position\"");
+    ASSERT_NE(named, std::string::npos) << channels->body;
+    const auto rollSlot =
+        std::count(channels->body.begin(), channels->body.begin() + static_cast<long>(named), ',');
+
+    // The rig fades in over 4 s: by then the samples show it moving, the fade rising and the bank.
+    std::this_thread::sleep_for(5s);
+    const auto first = page.Get("/samples?since=-1&channels=" + std::to_string(rollSlot) + ",999,x");
+    ASSERT_TRUE(first && first->status == 200);
+    const auto samples = liveSamples(first->body);
+    ASSERT_GT(samples.size(), 100u) << first->body.substr(0, 400);
+    for (const auto& sample : samples)
+        ASSERT_EQ(sample.size(), 12u) << "one picked channel; bad ones left out";
+    EXPECT_GT(samples.back()[10], samples.front()[10]) << "the output fade rises";
+    EXPECT_EQ(samples.back()[8], 100.0) << "an aircraft in the air flies on the AIR profile";
+    EXPECT_NEAR(samples.back()[11], 12.0, 2.5) << "the picked channel is the bank the game sends";
+    double lowestPitch = INFINITY, highestPitch = -INFINITY;
+    for (const auto& sample : samples) {
+        lowestPitch = std::min(lowestPitch, sample[7]);
+        highestPitch = std::max(highestPitch, sample[7]);
+    }
+    EXPECT_GT(highestPitch - lowestPitch, 0.1) << "the pitch axis moves";
+    const auto next = page.Get("/samples?since=" + std::to_string(static_cast<long long>(samples.back()[0])));
+    ASSERT_TRUE(next);
+    for (const auto& sample : liveSamples(next->body))
+        EXPECT_GT(sample[0], samples.back()[0]) << "only what is new";
+
+    // Browsers that go away mid-reply, at random moments: each gives up on the whole history (about
+    // 300 kB with every channel) within a few hundred microseconds and hangs up, often before the reply is
+    // written. The host and the page live on.
+    std::string everyChannel;
+    for (int channel = 0; channel < 43; ++channel)
+        everyChannel += (channel ? "," : "") + std::to_string(channel);
+    std::mt19937 random(std::random_device{}());
+    for (int impatient = 0; impatient < 40; ++impatient) {
+        httplib::Client gone("127.0.0.1", port);
+        gone.set_read_timeout(0, 1 + static_cast<long>(random() % 300));
+        gone.Get("/samples?since=-1&channels=" + everyChannel);
+    }
+    const auto after = page.Get("/samples?since=-1");
+    ASSERT_TRUE(after && after->status == 200) << "the host still serves the page";
+
+    // A real browser, twice: the page draws, and the graphs move between the two screenshots. The host
+    // runs until the test stops it, however slowly the browser starts on a busy machine.
+    if (std::system("command -v chromium > /dev/null") == 0) {  // NOLINT(concurrency-mt-unsafe)
+        const fs::path shots = fs::current_path() / "out" / "live_view";
+        fs::create_directories(shots);
+        std::vector<std::string> images;
+        for (int shot = 1; shot <= 2; ++shot) {
+            const std::string name = "screenshot-" + std::to_string(shot);
+            fs::remove(shots / (name + ".png"));
+            const std::string browser =
+                "timeout 120 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
+                "--window-size=1000,800 --user-data-dir=" +
+                quoted((shots / "browser-profile").string()) +
+                " --timeout=15000 --screenshot=" + quoted((shots / (name + ".png")).string()) +
+                " 'http://127.0.0.1:" + std::to_string(port) + "/?channels=" + std::to_string(rollSlot) +
+                "' > " + quoted((shots / (name + ".log")).string()) + " 2>&1";
+            std::system(browser.c_str());  // NOLINT(concurrency-mt-unsafe): one at a time
+            images.push_back(fileText(shots / (name + ".png")));
+            // The page with its channel list and empty graphs makes a PNG of about 30 kB, with the three
+            // graphs drawn over 50 kB.
+            ASSERT_GT(images.back().size(), 40000u)
+                << "a page with graphs drawn, not empty ones: " << (shots / (name + ".png")) << "\n"
+                << fileText(shots / (name + ".log"));
+        }
+        EXPECT_NE(images[0], images[1]) << "the graphs moved between the two screenshots";
+    }
+    const HostResult& result = host.stop();
+    EXPECT_EQ(result.status, 0) << result.output;
+}
+#else
+TEST(HostLiveView, ABuildWithoutTheLiveViewSaysSoAndMovesNothing) {
+    const HostResult result =
+        runHost("run --profile " + quoted(writeProfile("tarvelmond_host_live.toml", kProfile).string()) +
+                " --live-view 0 --seconds 1");
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.output.find("no live view"), std::string::npos) << result.output;
+}
+#endif
 
 TEST(HostRun, AProfileMistakeNamesItsPlaceAndMovesNothing) {
     VirtualController controller(uniqueComNumber(6));
@@ -257,11 +430,9 @@ TEST(HostRun, AFixedPortIsConnectedWithoutTheScan) {
 }
 
 TEST(HostRecord, RecordsEveryTickTheRigWasDrivenBy) {
-    VirtualController controller(uniqueComNumber(6));
-    ASSERT_TRUE(controller.ready());
-    declarePortIdentity(controller.comNumber());
-    emulator::UdpGameSender game(kXplanePort);
-    game.startGenerated(flightPacket, 4ms);
+    FlightAndController rig;
+    ASSERT_TRUE(rig.start());
+    auto& [controller, game] = rig;
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -360,11 +531,9 @@ const std::string kReplaySeconds = "11";
 #endif
 
 TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRecordedCues) {
-    VirtualController controller(uniqueComNumber(6));
-    ASSERT_TRUE(controller.ready());
-    declarePortIdentity(controller.comNumber());
-    emulator::UdpGameSender game(kXplanePort);
-    game.startGenerated(flightPacket, 4ms);
+    FlightAndController rig;
+    ASSERT_TRUE(rig.start());
+    auto& [controller, game] = rig;
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
     const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_replay.tmr";
     const HostResult recorded = runHost("record --out " + quoted(recording.string()) + " --profile " +
