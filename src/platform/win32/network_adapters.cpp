@@ -1,8 +1,10 @@
 #include "platform/network_adapters.h"
 
-#include <iphlpapi.h>
+// The socket headers before the IP helper's, which needs their types.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <iphlpapi.h>
 
 #include <vector>
 
