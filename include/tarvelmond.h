@@ -99,6 +99,21 @@ TARVELMOND_API int disableAutoconnect(void);
 TARVELMOND_API int setStandartPort(const char* port); /* "COM7", "\\.\COM12" */
 TARVELMOND_API double getOutputTimeFrame(void);
 
+/* The controller over the network. startUPDListenThread runs the UDP listen loop on the calling thread
+ * (controller frames arriving on the listen port, 53241 unless setUDPport chose another) until
+ * stopKestrovane_Thread ends it; the first controller whose frames arrive has the link until it is
+ * silent for 8 s, and datagrams from any other address are ignored meanwhile. */
+TARVELMOND_API void setUDPport(uint16_t port);
+TARVELMOND_API void startUPDListenThread(void);
+/* startUPDMulticastSenderThread runs the sender on the calling thread until stopKestrovane_Thread ends
+ * it (or it cannot start: no wired Ethernet adapter is up; its end leaves the listener running): every
+ * 2 ms the host's messages and the automatic message go to the group (232.11.12.14 port 51324 unless
+ * setMulticastAddr chose another; a text that is no dotted quad of decimal parts changes nothing)
+ * through the wired adapter with the lowest IPv4 metric. Nothing is sent while the serial link has
+ * the controller. */
+TARVELMOND_API void setMulticastAddr(const char* address, uint16_t port);
+TARVELMOND_API void startUPDMulticastSenderThread(void);
+
 /* Wind device: configures the engine's own WindSerial (port such as "COM5", mode such as "8N1",
  * interval between two bytes in ms). Hosts built with MSVC use this function, not the class below. */
 TARVELMOND_API int initWindSerial(const tarvelmond_utf16* port, int baudRate, const tarvelmond_utf16* mode,

@@ -125,6 +125,17 @@ public static class NativeMethods {
     [DllImport(Name, CallingConvention = Convention)]
     public static extern double getOutputTimeFrame();
 
+    // The controller over the network: both loops run on the calling thread until
+    // stopKestrovane_Thread ends them, so give each a thread of its own
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setUDPport(ushort port);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void startUPDListenThread();
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void setMulticastAddr([MarshalAs(UnmanagedType.LPStr)] string address, ushort port);
+    [DllImport(Name, CallingConvention = Convention)]
+    public static extern void startUPDMulticastSenderThread();
+
     // Wind device: UTF-16 strings on every platform (wchar_t on Windows, char16_t elsewhere)
     [DllImport(Name, CallingConvention = Convention)]
     public static extern int initWindSerial([MarshalAs(UnmanagedType.LPWStr)] string port, int baudRate,

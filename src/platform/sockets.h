@@ -56,6 +56,11 @@ class Socket {
     bool close();  // false when the close call itself failed
 
     bool setNonBlocking();
+    // Multicast datagrams this socket sends leave through the interface with this IPv4 address
+    // (host byte order). Binding to the address alone does not choose it on every system.
+    bool setMulticastInterface(std::uint32_t interfaceAddress);
+    // Receives the datagrams sent to `group` on the interface with `interfaceAddress`.
+    bool joinMulticastGroup(std::uint32_t group, std::uint32_t interfaceAddress);
     bool bind(const Ipv4Endpoint& local);
     bool listen(int backlog);
     Socket accept();

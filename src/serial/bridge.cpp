@@ -50,7 +50,7 @@ class BridgeLoop {
             return;
         }
         if (!state_.portConnected.load()) {
-            state_.serialControllerPresent.store(false);
+            releaseLink(state_, LinkOwner::Serial);
             motionWaiting_ = false;
             if (state_.autoConnectEnabled.load()) {
                 scanPorts();
@@ -73,7 +73,7 @@ class BridgeLoop {
             return;
         }
         if (extractControllerFrames(state_.serialReceiveBuffer, state_.serialReceiveQueue) > 0 || found) {
-            state_.serialControllerPresent.store(true);
+            claimLink(state_, LinkOwner::Serial);  // refused while a UDP controller has the link
         }
         waitForNextPass();
     }
@@ -187,16 +187,21 @@ bool stopBridgeWithin(std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     std::unique_lock lock(state.bridgeControl);
     const std::uint64_t startsBefore = state.bridgeStarts;
+    const std::uint64_t udpStartsBefore = state.udpStarts;
     state.bridgeRunning.store(false);
-    state.udpRunning.store(false);
+    state.udpListener.running.store(false);
+    state.udpSender.running.store(false);
     // A write waiting on a controller that has stopped reading would hold the loop for the port's
     // whole write time-out.
     if (state.bridgePhase != LinkState::BridgePhase::Idle) serialPort().abandonWaits();
     state.bridgeChanged.notify_all();
-    // Waits for the loop to end, unless a start issued after this stop takes over. The UDP loops
-    // report only through their flags, so the wait looks again every millisecond.
-    while (state.bridgeStarts == startsBefore && (state.bridgePhase != LinkState::BridgePhase::Idle ||
-                                                  (state.udpStarted.load() && !state.udpStopped.load()))) {
+    // Waits for every loop to end, unless a start issued after this stop takes over. The wait looks
+    // again every millisecond as well, since the loops' flags change without the mutex too.
+    const auto loopsActive = [&] {
+        return state.bridgePhase != LinkState::BridgePhase::Idle || state.udpListener.active.load() ||
+               state.udpSender.active.load();
+    };
+    while (state.bridgeStarts == startsBefore && state.udpStarts == udpStartsBefore && loopsActive()) {
         if (Clock::now() >= deadline) return false;
         state.bridgeChanged.wait_for(lock, std::chrono::milliseconds(1));
     }

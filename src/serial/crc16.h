@@ -9,6 +9,15 @@ namespace tarvelmond {
 // "123456789". Stored low byte first wherever it replaces a frame's 0x0A 0x0D.
 std::uint16_t crc16Arc(const std::uint8_t* bytes, std::size_t count);
 
+// A message as the controller reads it: the CRC of all but its last two bytes in place of them (its
+// 0x0A 0x0D). A message of two bytes becomes two zero bytes; a shorter one is left alone.
+inline void stampCrc(std::uint8_t* bytes, std::size_t size) {
+    if (size < 2) return;
+    const std::uint16_t crc = crc16Arc(bytes, size - 2);
+    bytes[size - 2] = static_cast<std::uint8_t>(crc & 0xFFU);
+    bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
 namespace detail {
 // Entry n is the CRC of the single byte n. Built by the compiler, so every thread shares one table
 // without a first-use race.

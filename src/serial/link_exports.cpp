@@ -15,7 +15,7 @@ using namespace tarvelmond;
 namespace {
 
 bool anyLoopRunning(const LinkState& state) {
-    return state.bridgeRunning.load() || state.udpRunning.load();
+    return state.bridgeRunning.load() || udpLoopRunning(state);
 }
 
 // The live link's received frames: serial first, then UDP; null when neither carries a controller.
@@ -78,7 +78,7 @@ int newMessagemmf(void) {
 int isConnected(void) {
     LinkState& state = link();
     if (!state.portConnected.load() && !state.udpStarted.load()) return 0;
-    return state.bridgeRunning.load() || state.udpRunning.load() ? 1 : 0;
+    return state.bridgeRunning.load() || udpLoopRunning(state) ? 1 : 0;
 }
 
 int isInterfaceRunning(void) {

@@ -28,6 +28,35 @@ std::size_t messageLength(const std::uint8_t* bytes) {
 
 namespace {
 
+std::atomic<bool>& presentFlag(LinkState& state, LinkOwner owner) {
+    return owner == LinkOwner::Serial ? state.serialControllerPresent : state.udpControllerPresent;
+}
+
+}  // namespace
+
+bool claimLink(LinkState& state, LinkOwner owner) {
+    LinkOwner expected = LinkOwner::None;
+    if (!state.linkOwner.compare_exchange_strong(expected, owner) && expected != owner) return false;
+    presentFlag(state, owner).store(true);
+    return true;
+}
+
+void releaseLink(LinkState& state, LinkOwner owner) {
+    if (state.linkOwner.load() != owner) {
+        presentFlag(state, owner).store(false);  // never claimed: nothing else to give up
+        return;
+    }
+    presentFlag(state, owner).store(false);
+    LinkOwner expected = owner;
+    state.linkOwner.compare_exchange_strong(expected, LinkOwner::None);
+}
+
+bool udpLoopRunning(const LinkState& state) {
+    return state.udpListener.running.load() || state.udpSender.running.load();
+}
+
+namespace {
+
 // The bridge takes the serial send queue only from a connected port, while it runs, the interface is
 // not paused and no UDP controller has the link.
 bool serialQueueTaken(const LinkState& state) {
@@ -35,9 +64,11 @@ bool serialQueueTaken(const LinkState& state) {
            state.interfaceRunning.load() && !state.udpControllerPresent.load();
 }
 
-// Only a UDP loop with a live UDP controller takes the UDP send queue.
+// The multicast sender takes the UDP send queue while it runs, the interface is not paused and the
+// serial link does not carry the controller.
 bool udpQueueTaken(const LinkState& state) {
-    return state.udpRunning.load() && state.udpControllerPresent.load();
+    return state.udpSender.running.load() && state.interfaceRunning.load() &&
+           !state.serialControllerPresent.load();
 }
 
 // A motion frame waiting for a link that takes nothing is stale by the time the link takes it again:
@@ -70,7 +101,7 @@ int routeOutgoing(const std::uint8_t* bytes, std::size_t count, MessageKind kind
 }
 
 bool LinkState::takeFrame(const std::uint8_t* frame, std::size_t count) {
-    if (!bridgeRunning.load() && !udpRunning.load()) return false;
+    if (!bridgeRunning.load() && !udpLoopRunning(*this)) return false;
     return routeOutgoing(*this, frame, count, MessageKind::Motion) == 1;
 }
 

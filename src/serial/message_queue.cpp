@@ -133,4 +133,16 @@ bool MessageQueue::waitForPush(std::uint64_t seen, std::chrono::steady_clock::ti
     return pushed_.wait_until(lock, until, [&] { return pushes_.load(std::memory_order_relaxed) != seen; });
 }
 
+void repeatOrRetire(MessageQueue& queue, std::uint64_t id, std::atomic<std::int32_t>& repeatCount) {
+    if (queue.size() > 1) {
+        queue.popFrontIf(id);
+        repeatCount.store(0);
+    } else if (repeatCount.load() > 10) {
+        queue.popFrontIf(id);
+        repeatCount.store(1);
+    } else {
+        repeatCount.fetch_add(1);
+    }
+}
+
 }  // namespace tarvelmond

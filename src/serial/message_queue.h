@@ -90,4 +90,9 @@ class MessageQueue {
     std::atomic<std::uint64_t> pushes_{0};
 };
 
+// After the front automatic message `id` went out: a lone message stays for the following passes (11
+// or 12 sends in all), so a controller that missed it sees it again; one with others behind it leaves.
+// `repeatCount` is the sending loop's own count.
+void repeatOrRetire(MessageQueue& queue, std::uint64_t id, std::atomic<std::int32_t>& repeatCount);
+
 }  // namespace tarvelmond

@@ -50,11 +50,7 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
             heldSince_.reset();
         }
         const std::size_t size = scratch_.size;  // at least the two bytes of the terminator
-        if (size >= 2) {
-            const std::uint16_t crc = crc16Arc(scratch_.bytes.data(), size - 2);
-            scratch_.bytes[size - 2] = static_cast<std::uint8_t>(crc & 0xFFU);
-            scratch_.bytes[size - 1] = static_cast<std::uint8_t>(crc >> 8);
-        }
+        stampCrc(scratch_.bytes.data(), size);
         try {
             line.write(scratch_.bytes.data(), size);
             meter_.wrote(size, WireMeter::Clock::now());
@@ -81,16 +77,7 @@ void SendDrain::sendAutomatic(LinkState& state, ControllerLine& line) {
             reportFailure(failure, state, line);
         }
     }
-    // A lone message repeats on the following passes, so a controller that missed it sees it again.
-    if (queue.size() > 1) {
-        queue.popFrontIf(scratch_.id);
-        state.autoRepeatCount.store(0);
-    } else if (state.autoRepeatCount.load() > 10) {
-        queue.popFrontIf(scratch_.id);
-        state.autoRepeatCount.store(1);
-    } else {
-        state.autoRepeatCount.fetch_add(1);
-    }
+    repeatOrRetire(queue, scratch_.id, state.autoRepeatCount);
 }
 
 }  // namespace tarvelmond

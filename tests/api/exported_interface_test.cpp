@@ -23,7 +23,8 @@ const char* const kExportedNames[] = {
     "setFilterMotionCancel", "setGainMotionCancel", "startKestrovane_Thread", "stopKestrovane_Thread",
     "sendMessagemmf", "autoMessagemmf", "readMessagemmf", "newMessagemmf", "isConnected",
     "isInterfaceRunning", "pauseInterface", "resumeInterface", "enableAutoconnect", "disableAutoconnect",
-    "setStandartPort", "getOutputTimeFrame", "initWindSerial",
+    "setStandartPort", "getOutputTimeFrame", "initWindSerial", "setUDPport", "startUPDListenThread",
+    "setMulticastAddr", "startUPDMulticastSenderThread",
 };
 // clang-format on
 

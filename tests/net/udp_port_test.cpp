@@ -10,38 +10,15 @@
 #include "net/udp_port.h"
 #include "platform/documents_folder.h"
 #include "platform/sockets.h"
+#include "support/error_log_lines.h"
+#include "support/loopback.h"
 
 namespace tarvelmond::test {
 namespace {
 
-int freePort() {
-    platform::SocketLibrary library;
-    library.start();
-    platform::Socket socket = platform::Socket::udp();
-    socket.bind({platform::kLoopback, 0});
-    return socket.localPort();
-}
-
-std::vector<std::string> logTail(std::size_t from) {
-    std::ifstream file(ErrorLog::filePath(platform::documentsFolder()));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line);
-    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end()};
-}
-
-std::size_t logLength() {
-    return logTail(0).size();
-}
-
-std::string message(const std::string& line) {
-    const auto end = line.find("] ", line.find("] [") + 3);  // after the level tag and the time
-    return end == std::string::npos ? line : line.substr(end + 2);
-}
-
 TEST(UdpPort, OpensReceivesAndClosesWithItsLogLines) {
     const std::size_t before = logLength();
-    const int port = freePort();
+    const int port = freeUdpPort();
     auto udp = std::make_unique<UdpPort>();
     ASSERT_EQ(udp->openUdpPort(port), 1);
     EXPECT_TRUE(udp->isOpen());
@@ -77,15 +54,15 @@ TEST(UdpPort, OpensReceivesAndClosesWithItsLogLines) {
     udp.reset();
     const auto lines = logTail(before);
     ASSERT_EQ(lines.size(), 4U);
-    EXPECT_EQ(message(lines[0]), "Udp class init");
-    EXPECT_EQ(message(lines[1]), "Opening port: " + std::to_string(port));
-    EXPECT_EQ(message(lines[2]), "Port " + std::to_string(port) + " opened successfully.");
-    EXPECT_EQ(message(lines[3]), "Port closed.");
+    EXPECT_EQ(logMessage(lines[0]), "Udp class init");
+    EXPECT_EQ(logMessage(lines[1]), "Opening port: " + std::to_string(port));
+    EXPECT_EQ(logMessage(lines[2]), "Port " + std::to_string(port) + " opened successfully.");
+    EXPECT_EQ(logMessage(lines[3]), "Port closed.");
     EXPECT_EQ(lines[0].rfind("[INFO] [", 0), 0U);
 }
 
 TEST(UdpPort, APortHeldElsewhereFailsWithTheAddressInUseCode) {
-    const int port = freePort();
+    const int port = freeUdpPort();
     UdpPort holder;
     ASSERT_EQ(holder.openUdpPort(port), 1);
     const std::size_t before = logLength();
@@ -94,9 +71,9 @@ TEST(UdpPort, APortHeldElsewhereFailsWithTheAddressInUseCode) {
     EXPECT_FALSE(second.isOpen());
     const auto lines = logTail(before);
     ASSERT_EQ(lines.size(), 3U);
-    EXPECT_EQ(message(lines[1]), "Opening port: " + std::to_string(port));
+    EXPECT_EQ(logMessage(lines[1]), "Opening port: " + std::to_string(port));
     EXPECT_EQ(lines[2].rfind("[ERROR] [", 0), 0U);
-    EXPECT_EQ(message(lines[2]),
+    EXPECT_EQ(logMessage(lines[2]),
               "Binding socket failed with error: " + std::to_string(platform::addressInUseError()));
     // The failed port may be opened again once the port is free.
     holder.closeUdpPort();

@@ -17,6 +17,7 @@ else()
     set(peer_platform ${peer_dir}/platform/posix/far_end.cpp ${peer_dir}/platform/posix/line_rate.cpp)
 endif()
 add_library(tarvelmond_peers STATIC ${peer_dir}/virtual_controller.cpp ${peer_dir}/safety_monitor.cpp
+                                    ${peer_dir}/udp_controller.cpp
                                     ${peer_platform})
 target_include_directories(tarvelmond_peers PUBLIC ${peer_dir}/..)
 target_link_libraries(tarvelmond_peers PUBLIC tarvelmond_core)

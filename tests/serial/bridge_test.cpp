@@ -23,7 +23,7 @@ TEST(HostMessages, EndAtTheirFirstTerminatorWithin512BytesAndGoToTheLiveLink) {
     LinkState& s = link();
     const Bytes m = {'a', 'b', 'c', 0x0A, 0x0D, 'x', 0x0A, 0x0D};
     EXPECT_EQ(sendMessagemmf(m.data()), -1) << "no loop runs";
-    s.udpRunning.store(true);
+    s.udpListener.running.store(true);
     Bytes tooLong(600, 0x41);
     tooLong[511] = 0x0A;
     tooLong[512] = 0x0D;

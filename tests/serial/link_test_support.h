@@ -25,9 +25,12 @@ inline void resetLink() {
     closePort();
     for (std::atomic<bool>* flag :
          {&s.bridgeRunning, &s.bridgeStopped, &s.bridgeActive, &s.portConnected, &s.serialControllerPresent,
-          &s.udpControllerPresent, &s.autoConnectEnabled, &s.udpRunning, &s.udpStopped, &s.udpStarted})
+          &s.udpControllerPresent, &s.autoConnectEnabled, &s.udpListener.running, &s.udpListener.active,
+          &s.udpSender.running, &s.udpSender.active, &s.udpStopped, &s.udpStarted})
         flag->store(false);
     s.interfaceRunning.store(true);
+    s.linkOwner.store(LinkOwner::None);
+    s.udpListenPort.store(kDefaultUdpListenPort);
     s.autoRepeatCount.store(0);
     s.standardPortNumber.store(0);
     s.supersededMotionFrames.store(0);

@@ -60,6 +60,12 @@ EXPORTS = {
     "disableAutoconnect": ("disable_autoconnect", c_int, []),
     "setStandartPort": ("set_standard_port", c_int, [c_char_p]),
     "getOutputTimeFrame": ("output_time_frame", c_double, []),
+    # The controller over the network: the listen loop and the multicast sender run on the caller's
+    # thread until stopKestrovane_Thread ends them
+    "setUDPport": ("set_udp_port", None, [c_uint16]),
+    "startUPDListenThread": ("run_udp_listener", None, []),
+    "setMulticastAddr": ("set_multicast_address", None, [c_char_p, c_uint16]),
+    "startUPDMulticastSenderThread": ("run_multicast_sender", None, []),
     # Wind device: the strings are UTF-16 on every platform (wchar_t on Windows, char16_t elsewhere)
     "initWindSerial": ("init_wind_serial", c_int, [POINTER(c_uint16), c_int, POINTER(c_uint16), c_uint]),
 }

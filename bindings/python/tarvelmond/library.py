@@ -267,6 +267,23 @@ class Library:
     def output_time_frame(self):
         return self.raw.getOutputTimeFrame()
 
+    # The controller over the network
+    def set_udp_port(self, port):
+        """The port the next listen loop binds (53241 until set)."""
+        self.raw.setUDPport(port)
+
+    def run_udp_listener(self):
+        """Runs the UDP listen loop on this thread until stop_bridge ends it: give it a thread of its own."""
+        self.raw.startUPDListenThread()
+
+    def set_multicast_address(self, address, port):
+        """The sender's group ("239.1.2.3"); a text that is no dotted quad changes nothing."""
+        self.raw.setMulticastAddr(address.encode("ascii") if isinstance(address, str) else bytes(address), port)
+
+    def run_multicast_sender(self):
+        """Runs the multicast sender on this thread until stop_bridge ends it (or it cannot start)."""
+        self.raw.startUPDMulticastSenderThread()
+
     # Wind device
 
     def init_wind_serial(self, port, baud_rate, mode="8N1", interval_ms=15):

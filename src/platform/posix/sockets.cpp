@@ -82,6 +82,21 @@ bool Socket::setNonBlocking() {
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
+bool Socket::setMulticastInterface(std::uint32_t interfaceAddress) {
+    in_addr address{};
+    address.s_addr = htonl(interfaceAddress);
+    return setsockopt(static_cast<int>(handle_), IPPROTO_IP, IP_MULTICAST_IF,
+                      reinterpret_cast<const char*>(&address), sizeof address) == 0;
+}
+
+bool Socket::joinMulticastGroup(std::uint32_t group, std::uint32_t interfaceAddress) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = htonl(group);
+    request.imr_interface.s_addr = htonl(interfaceAddress);
+    return setsockopt(static_cast<int>(handle_), IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                      reinterpret_cast<const char*>(&request), sizeof request) == 0;
+}
+
 bool Socket::bind(const Ipv4Endpoint& local) {
     const sockaddr_in address = toSockaddr(local);
     return ::bind(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
