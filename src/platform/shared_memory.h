@@ -34,6 +34,12 @@ class SharedMemory {
     // elsewhere the view never holds the name).
     void releaseName();
 
+    // Whether the block's name still leads to the block this view shows. Windows keeps a name for as
+    // long as any handle to it is open, so a view held through its name always is. Elsewhere a
+    // publisher that closes its block takes the name with it, and one that publishes again makes a new
+    // block under that name, which this view would never show.
+    bool stillNamed() const;
+
     bool isOpen() const { return view_ != nullptr; }
     const unsigned char* data() const { return static_cast<const unsigned char*>(view_); }
     unsigned char* writableData() { return static_cast<unsigned char*>(view_); }
@@ -48,6 +54,8 @@ class SharedMemory {
     void* mapping_ = nullptr;
 #else
     std::string posixName_;
+    unsigned long long device_ = 0;  // the mapped object's identity, for stillNamed
+    unsigned long long inode_ = 0;
 #endif
 };
 

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "block_publisher.h"
@@ -421,6 +423,36 @@ TEST(TruckBlock, AnglesStayWithinTheirRanges) {
 }
 
 // ---- iRacing's header
+
+// A truck game that closes its block and publishes it again: the reader either reads the new frames
+// (Windows keeps a block for as long as the reader holds it, so the game maps the same one again) or
+// reads nothing, so that the game is found again at once; it never goes on taking the last frame of a
+// block that is gone for live data (which would hold the rig until the frozen-data watchdog).
+TEST(TruckBlock, AfterTheGamePublishesAgainTheLastFrameOfTheOldBlockIsNeverTakenForNew) {
+    GameBlockPublisher game(BlockGame::Truck, motionScene(0.05, 1.0));
+    ASSERT_TRUE(game.started());
+    auto source = connected(kEts2);
+    ASSERT_TRUE(eventually([&] { return readGameFrame(*source) == 1; }));
+    game.command(PublisherCommand::Close);
+    ASSERT_TRUE(game.waitBlockOpen(false));
+    game.command(PublisherCommand::Publish);
+    ASSERT_TRUE(game.waitBlockOpen(true));
+    ASSERT_TRUE(game.waitFrames(20));
+
+    int none = 0;
+    int fresh = 0;
+    auto last = source->record.gameData;
+    for (int i = 0; i < 20; ++i) {
+        if (readGameFrame(*source) == 0) {
+            ++none;
+        } else if (source->record.gameData != last) {
+            ++fresh;
+        }
+        last = source->record.gameData;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(none == 20 || fresh >= 10) << none << " reads without data, " << fresh << " with new data";
+}
 
 TEST(IRacingBlock, AHeaderThatDoesNotFitTheBlockYieldsNoData) {
     struct Corruption {

@@ -41,6 +41,7 @@ void UdpController::receiveLoop() {
         ReceivedDatagram datagram;
         const int count = groupSocket_.receiveFrom(area, datagram.source);
         if (count < 0) continue;
+        datagram.arrival = std::chrono::steady_clock::now();
         datagram.bytes.assign(area.begin(), area.begin() + count);
         if (count > 2) {
             const std::uint16_t crc = crc16Arc(area.data(), static_cast<std::size_t>(count) - 2);
@@ -55,6 +56,12 @@ void UdpController::receiveLoop() {
 std::vector<ReceivedDatagram> UdpController::received() const {
     std::lock_guard lock(mutex_);
     return received_;
+}
+
+std::vector<ReceivedDatagram> UdpController::receivedFrom(std::size_t first) const {
+    std::lock_guard lock(mutex_);
+    if (first >= received_.size()) return {};
+    return {received_.begin() + static_cast<std::ptrdiff_t>(first), received_.end()};
 }
 
 bool UdpController::waitFor(const std::function<bool(const std::vector<ReceivedDatagram>&)>& done,

@@ -21,6 +21,7 @@ struct ReceivedDatagram {
     Bytes bytes;
     platform::Ipv4Endpoint source;
     bool crcValid = false;  // the last two bytes are the CRC-16/ARC of the others, low byte first
+    std::chrono::steady_clock::time_point arrival;
 };
 
 class UdpController {
@@ -38,6 +39,8 @@ class UdpController {
     // `interfaceAddress`; false when the group cannot be joined.
     bool joinGroup(std::uint32_t group, std::uint16_t port, std::uint32_t interfaceAddress);
     std::vector<ReceivedDatagram> received() const;
+    // The datagrams from index `first` on (a reader that keeps up copies only what is new).
+    std::vector<ReceivedDatagram> receivedFrom(std::size_t first) const;
     bool waitFor(const std::function<bool(const std::vector<ReceivedDatagram>&)>& done,
                  std::chrono::milliseconds timeout) const;
 

@@ -1,7 +1,8 @@
 // The live rig: the built-in flight played as X-Plane (or as MSFS2024 through its client protocol), the
 // product loaded by name as a motion host loads it, and a virtual motion controller that the product's
-// automatic port scan finds and drives. Shows a status line while it runs, then a summary, and writes a plot
-// of the six axes as the controller received them. Usage: live_rig [--quiet] [--out DIR] [--com N]
+// automatic port scan finds and drives (or, with --link udp, a controller on the network that the listen
+// loop hears and the multicast sender drives). Shows a status line while it runs, then a summary, and
+// writes a plot of the six axes as the controller received them. Usage: see `usage` below.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -20,6 +21,8 @@
 #include "cue_plot.h"
 #include "dof_names.h"
 #include "latency_matcher.h"
+#include "net/dotted_quad.h"
+#include "network_rig_session.h"
 #include "product_host.h"
 #include "profile_file.h"
 #include "replay.h"
@@ -42,7 +45,13 @@ struct Options {
     std::string outDir = "out/live";
     int com = 4;
     std::string game = "xplane";
+    std::string link = "serial";
+    std::string adapter = "192.0.2.1";  // the wired adapter the network controller listens on
 };
+
+constexpr const char* kUsage =
+    "usage: live_rig [--quiet] [--out DIR] [--game xplane|msfs2024] [--com N]\n"
+    "                [--link serial|udp] [--adapter A.B.C.D]\n";
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -55,11 +64,16 @@ bool parse(int argc, char** argv, Options& options) {
             options.com = std::atoi(argv[++i]);
         } else if (a == "--game" && i + 1 < argc) {
             options.game = argv[++i];
+        } else if (a == "--link" && i + 1 < argc) {
+            options.link = argv[++i];
+        } else if (a == "--adapter" && i + 1 < argc) {
+            options.adapter = argv[++i];
         } else {
             return false;
         }
     }
-    return options.com > 0 && (options.game == "xplane" || options.game == "msfs2024");
+    return options.com > 0 && (options.game == "xplane" || options.game == "msfs2024") &&
+           (options.link == "serial" || options.link == "udp") && parseDottedQuad(options.adapter);
 }
 
 // Plays the flight: the first row until the game is seen, then one row per 10 ms of wall time, as a
@@ -167,7 +181,7 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: live_rig [--quiet] [--out DIR] [--com N] [--game xplane|msfs2024]\n");
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 4096);
@@ -193,15 +207,25 @@ int main(int argc, char** argv) {
         limits[k] = {static_cast<float>(limit.min), static_cast<float>(limit.max)};
     }
 
-    RigSession session(host, options.com);
-    if (!session.controllerReady())
-        return fail("cannot create the virtual controller's port COM" + std::to_string(options.com));
-    say("  virtual controller on COM" + std::to_string(options.com) + "; TARVELMOND_PORT_IDENTITY=" +
-        session.declaration() + (session.declaredHere() ? " (set by live_rig)" : " (from the environment)"));
+    std::unique_ptr<ControllerLink> link;
+    if (options.link == "udp") {
+        link = std::make_unique<NetworkRigSession>(host, *parseDottedQuad(options.adapter));
+        if (!link->controllerReady())
+            return fail("the network controller cannot join its multicast group on the adapter " +
+                        options.adapter + " (scripts/run.sh --native --link udp makes a network that has it)");
+    } else {
+        link = std::make_unique<RigSession>(host, options.com);
+        if (!link->controllerReady())
+            return fail("cannot create the virtual controller's port COM" + std::to_string(options.com));
+    }
+    ControllerLink& session = *link;
+    say("  " + session.describe());
     const auto scanStart = Clock::now();
-    if (!session.connect(60s)) return fail("the automatic scan found no controller");
+    if (!session.connect(60s))
+        return fail(options.link == "udp" ? "the network controller never had the link (is a wired adapter up?)"
+                                          : "the automatic scan found no controller");
     if (!options.quiet) std::printf("\n");  // the scan prints the ports it lists without a line end
-    say("  the automatic scan connected the controller after " +
+    say("  " + session.connectedBy() + " connected the controller after " +
         std::to_string(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - scanStart).count()) +
         " ms");
@@ -236,7 +260,6 @@ int main(int argc, char** argv) {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - searchStart).count()) +
         " ms; the flight begins (" + std::to_string(static_cast<int>(flight.durationS())) + " s)");
 
-    test::VirtualController& controller = session.controller();
     offline::PlotRecorder plot(flight.rows());
     RigStatistics stats(limits);
     HistoryReader histories(host);
@@ -251,7 +274,7 @@ int main(int argc, char** argv) {
         const double ground = host.groundPercent();
         const bool fading = host.fadePercent() < 100.0;
         histories.poll([&](const double* cues, const double* gameData) { matcher.addTick(cues, gameData); });
-        const auto messages = controller.receivedFrom(nextMessage);
+        const auto messages = session.receivedFrom(nextMessage);
         nextMessage += messages.size();
         for (const test::ReceivedMessage& m : messages) {
             stats.message(m);
@@ -286,7 +309,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(20ms);
     }
     session.stop();
-    stats.crcFailures(controller.crcFailures());
+    stats.crcFailures(session.crcFailures());
     if (!options.quiet) std::printf("\n\n");
 
     namespace fs = std::filesystem;

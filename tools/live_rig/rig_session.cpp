@@ -16,6 +16,11 @@ RigSession::RigSession(ProductHost& host, int comNumber)
     }
 }
 
+std::string RigSession::describe() const {
+    return "virtual controller on " + controller_->comName() + "; TARVELMOND_PORT_IDENTITY=" + declaration_ +
+           (declaredHere_ ? " (set by live_rig)" : " (from the environment)");
+}
+
 RigSession::~RigSession() {
     stop();
 }

@@ -28,11 +28,16 @@ ProductExports::ProductExports() : library_(platform::productLibraryName()) {
     library_.resolve("stopKestrovane_Thread", stopBridge, error_);
     library_.resolve("sendMessagemmf", send, error_);
     library_.resolve("isConnected", connected, error_);
+    library_.resolve("newMessagemmf", messageWaiting, error_);
     library_.resolve("enableAutoconnect", autoconnect, error_);
     library_.resolve("disableAutoconnect", noAutoconnect, error_);
     library_.resolve("setStandartPort", standardPort, error_);
     library_.resolve("resumeInterface", resume, error_);
     library_.resolve("initWindSerial", initWind, error_);
+    library_.resolve("setUDPport", udpPort, error_);
+    library_.resolve("startUPDListenThread", startListener, error_);
+    library_.resolve("setMulticastAddr", multicastGroup, error_);
+    library_.resolve("startUPDMulticastSenderThread", startSender, error_);
 }
 
 }  // namespace tarvelmond::host

@@ -38,11 +38,16 @@ class ProductExports {
     decltype(&::stopKestrovane_Thread) stopBridge = nullptr;
     decltype(&::sendMessagemmf) send = nullptr;
     decltype(&::isConnected) connected = nullptr;
+    decltype(&::newMessagemmf) messageWaiting = nullptr;
     decltype(&::enableAutoconnect) autoconnect = nullptr;
     decltype(&::disableAutoconnect) noAutoconnect = nullptr;
     decltype(&::setStandartPort) standardPort = nullptr;
     decltype(&::resumeInterface) resume = nullptr;
     decltype(&::initWindSerial) initWind = nullptr;
+    decltype(&::setUDPport) udpPort = nullptr;
+    decltype(&::startUPDListenThread) startListener = nullptr;
+    decltype(&::setMulticastAddr) multicastGroup = nullptr;
+    decltype(&::startUPDMulticastSenderThread) startSender = nullptr;
 
   private:
     platform::DynamicLibrary library_;

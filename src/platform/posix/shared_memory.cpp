@@ -11,14 +11,18 @@
 namespace tarvelmond::platform {
 namespace {
 
-// Maps `size` bytes of an open descriptor (0: the whole object); the descriptor is closed either way.
-void* mapDescriptor(int fd, std::size_t& size, ViewAccess access) {
+// Maps `size` bytes of an open descriptor (0: the whole object) and notes which object it is; the
+// descriptor is closed either way.
+void* mapDescriptor(int fd, std::size_t& size, ViewAccess access, unsigned long long& device,
+                    unsigned long long& inode) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<std::size_t>(info.st_size) < size) {
         ::close(fd);
         return nullptr;
     }
     if (size == 0) size = static_cast<std::size_t>(info.st_size);
+    device = static_cast<unsigned long long>(info.st_dev);
+    inode = static_cast<unsigned long long>(info.st_ino);
     const int protection = access == ViewAccess::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
     void* view = mmap(nullptr, size, protection, MAP_SHARED, fd, 0);
     ::close(fd);
@@ -38,6 +42,8 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         created_ = std::exchange(other.created_, false);
         posixName_ = std::move(other.posixName_);
+        device_ = other.device_;
+        inode_ = other.inode_;
     }
     return *this;
 }
@@ -58,7 +64,7 @@ bool SharedMemory::createOrOpen(const std::string& name, std::size_t size, ViewA
         if (fd < 0) return false;
     }
     std::size_t mapped = size;
-    view_ = mapDescriptor(fd, mapped, access);
+    view_ = mapDescriptor(fd, mapped, access, device_, inode_);
     if (view_ == nullptr) {
         close();
         return false;
@@ -73,13 +79,24 @@ bool SharedMemory::openExisting(const std::string& name, std::size_t size, ViewA
     const int fd = shm_open(posixName_.c_str(), access == ViewAccess::ReadOnly ? O_RDONLY : O_RDWR, 0);
     if (fd < 0) return false;
     std::size_t mapped = size;
-    view_ = mapDescriptor(fd, mapped, access);
+    view_ = mapDescriptor(fd, mapped, access, device_, inode_);
     if (view_ == nullptr) return false;
     size_ = mapped;
     return true;
 }
 
 void SharedMemory::releaseName() {}
+
+bool SharedMemory::stillNamed() const {
+    if (view_ == nullptr) return false;
+    const int fd = shm_open(posixName_.c_str(), O_RDONLY, 0);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool same = fstat(fd, &info) == 0 && static_cast<unsigned long long>(info.st_dev) == device_ &&
+                      static_cast<unsigned long long>(info.st_ino) == inode_;
+    ::close(fd);
+    return same;
+}
 
 void SharedMemory::close() {
     if (view_ != nullptr) munmap(view_, size_);

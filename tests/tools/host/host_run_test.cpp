@@ -272,7 +272,6 @@ std::vector<std::vector<double>> liveSamples(const std::string& reply) {
 TEST(HostLiveView, ServesTheAxesWeightsAndPickedChannelsThatABrowserDrawsMoving) {
     FlightAndController rig;
     ASSERT_TRUE(rig.start());
-    auto& [controller, game] = rig;
     const fs::path profile = writeProfile("tarvelmond_host_live.toml", kProfile);
     const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
     fs::remove(outputFile);  // the port is read from this run's output, not an earlier one's
