@@ -45,6 +45,7 @@ for preset in "${presets[@]}"; do
             stage "benchmarks (smoke)" scripts/bench.sh --benchmark_min_time=0.01
             stage "main job (live rig, Windows DLL under Wine)" scripts/run.sh --quiet
             stage "live rig (Linux library)" scripts/run.sh --native --quiet
+            stage "live rig (network controller)" scripts/run.sh --native --link udp --quiet
             stage "offline replay" scripts/run.sh --offline --quiet
             ;;
         native-tsan)

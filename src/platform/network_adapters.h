@@ -11,7 +11,8 @@ struct NetworkAdapter {
     bool up = false;   // operational: it can carry traffic now
     bool ethernet =
         false;  // wired Ethernet (Windows: interface type 6; Linux: ARP type Ethernet, not wireless)
-    std::uint32_t ipv4Metric = 0;  // Windows: the IPv4 interface metric; Linux: its lowest unicast route metric
+    std::uint32_t ipv4Metric =
+        0;  // Windows: the IPv4 interface metric; Linux: its lowest unicast route metric
     std::vector<std::uint32_t> ipv4Addresses;  // unicast, host byte order, in the system's order
 };
 

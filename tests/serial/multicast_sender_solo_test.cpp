@@ -150,8 +150,8 @@ TEST(MulticastSender, SendsThroughTheWiredAdapterWithTheLowestMetric) {
 
     const auto lines = logMessagesSince(before);
     const std::string chosenName = chosen == kAddressA ? "wired-a" : "wired-b";
-    EXPECT_EQ(count(lines, "Best adapter selected: " + chosenName + " with metric: " +
-                               std::to_string(std::min(metricA, metricB))),
+    EXPECT_EQ(count(lines, "Best adapter selected: " + chosenName +
+                               " with metric: " + std::to_string(std::min(metricA, metricB))),
               1);
     EXPECT_EQ(count(lines, "Selected adapter IP: " + dottedQuadText(chosen)), 1);
     EXPECT_EQ(count(lines, "Multicastthread: Bound to Ip: " + dottedQuadText(chosen)), 1);

@@ -212,7 +212,8 @@ int main(int argc, char** argv) {
         link = std::make_unique<NetworkRigSession>(host, *parseDottedQuad(options.adapter));
         if (!link->controllerReady())
             return fail("the network controller cannot join its multicast group on the adapter " +
-                        options.adapter + " (scripts/run.sh --native --link udp makes a network that has it)");
+                        options.adapter +
+                        " (scripts/run.sh --native --link udp makes a network that has it)");
     } else {
         link = std::make_unique<RigSession>(host, options.com);
         if (!link->controllerReady())
@@ -222,8 +223,9 @@ int main(int argc, char** argv) {
     say("  " + session.describe());
     const auto scanStart = Clock::now();
     if (!session.connect(60s))
-        return fail(options.link == "udp" ? "the network controller never had the link (is a wired adapter up?)"
-                                          : "the automatic scan found no controller");
+        return fail(options.link == "udp"
+                        ? "the network controller never had the link (is a wired adapter up?)"
+                        : "the automatic scan found no controller");
     if (!options.quiet) std::printf("\n");  // the scan prints the ports it lists without a line end
     say("  " + session.connectedBy() + " connected the controller after " +
         std::to_string(

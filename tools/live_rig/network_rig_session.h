@@ -26,12 +26,14 @@ class NetworkRigSession : public ControllerLink {
     bool controllerReady() const override { return joined_; }
     std::string describe() const override;
     bool connect(std::chrono::seconds limit) override;
-    std::string connectedBy() const override { return "the listen loop (the controller's first status frame)"; }
+    std::string connectedBy() const override {
+        return "the listen loop (the controller's first status frame)";
+    }
     std::vector<test::ReceivedMessage> receivedFrom(std::size_t first) const override;
     int crcFailures() const override { return crcFailures_.load(); }
     void stop() override;
 
-    static constexpr std::uint16_t kListenPort = 53241;  // the library's own choice without setUDPport
+    static constexpr std::uint16_t kListenPort = 53241;   // the library's own choice without setUDPport
     static constexpr std::uint32_t kGroup = 0xE80B0C0Eu;  // 232.11.12.14
     static constexpr std::uint16_t kGroupPort = 51324;
 
