@@ -10,6 +10,8 @@
 #   --native  the Linux library (libtarvelmond.so), optimised build
 #   --quiet   one closing line instead of the status line and the summary
 #   --game msfs2024  the flight as MSFS2024 sends it, through the fake flight simulator's client protocol
+#   --replay dirt-rally-2 [--seconds N]  the recorded DiRT Rally 2.0 stage (../shared/captures) as the
+#                    game sent it, instead of the flight (the first N seconds)
 #   --link udp       the controller on the network (the listen loop and the multicast sender) instead of
 #                    the serial port; the Linux library, in a private network made for the run (root)
 #        scripts/run.sh --offline [--quiet] [offline_cue options]

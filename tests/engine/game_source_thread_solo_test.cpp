@@ -1,10 +1,14 @@
 // The real-time thread of the product, loaded by name as a host loads it, playing against the game
-// emulator: games are found and read into the right channels; a silent game is dropped and found again;
-// frozen data holds the output, then is dropped; stopping leaves nothing open.
+// emulator: games are found and read into the right channels, a recorded stage datagram by datagram; a
+// silent game is dropped and found again; frozen data holds the output, then is dropped; stopping
+// leaves nothing open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <numbers>
@@ -18,6 +22,7 @@
 #include "games/game_source.h"
 #include "net/udp_port.h"
 #include "platform/process_info.h"
+#include "recording_player.h"
 #include "support/eventually.h"
 #include "support/game_source_product.h"
 #include "udp_game_sender.h"
@@ -168,6 +173,94 @@ TEST_F(GameSourceThread, FindsAGameReadsItAndDropsItWhenSilentOrFrozenUntilItSen
     EXPECT_TRUE(eventually([&] { return product.gameId() == kDcs; }, 20s)) << "a sending game is found again";
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(product.gameId(), kDcs) << "the reconnected game is not dropped again at once";
+}
+
+// The angles of a recorded DiRT Rally 2.0 datagram, decoded here from the published fields: the car's
+// forward vector (fields 14 to 16) gives the heading and the pitch.
+struct RecordedAngles {
+    double headingDeg;
+    double pitchDeg;
+};
+RecordedAngles recordedAngles(const Bytes& datagram) {
+    auto field = [&](std::size_t offset) {
+        std::uint32_t bits = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            bits |= static_cast<std::uint32_t>(datagram.at(offset + i)) << (8 * i);
+        return static_cast<double>(std::bit_cast<float>(bits));
+    };
+    constexpr double kDeg = std::numbers::pi / 180.0;
+    return {std::atan2(field(56), field(64)) / kDeg, -std::asin(field(60)) / kDeg};
+}
+
+// Six seconds of the recorded stage played to the game's port at the recorded pace: the thread finds the
+// game and reads the datagrams in the order they came, nearly every one, each into the angles it holds.
+TEST_F(GameSourceThread, ReadsARecordedStageDatagramByDatagramAsTheGameSentIt) {
+    const auto recording = knownRecording("dirt-rally-2");
+    ASSERT_TRUE(recording);
+    const RecordedStream stage = loadRecordedStream(
+        std::string(TARVELMOND_CAPTURES_DIR) + "/" + std::string(recording->file), *recording);
+    ASSERT_EQ(stage.datagrams.size(), 11973u) << "the whole stage, cut at its 264-byte datagrams";
+    const std::size_t first = stage.indexAt(60.0);
+    const std::size_t last = stage.indexAt(66.0);
+    RecordingPlayer player(stage, recording->port, first, last);
+    auto* history = exported<double*(int*)>("GetAccelerationSnapshots");
+    auto* release = exported<void(double*)>("FreeCalculationSnapshots");
+    std::vector<RecordedAngles> ticks;  // as the library read them, tick by tick
+    auto takeHistory = [&] {
+        int count = 0;
+        double* records = history(&count);
+        if (records == nullptr) return;
+        for (int i = 0; i < count; ++i) {
+            const double* record = records + static_cast<std::ptrdiff_t>(i) * 43;
+            ticks.push_back({record[static_cast<int>(Channel::yaw_position)],
+                             record[static_cast<int>(Channel::pitch_position)]});
+        }
+        release(records);
+    };
+
+    product.start();
+    product.ready(1);
+    ASSERT_TRUE(eventually(
+        [&] {
+            player.repeatFirst();
+            return product.gameId() == kDirtRally2;
+        },
+        20s));
+    std::this_thread::sleep_for(100ms);
+    takeHistory();
+    ticks.clear();  // the waiting game's first datagram, read again and again
+    player.play();
+    while (!player.finished()) {
+        takeHistory();
+        std::this_thread::sleep_for(50ms);
+    }
+    std::this_thread::sleep_for(100ms);
+    takeHistory();
+
+    // Each tick shows the datagram it read last: the same one as the tick before, or a later one.
+    std::size_t at = first;
+    std::size_t unmatched = 0;
+    std::vector<bool> seen(last - first, false);
+    for (const RecordedAngles& tick : ticks) {
+        std::size_t j = at;
+        for (; j < last; ++j) {
+            const RecordedAngles sent = recordedAngles(stage.datagrams[j]);
+            if (std::fabs(tick.headingDeg - sent.headingDeg) < 1e-3 &&
+                std::fabs(tick.pitchDeg - sent.pitchDeg) < 1e-3)
+                break;
+        }
+        if (j == last) {
+            ++unmatched;
+            continue;
+        }
+        at = j;
+        seen[j - first] = true;
+    }
+    const auto read = static_cast<std::size_t>(std::count(seen.begin(), seen.end(), true));
+    EXPECT_EQ(unmatched, 0u) << "of " << ticks.size() << " ticks";
+    EXPECT_GT(ticks.size(), 1000u) << "the thread worked through the slice";
+    EXPECT_GE(read * 10, (last - first) * 9) << read << " of " << last - first << " datagrams read";
+    EXPECT_TRUE(seen.back()) << "up to the last one";
 }
 
 }  // namespace

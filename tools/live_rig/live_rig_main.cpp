@@ -1,8 +1,9 @@
-// The live rig: the built-in flight played as X-Plane (or as MSFS2024 through its client protocol), the
-// product loaded by name as a motion host loads it, and a virtual motion controller that the product's
-// automatic port scan finds and drives (or, with --link udp, a controller on the network that the listen
-// loop hears and the multicast sender drives). Shows a status line while it runs, then a summary, and
-// writes a plot of the six axes as the controller received them. Usage: see `usage` below.
+// The live rig: the built-in flight played as X-Plane (or as MSFS2024 through its client protocol, or a
+// recorded stage as the game sent it), the product loaded by name as a motion host loads it, and a virtual
+// motion controller that the product's automatic port scan finds and drives (or, with --link udp, a
+// controller on the network that the listen loop hears and the multicast sender drives). Shows a status line
+// while it runs, then a summary, and writes a plot of the six axes as the controller received them. Usage:
+// see `usage` below.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -30,6 +32,7 @@
 #include "rig_statistics.h"
 #include "scenario.h"
 #include "simulator_flight.h"
+#include "stage_replay.h"
 #include "xplane_flight.h"
 
 using namespace tarvelmond;
@@ -38,20 +41,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kFramePeriod = 10ms;  // the game shows its current frame 100 times a second
-
 struct Options {
     bool quiet = false;
     std::string outDir = "out/live";
     int com = 4;
     std::string game = "xplane";
     std::string link = "serial";
-    std::string adapter = "192.0.2.1";  // the wired adapter the network controller listens on
+    std::string adapter = "192.0.2.1";            // the wired adapter the network controller listens on
+    std::string replay;                           // a recording the emulator knows, instead of the flight
+    std::string captures = "../shared/captures";  // the folder of recordings, from the repository root
+    double seconds = 0.0;                         // of the recording; 0: all of it
 };
 
 constexpr const char* kUsage =
     "usage: live_rig [--quiet] [--out DIR] [--game xplane|msfs2024] [--com N]\n"
-    "                [--link serial|udp] [--adapter A.B.C.D]\n";
+    "                [--link serial|udp] [--adapter A.B.C.D]\n"
+    "                [--replay NAME [--seconds N] [--captures DIR]]\n";
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -68,16 +73,23 @@ bool parse(int argc, char** argv, Options& options) {
             options.link = argv[++i];
         } else if (a == "--adapter" && i + 1 < argc) {
             options.adapter = argv[++i];
+        } else if (a == "--replay" && i + 1 < argc) {
+            options.replay = argv[++i];
+        } else if (a == "--captures" && i + 1 < argc) {
+            options.captures = argv[++i];
+        } else if (a == "--seconds" && i + 1 < argc) {
+            options.seconds = std::atof(argv[++i]);
         } else {
             return false;
         }
     }
     return options.com > 0 && (options.game == "xplane" || options.game == "msfs2024") &&
-           (options.link == "serial" || options.link == "udp") && parseDottedQuad(options.adapter);
+           (options.link == "serial" || options.link == "udp") && parseDottedQuad(options.adapter) &&
+           options.seconds >= 0.0;
 }
 
-// Plays the flight: the first row until the game is seen, then one row per 10 ms of wall time, as a
-// game sends what its current frame shows.
+// Plays the game: the first row until the game is seen, then the row of the moment every period of the
+// feed, as a game sends what its current frame shows.
 class FlightPlayer {
   public:
     FlightPlayer(GameFeed& feed, std::size_t rows) : feed_(feed), rows_(rows) {
@@ -113,7 +125,7 @@ class FlightPlayer {
                 }
             }
             feed_.show(row);
-            next += kFramePeriod;
+            next += feed_.period();
             std::this_thread::sleep_until(next);
         }
     }
@@ -192,12 +204,25 @@ int main(int argc, char** argv) {
     ProductHost host;
     if (!host.error().empty()) return fail(host.error());
     const bool simulator = options.game == "msfs2024";
+    std::optional<emulator::KnownRecording> recording;
+    emulator::RecordedStream stage;
+    if (!options.replay.empty()) {
+        recording = emulator::knownRecording(options.replay);
+        if (!recording)
+            return fail("no recording named " + options.replay +
+                        " (known: " + emulator::knownRecordingNames() + ")");
+        const std::string file = options.captures + "/" + std::string(recording->file);
+        stage = emulator::loadRecordedStream(file, *recording);
+        if (stage.datagrams.empty()) return fail("cannot read the recording " + file);
+    }
     // The simulator's feed makes a folder of its own the current directory: the output goes where
     // the user meant.
     options.outDir = std::filesystem::absolute(options.outDir).string();
     say("Tarvelmond live rig: " + std::string(ProductHost::fileName()) + " (" + platformName() +
-        ") drives a virtual motion controller from a simulated " +
-        (simulator ? "MSFS2024 flight (the client protocol, through the fake simulator)" : "X-Plane flight"));
+        ") drives a virtual motion controller from " +
+        (recording   ? std::string(recording->description)
+         : simulator ? "a simulated MSFS2024 flight (the client protocol, through the fake simulator)"
+                     : "a simulated X-Plane flight"));
 
     const offline::RigProfile profile =
         offline::parseProfileFile(offline::builtInProfileText(), "the built-in rig profile");
@@ -236,9 +261,16 @@ int main(int argc, char** argv) {
     if (!host.install(profile, error)) return fail(error);
     const offline::TelemetryTable table = offline::builtInFlight();
     const XplaneFlight flight(table);
-    LatencyMatcher matcher(limits, simulator ? kSimulatorKey : kXplaneKey);
+    LatencyMatcher matcher(limits, recording ? kDirtRallyKey : simulator ? kSimulatorKey : kXplaneKey);
     std::unique_ptr<GameFeed> feed;
-    if (simulator) {
+    const PlayedTimeline* timeline = &flight;
+    if (recording) {
+        auto stageFeed = std::make_unique<StageReplayFeed>(stage, *recording, options.seconds, matcher);
+        say("  the recorded datagrams go to 127.0.0.1:" + std::to_string(recording->port) +
+            " at their recorded pace");
+        timeline = stageFeed.get();
+        feed = std::move(stageFeed);
+    } else if (simulator) {
         auto simulatorFeed = std::make_unique<SimulatorFeed>(flight, matcher);
         say("  fake simulator on 127.0.0.1:" + std::to_string(simulatorFeed->port()) +
             " (SimConnect.cfg in the current directory), stand-in process FlightSimulator2024.exe");
@@ -247,7 +279,7 @@ int main(int argc, char** argv) {
         feed = std::make_unique<XplaneFeed>(flight, matcher);
     }
     if (const std::string problem = feed->problem(); !problem.empty()) return fail(problem);
-    FlightPlayer player(*feed, flight.rows());
+    FlightPlayer player(*feed, timeline->rows());
     host.startGameSource();
     host.ready(1);
     const auto searchStart = Clock::now();
@@ -260,9 +292,10 @@ int main(int argc, char** argv) {
     say("  " + game + " detected after " +
         std::to_string(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - searchStart).count()) +
-        " ms; the flight begins (" + std::to_string(static_cast<int>(flight.durationS())) + " s)");
+        " ms; the " + (recording ? "stage" : "flight") + " begins (" +
+        std::to_string(static_cast<int>(timeline->durationS())) + " s)");
 
-    offline::PlotRecorder plot(flight.rows());
+    offline::PlotRecorder plot(timeline->rows());
     RigStatistics stats(limits);
     HistoryReader histories(host);
     std::ostringstream csv;
@@ -290,7 +323,7 @@ int main(int argc, char** argv) {
                 values[k] = frame.axes[k];
             values[6] = air / 100.0;
             values[7] = ground / 100.0;
-            plot.add(tick, values, flight.onGround(player.rowAt(m.arrival)), fading);
+            plot.add(tick, values, timeline->onGround(player.rowAt(m.arrival)), fading);
             csv << t;
             for (float axis : frame.axes)
                 csv << ',' << axis;
@@ -306,7 +339,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
         if (player.finished() &&
-            now - player.start() > std::chrono::duration<double>(flight.durationS()) + 500ms)
+            now - player.start() > std::chrono::duration<double>(timeline->durationS()) + 500ms)
             break;
         std::this_thread::sleep_for(20ms);
     }
@@ -321,11 +354,13 @@ int main(int argc, char** argv) {
     const fs::path csvPath = out / "received_frames.csv";
     {
         std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
-        offline::writeCuePlot(svg, plot,
-                              "Axes as the controller received them: built-in flight played as " +
-                                  feed->description() + " through " + std::string(ProductHost::fileName()),
-                              {"axis", "axis received by the controller (one panel per axis)",
-                               "time (s) since the flight began"});
+        offline::writeCuePlot(
+            svg, plot,
+            "Axes as the controller received them: " +
+                (recording ? feed->description() : "built-in flight played as " + feed->description()) +
+                " through " + std::string(ProductHost::fileName()),
+            {"axis", "axis received by the controller (one panel per axis)",
+             recording ? "time (s) since the stage began" : "time (s) since the flight began"});
         std::ofstream frames(csvPath, std::ios::binary | std::ios::trunc);
         frames << csv.str();
     }

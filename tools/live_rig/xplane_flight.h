@@ -21,12 +21,12 @@ struct XplaneDatagram {
 class LatencyMatcher;
 
 // The built-in flight's rows, each channel in the record's units and signs.
-class FlightRows {
+class FlightRows : public PlayedTimeline {
   public:
     explicit FlightRows(const offline::TelemetryTable& table);
-    std::size_t rows() const { return table_.rowCount(); }
-    double durationS() const;
-    bool onGround(std::size_t row) const { return table_.onGround[row] != 0; }
+    std::size_t rows() const override { return table_.rowCount(); }
+    double durationS() const override;
+    bool onGround(std::size_t row) const override { return table_.onGround[row] != 0; }
     // 0 for a channel the recording lacks.
     double value(std::size_t row, Channel channel) const;
 

@@ -1,4 +1,6 @@
 // Plays one game for a while: game_emulator <game> [seconds] [pitch degrees] [lateral g]
+// Or plays a recording as the game sent it: game_emulator replay <recording> [seconds] [captures folder]
+// (dirt-rally-2: the DiRT Rally 2.0 stage of ../shared/captures, at its recorded pace).
 // <game>: the network games xplane, dcs, dirt, condor, f1, wrc, beamng, lfs or nolimits; the games found
 // by their process (dcs, f1, lfs) also get a stand-in process under the game's name. The shared-memory
 // games assetto, assetto-evo, raceroom, pcars2, iracing, rfactor2 and truck are played by a publisher
@@ -16,6 +18,7 @@
 #include "fake_game_process.h"
 #include "game_packets.h"
 #include "nolimits_server.h"
+#include "recording_player.h"
 #include "udp_game_sender.h"
 
 using namespace tarvelmond::emulator;
@@ -30,6 +33,31 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string game = argv[1];
+    if (game == "replay" && argc > 2) {
+        const auto recording = knownRecording(argv[2]);
+        if (!recording) {
+            std::fprintf(stderr, "no recording named %s (known: %s)\n", argv[2],
+                         knownRecordingNames().c_str());
+            return 2;
+        }
+        const std::string captures = argc > 4 ? argv[4] : "../shared/captures";
+        const RecordedStream stream =
+            loadRecordedStream(captures + "/" + std::string(recording->file), *recording);
+        if (stream.datagrams.empty()) {
+            std::fprintf(stderr, "cannot read %s/%s\n", captures.c_str(),
+                         std::string(recording->file).c_str());
+            return 1;
+        }
+        const double seconds = argc > 3 ? std::atof(argv[3]) : 0.0;
+        RecordingPlayer player(stream, recording->port, 0,
+                               seconds > 0.0 ? stream.indexAt(seconds) : stream.datagrams.size());
+        std::printf("playing %s to 127.0.0.1:%d for %.1f s\n", std::string(recording->description).c_str(),
+                    recording->port, player.lengthS());
+        player.play();
+        while (!player.finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return 0;
+    }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 30;
     const double pitchDeg = argc > 3 ? std::atof(argv[3]) : 10.0;
     const double lateralG = argc > 4 ? std::atof(argv[4]) : 0.5;
