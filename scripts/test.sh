@@ -46,6 +46,7 @@ for preset in "${presets[@]}"; do
             stage "main job (live rig, Windows DLL under Wine)" scripts/run.sh --quiet
             stage "live rig (Linux library)" scripts/run.sh --native --quiet
             stage "live rig (network controller)" scripts/run.sh --native --link udp --quiet
+            stage "live rig (recorded DiRT Rally 2.0 stage)" scripts/run.sh --native --replay dirt-rally-2 --seconds 30 --quiet
             stage "offline replay" scripts/run.sh --offline --quiet
             ;;
         native-tsan)
