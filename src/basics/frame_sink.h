@@ -10,6 +10,8 @@ class FrameSink {
   public:
     // True when the frame was taken (queued for a controller).
     virtual bool takeFrame(const std::uint8_t* frame, std::size_t count) = 0;
+    // The motion that made the frames not yet sent has stopped: they are dropped, never sent late.
+    virtual void dropWaitingFrames() = 0;
 
   protected:
     ~FrameSink() = default;

@@ -140,6 +140,9 @@ void stopGameSourceThread(MotionEngine& engine) {
     std::lock_guard lock(engine.threadControl);
     engine.running.exchange(false);
     if (engine.gameSourceThread.joinable()) engine.gameSourceThread.join();
+    // The rig stops where the last tick's frame has left it: frames still queued for the controller
+    // would move it on after the stop has returned.
+    if (engine.frameSink != nullptr) engine.frameSink->dropWaitingFrames();
     // A hold asked for while the thread ran that no tick carried out.
     takeRequestedHold(engine.fade, engine.cues);
     engine.stopped.exchange(true);

@@ -5,7 +5,9 @@
 // Named shared-memory blocks: Windows named file mappings backed by the paging file; elsewhere POSIX
 // shared memory, where a name such as "Local\acpmf_physics" becomes "/Local.acpmf_physics" (a leading
 // slash added, every backslash turned into a dot; with TARVELMOND_SHM_NAMESPACE set to, say, "rig2",
-// "/rig2.Local.acpmf_physics"; see posixObjectName).
+// "/rig2.Local.acpmf_physics"; see posixObjectName). A name lasts as Windows keeps it: until the last
+// user that holds it lets go, whoever made the block (elsewhere each holder keeps a shared lock on the
+// block, and the one that finds itself alone removes the name).
 namespace tarvelmond::platform {
 
 enum class ViewAccess { ReadOnly, ReadWrite };
@@ -27,11 +29,10 @@ class SharedMemory {
     // failing if the block is smaller.
     bool openExisting(const std::string& name, std::size_t size, ViewAccess access);
 
-    void close();  // unmaps and closes; a block this object created disappears with its last user
+    void close();  // unmaps and lets go of the name; the block's name goes with its last holder
 
     // Keeps the view but lets go of the block's name: from then on the name exists only while its
-    // publisher holds it (Windows keeps a named mapping for as long as any handle to it is open;
-    // elsewhere the view never holds the name).
+    // publisher holds it (Windows keeps a named mapping for as long as any handle to it is open).
     void releaseName();
 
     // Whether the block's name still leads to the block this view shows. Windows keeps a name for as
@@ -54,6 +55,7 @@ class SharedMemory {
     void* mapping_ = nullptr;
 #else
     std::string posixName_;
+    int nameHolder_ = -1;            // the block's descriptor, with this holder's shared lock on it
     unsigned long long device_ = 0;  // the mapped object's identity, for stillNamed
     unsigned long long inode_ = 0;
 #endif

@@ -105,6 +105,11 @@ bool LinkState::takeFrame(const std::uint8_t* frame, std::size_t count) {
     return routeOutgoing(*this, frame, count, MessageKind::Motion) == 1;
 }
 
+void LinkState::dropWaitingFrames() {
+    serialSendQueue.removeAll(MessageKind::Motion);
+    udpSendQueue.removeAll(MessageKind::Motion);
+}
+
 int sendMotionFrame(const std::uint8_t* frame, std::size_t count) {
     return link().takeFrame(frame, count) ? 1 : -1;
 }

@@ -42,6 +42,7 @@ struct UdpLoopFlags {
 struct LinkState final : FrameSink {
     // Taken only while a bridge or UDP loop runs.
     bool takeFrame(const std::uint8_t* frame, std::size_t count) override;
+    void dropWaitingFrames() override;
 
     std::atomic<bool> bridgeRunning{false};
     std::atomic<bool> bridgeStopped{false};

@@ -91,6 +91,15 @@ TEST(LinkAsFrameSink, TakesFramesOnlyWhileALoopRunsAndKeepsTheNewestWhileNoLineT
         EXPECT_TRUE(sink.takeFrame(frame.data(), frame.size()));
     }
     EXPECT_EQ(state.serialSendQueue.motionCount(), 3U) << "a connected line takes every frame in order";
+
+    // The motion stops: its frames still waiting never go, the host's messages do.
+    const Bytes message = hostMessage(7);
+    ASSERT_TRUE(state.serialSendQueue.push(message.data(), message.size()));
+    sink.dropWaitingFrames();
+    EXPECT_EQ(state.serialSendQueue.motionCount(), 0U);
+    ASSERT_TRUE(state.serialSendQueue.front(waiting));
+    EXPECT_EQ(state.serialSendQueue.size(), 1U);
+    EXPECT_EQ(Bytes(waiting.bytes.begin(), waiting.bytes.begin() + waiting.size), message);
 }
 
 TEST(SendDrainOverALine, HostMessagesAndFramesGoWholeInOrderWithTheirCrc) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <semaphore.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,22 +12,24 @@
 namespace tarvelmond::platform {
 namespace {
 
-// Maps `size` bytes of an open descriptor (0: the whole object) and notes which object it is; the
-// descriptor is closed either way.
+// Maps `size` bytes of an open descriptor (0: the whole object) and notes which object it is.
 void* mapDescriptor(int fd, std::size_t& size, ViewAccess access, unsigned long long& device,
                     unsigned long long& inode) {
     struct stat info {};
-    if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<std::size_t>(info.st_size) < size) {
-        ::close(fd);
+    if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<std::size_t>(info.st_size) < size)
         return nullptr;
-    }
     if (size == 0) size = static_cast<std::size_t>(info.st_size);
     device = static_cast<unsigned long long>(info.st_dev);
     inode = static_cast<unsigned long long>(info.st_ino);
     const int protection = access == ViewAccess::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
     void* view = mmap(nullptr, size, protection, MAP_SHARED, fd, 0);
-    ::close(fd);
     return view == MAP_FAILED ? nullptr : view;
+}
+
+bool sameObject(int fd, unsigned long long device, unsigned long long inode) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && static_cast<unsigned long long>(info.st_dev) == device &&
+           static_cast<unsigned long long>(info.st_ino) == inode;
 }
 
 }  // namespace
@@ -42,6 +45,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         created_ = std::exchange(other.created_, false);
         posixName_ = std::move(other.posixName_);
+        nameHolder_ = std::exchange(other.nameHolder_, -1);
         device_ = other.device_;
         inode_ = other.inode_;
     }
@@ -55,14 +59,18 @@ bool SharedMemory::createOrOpen(const std::string& name, std::size_t size, ViewA
     if (fd >= 0) {
         created_ = true;
         if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            shm_unlink(posixName_.c_str());
             ::close(fd);
-            close();
+            created_ = false;
             return false;
         }
     } else {
         fd = shm_open(posixName_.c_str(), access == ViewAccess::ReadOnly ? O_RDONLY : O_RDWR, 0600);
         if (fd < 0) return false;
     }
+    // Held before the view is made: a holder that closes meanwhile sees this one and keeps the name.
+    flock(fd, LOCK_SH);
+    nameHolder_ = fd;
     std::size_t mapped = size;
     view_ = mapDescriptor(fd, mapped, access, device_, inode_);
     if (view_ == nullptr) {
@@ -78,31 +86,45 @@ bool SharedMemory::openExisting(const std::string& name, std::size_t size, ViewA
     posixName_ = posixObjectName(name);
     const int fd = shm_open(posixName_.c_str(), access == ViewAccess::ReadOnly ? O_RDONLY : O_RDWR, 0);
     if (fd < 0) return false;
+    flock(fd, LOCK_SH);
+    nameHolder_ = fd;
     std::size_t mapped = size;
     view_ = mapDescriptor(fd, mapped, access, device_, inode_);
-    if (view_ == nullptr) return false;
+    if (view_ == nullptr) {
+        close();
+        return false;
+    }
     size_ = mapped;
     return true;
 }
 
-void SharedMemory::releaseName() {}
+void SharedMemory::releaseName() {
+    if (nameHolder_ < 0) return;
+    // Alone with the block (no other holder's shared lock), this holder is its last: the name goes,
+    // unless it names a block made since under the same name.
+    if (flock(nameHolder_, LOCK_EX | LOCK_NB) == 0) {
+        const int named = shm_open(posixName_.c_str(), O_RDONLY, 0);
+        if (named >= 0) {
+            if (sameObject(named, device_, inode_)) shm_unlink(posixName_.c_str());
+            ::close(named);
+        }
+    }
+    ::close(nameHolder_);
+    nameHolder_ = -1;
+}
 
 bool SharedMemory::stillNamed() const {
     if (view_ == nullptr) return false;
     const int fd = shm_open(posixName_.c_str(), O_RDONLY, 0);
     if (fd < 0) return false;
-    struct stat info {};
-    const bool same = fstat(fd, &info) == 0 && static_cast<unsigned long long>(info.st_dev) == device_ &&
-                      static_cast<unsigned long long>(info.st_ino) == inode_;
+    const bool same = sameObject(fd, device_, inode_);
     ::close(fd);
     return same;
 }
 
 void SharedMemory::close() {
     if (view_ != nullptr) munmap(view_, size_);
-    // A Windows section vanishes with its creator's last handle; unlinking the name gives the same
-    // picture to later openers (mappings made before stay valid).
-    if (created_) shm_unlink(posixName_.c_str());
+    releaseName();
     view_ = nullptr;
     size_ = 0;
     created_ = false;
