@@ -238,14 +238,12 @@ TEST_F(GameSourceThread, ReadsARecordedStageDatagramByDatagramAsTheGameSentIt) {
     takeHistory();
 
     // Each tick shows the datagram it read last: the same one as the tick before, or a later one. The
-    // ticks before the first one read (an empty record) are left out.
+    // ticks before the first one was read (the record as the thread found it) are left out.
     std::size_t at = first;
     std::size_t unmatched = 0;
     std::vector<bool> seen(last - first, false);
     bool reading = false;
     for (const RecordedAngles& tick : ticks) {
-        if (!reading && tick.headingDeg == 0.0 && tick.pitchDeg == 0.0) continue;
-        reading = true;
         std::size_t j = at;
         for (; j < last; ++j) {
             const RecordedAngles sent = recordedAngles(stage.datagrams[j]);
@@ -253,6 +251,7 @@ TEST_F(GameSourceThread, ReadsARecordedStageDatagramByDatagramAsTheGameSentIt) {
                 std::fabs(tick.pitchDeg - sent.pitchDeg) < 1e-3)
                 break;
         }
+        if (j == last && !reading) continue;
         if (j == last) {
             if (++unmatched <= 3) {
                 const RecordedAngles shown = recordedAngles(stage.datagrams[at]);
@@ -262,6 +261,7 @@ TEST_F(GameSourceThread, ReadsARecordedStageDatagramByDatagramAsTheGameSentIt) {
             }
             continue;
         }
+        reading = true;
         at = j;
         seen[j - first] = true;
     }
