@@ -42,10 +42,7 @@ int parseTruckBlock(BlockBytes block, TelemetryRecord& record) {
 }
 
 int readTruck(const platform::SharedMemory& block, const ReaderContext& context) {
-    // A block the game closed and published again is a new block: the old view stands still, and the
-    // game is found again once its data count as missing.
-    if (!block.isOpen() || !block.stillNamed() || parseTruckBlock(viewBytes(block), context.record) == 0)
-        return 0;
+    if (!block.isOpen() || parseTruckBlock(viewBytes(block), context.record) == 0) return 0;
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);
     applyGravitySplit(context.record, GravityMode::WithoutGravity);

@@ -35,12 +35,6 @@ class SharedMemory {
     // publisher holds it (Windows keeps a named mapping for as long as any handle to it is open).
     void releaseName();
 
-    // Whether the block's name still leads to the block this view shows. Windows keeps a name for as
-    // long as any handle to it is open, so a view held through its name always is. Elsewhere a
-    // publisher that closes its block takes the name with it, and one that publishes again makes a new
-    // block under that name, which this view would never show.
-    bool stillNamed() const;
-
     bool isOpen() const { return view_ != nullptr; }
     const unsigned char* data() const { return static_cast<const unsigned char*>(view_); }
     unsigned char* writableData() { return static_cast<unsigned char*>(view_); }
@@ -56,7 +50,7 @@ class SharedMemory {
 #else
     std::string posixName_;
     int nameHolder_ = -1;            // the block's descriptor, with this holder's shared lock on it
-    unsigned long long device_ = 0;  // the mapped object's identity, for stillNamed
+    unsigned long long device_ = 0;  // the mapped object's identity: a name is removed only with it
     unsigned long long inode_ = 0;
 #endif
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "games/byte_view.h"
 #include "games/game_table.h"
 #include "games/kinematics.h"
 #include "latency_matcher.h"
@@ -15,10 +16,7 @@ constexpr std::size_t kLateralG = 136;  // the standard output's fields 34 and 3
 constexpr std::size_t kLongitudinalG = 140;
 
 double floatAt(const emulator::Bytes& datagram, std::size_t offset) {
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        bits |= static_cast<std::uint32_t>(datagram[offset + i]) << (8 * i);
-    return static_cast<double>(std::bit_cast<float>(bits));
+    return static_cast<double>(ByteView(datagram).f32le(offset));
 }
 
 // As the library will record the datagram: the lateral g turned to the record's side, both in m/s^2.

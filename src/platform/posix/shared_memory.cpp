@@ -113,15 +113,6 @@ void SharedMemory::releaseName() {
     nameHolder_ = -1;
 }
 
-bool SharedMemory::stillNamed() const {
-    if (view_ == nullptr) return false;
-    const int fd = shm_open(posixName_.c_str(), O_RDONLY, 0);
-    if (fd < 0) return false;
-    const bool same = sameObject(fd, device_, inode_);
-    ::close(fd);
-    return same;
-}
-
 void SharedMemory::close() {
     if (view_ != nullptr) munmap(view_, size_);
     releaseName();

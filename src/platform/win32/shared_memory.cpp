@@ -75,11 +75,6 @@ void SharedMemory::releaseName() {
     mapping_ = nullptr;
 }
 
-bool SharedMemory::stillNamed() const {
-    // The handle this object holds keeps the name, and a publisher that maps it again gets this block.
-    return view_ != nullptr && mapping_ != nullptr;
-}
-
 void SharedMemory::close() {
     if (view_ != nullptr) UnmapViewOfFile(view_);
     if (mapping_ != nullptr) CloseHandle(mapping_);

@@ -1,10 +1,10 @@
 #include "recording_player.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <fstream>
 #include <iterator>
+
+#include "games/byte_view.h"
 
 namespace tarvelmond::emulator {
 namespace {
@@ -15,10 +15,7 @@ constexpr KnownRecording kRecordings[] = {
 };
 
 double clockOf(const Bytes& datagram, std::size_t offset) {
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        bits |= static_cast<std::uint32_t>(datagram[offset + i]) << (8 * i);
-    return static_cast<double>(std::bit_cast<float>(bits));
+    return static_cast<double>(ByteView(datagram).f32le(offset));
 }
 
 }  // namespace
