@@ -121,8 +121,10 @@ void parseCondorDatagram(std::span<const std::uint8_t> datagram, CondorState& st
     std::string_view text(reinterpret_cast<const char*>(datagram.data()), datagram.size());
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end);
+        std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
+        // The game ends its lines with CR LF; the CR belongs to no value.
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
         storeValue(state, line.substr(0, equals), line.substr(equals + 1));

@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "basics/frame_timer.h"
+#include "games/attitude_vectors.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"
@@ -20,8 +21,6 @@
 
 namespace tarvelmond {
 namespace {
-
-using Vector = std::array<double, 3>;
 
 // Float indices in the standard packet.
 constexpr std::size_t kStageTime = 1;
@@ -33,24 +32,6 @@ constexpr std::size_t kLongitudinalG = 35;
 
 // A longer step between two packets is a gap (a restart, a loading screen), not motion.
 constexpr double kLongestStep = 0.2;
-
-double dot(const Vector& a, const Vector& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-Vector cross(const Vector& a, const Vector& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-
-bool isUnit(const Vector& v) {
-    const double length = std::sqrt(dot(v, v));
-    return std::isfinite(length) && std::fabs(length - 1.0) < 0.01;
-}
-
-// An angle's change, folded into -pi..pi so that a heading crossing the seam stays a small turn.
-double angleChange(double now, double before) {
-    return std::remainder(now - before, 2.0 * std::numbers::pi);
-}
 
 void parseMotionPacket(const ByteView& bytes, TelemetryRecord& record) {
     const auto value = [&](std::size_t offset) { return static_cast<double>(bytes.f32le(offset)); };
@@ -73,19 +54,19 @@ void parseMotionPacket(const ByteView& bytes, TelemetryRecord& record) {
 void parseStandardPacket(const ByteView& bytes, TelemetryRecord& record, DirtRallyState& state) {
     const auto value = [&](std::size_t index) { return static_cast<double>(bytes.f32le(4 * index)); };
     const auto vector = [&](std::size_t index) {
-        return Vector{value(index), value(index + 1), value(index + 2)};
+        return Vector3{value(index), value(index + 1), value(index + 2)};
     };
     const double time = value(kStageTime);
-    const Vector velocity = vector(kVelocity);
-    const Vector right = vector(kRight);
-    const Vector forward = vector(kForward);
+    const Vector3 velocity = vector(kVelocity);
+    const Vector3 right = vector(kRight);
+    const Vector3 forward = vector(kForward);
     // Menus and loading screens send zero vectors; such a packet holds no attitude.
     if (!std::isfinite(time) || !isUnit(right) || !isUnit(forward) ||
         !std::isfinite(dot(velocity, velocity))) {
         state.previousValid = false;
         return;
     }
-    const Vector up = cross(right, forward);
+    const Vector3 up = cross(right, forward);
     const double yaw = std::atan2(forward[0], forward[2]);
     const double pitch = std::atan2(-forward[1], std::hypot(forward[0], forward[2]));
     const double roll = std::atan2(-right[1], up[1]);
@@ -107,7 +88,7 @@ void parseStandardPacket(const ByteView& bytes, TelemetryRecord& record, DirtRal
         record.set(Channel::yaw_speed, angleChange(yaw, state.yaw) / step * kRadToDeg);
         record.set(Channel::pitch_speed, angleChange(pitch, state.pitch) / step * kRadToDeg);
         record.set(Channel::roll_speed, angleChange(roll, state.roll) / step * kRadToDeg);
-        Vector change{};
+        Vector3 change{};
         for (std::size_t i = 0; i < 3; ++i)
             change[i] = (velocity[i] - state.velocity[i]) / step;
         record.set(Channel::vertica_accel, dot(change, up));

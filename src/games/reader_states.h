@@ -9,12 +9,12 @@
 // What some readers keep between calls beyond their port, timer and on-ground flag.
 namespace tarvelmond {
 
-// WRC: the record as it was after the previous datagram, for the angle differences; the differences
-// are taken only while the datagram before carried a usable attitude (not the first one, not after a
-// loading screen's empty direction vectors).
+// EA WRC: the previous packet's game time and angles (radians), for the rates; valid only after a
+// packet with a usable attitude (not the first one, not after a loading screen's empty vectors).
 struct WrcState {
-    TelemetryRecord previous;
     bool previousAttitude = false;
+    double time = 0.0;
+    double yaw = 0.0, pitch = 0.0, roll = 0.0;
 };
 
 // DiRT Rally 2.0's standard output: the previous packet's stage time, angles (radians) and world

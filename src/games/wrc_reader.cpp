@@ -1,8 +1,11 @@
-// EA WRC: velocities, accelerations and three direction vectors of the car, little-endian floats.
+// EA WRC's stock "session_update" packet (237 bytes, little-endian, packed; 241 when the user's layout
+// puts the four-character packet tag in front). Position, velocity, acceleration and the car's left,
+// forward and up unit vectors are all on the world axes, X left, Y up, Z forward, so the angles come
+// from the vectors and the velocity and acceleration are turned onto the car's axes with them. The
+// packet carries no rates: they come from the attitude's change over the game's own clock.
 #include <cmath>
-#include <optional>
 
-#include "basics/frame_timer.h"
+#include "games/attitude_vectors.h"
 #include "games/byte_view.h"
 #include "games/kinematics.h"
 #include "games/readers.h"
@@ -11,84 +14,74 @@
 namespace tarvelmond {
 namespace {
 
-struct Vector3f {
-    float x, y, z;
-};
+// Byte offsets in the stock layout.
+constexpr std::size_t kGameTotalTime = 8;
+constexpr std::size_t kVelocity = 61;
+constexpr std::size_t kAcceleration = 73;
+constexpr std::size_t kLeft = 85;
+constexpr std::size_t kForward = 97;
+constexpr std::size_t kUp = 109;
+constexpr std::size_t kTaggedSize = 241;
+constexpr std::size_t kTagSize = 4;
 
-// The direction at `offset`, normalised; none when it has no direction: the game sends zero vectors
-// on loading screens, and a vector that is not finite (or too long to measure) means nothing either.
-std::optional<Vector3f> directionAt(const ByteView& bytes, std::size_t offset) {
-    const Vector3f v{bytes.f32le(offset), bytes.f32le(offset + 4), bytes.f32le(offset + 8)};
-    const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (!std::isfinite(length) || !(length > 0.0f)) return std::nullopt;
-    return Vector3f{v.x / length, v.y / length, v.z / length};
-}
-
-// The angles are degrees: a change across the +-180 seam is the short way round.
-double foldDegrees(double difference) {
-    double folded = std::fmod(difference, 360.0);
-    if (folded > 180.0) folded -= 360.0;
-    if (folded <= -180.0) folded += 360.0;
-    return folded;
-}
-
-constexpr double kLongestStepS = 0.03;
-constexpr double kStandInStepS = 0.02;
+// A longer step between two packets is a gap (a restart, a loading screen), not motion.
+constexpr double kLongestStep = 0.2;
 
 }  // namespace
 
+// The record's axes: lateral positive left, longitudinal forward, vertical up; the heading grows
+// turning left, pitch is positive nose up and roll positive right side down.
 void parseWrcDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord& record, WrcState& state) {
     const ByteView bytes(datagram);
     if (bytes.size() < kWrcMinimum) return;
-    const auto value = [&](std::size_t offset) { return static_cast<double>(bytes.f32le(offset)); };
-    record.set(Channel::lateral_speed, value(61));
-    record.set(Channel::longitu_speed, value(65));
-    record.set(Channel::vertica_speed, value(69));
-    record.set(Channel::longitu_accel, value(73));
-    record.set(Channel::lateral_accel, value(77));
-    record.set(Channel::vertica_accel, value(81));
-
-    const auto left = directionAt(bytes, 85);
-    const auto forward = directionAt(bytes, 97);
-    const auto up = directionAt(bytes, 109);
-    if (!left || !forward || !up) {
-        // No attitude in this datagram: the angles and rates stay as they were, and the next
-        // attitude is not measured against one from before the gap.
+    const std::size_t base = bytes.size() == kTaggedSize ? kTagSize : 0;
+    const auto vector = [&](std::size_t offset) {
+        offset += base;
+        return Vector3{bytes.f32le(offset), bytes.f32le(offset + 4), bytes.f32le(offset + 8)};
+    };
+    const double time = bytes.f32le(base + kGameTotalTime);
+    const Vector3 velocity = vector(kVelocity);
+    const Vector3 acceleration = vector(kAcceleration);
+    const Vector3 left = vector(kLeft);
+    const Vector3 forward = vector(kForward);
+    const Vector3 up = vector(kUp);
+    if (!isUnit(left) || !isUnit(forward) || !isUnit(up) || !std::isfinite(time)) {
+        // No attitude in this datagram: nothing can be put on the car's axes; the record stays as it
+        // was, and the next attitude is not measured against one from before the gap.
         state.previousAttitude = false;
         return;
     }
-    const Vector3f& a = *left;
-    const Vector3f& b = *forward;
-    const Vector3f& c = *up;
-    const float p = std::asin(std::fmax(-1.0f, std::fmin(1.0f, -c.x)));
-    float r = 0.0f;
-    float y = 0.0f;
-    if (std::cos(p) == 0.0f) {
-        r = std::atan2(a.z, a.y);
-    } else {
-        r = std::atan2(c.z, c.y);
-        y = std::atan2(a.x, b.x);
-    }
-    record.set(Channel::pitch_position, static_cast<double>(p) * kRadToDeg);
-    record.set(Channel::roll_position, static_cast<double>(r) * kRadToDeg - 90.0);
-    record.set(Channel::yaw_position, -(static_cast<double>(y) * kRadToDeg));
+    const double step = time - state.time;
+    if (state.previousAttitude && step == 0.0) return;  // the same frame sent again
 
-    double dt = record.frameTimeMs / 1000.0;
-    if (!(dt > 0.0) || dt > kLongestStepS) dt = kStandInStepS;
-    if (state.previousAttitude) {
-        const auto rate = [&](Channel angle) {
-            return foldDegrees(record.get(angle) - state.previous.get(angle)) / dt;
-        };
-        record.set(Channel::yaw_speed, rate(Channel::yaw_position));
-        record.set(Channel::roll_speed, rate(Channel::roll_position));
-        record.set(Channel::pitch_speed, rate(Channel::pitch_position));
-        // The packet carries no angular accelerations; the previous ones are carried on.
-        for (Channel accel : {Channel::yaw_accel, Channel::roll_accel, Channel::pitch_accel}) {
-            record.set(accel, state.previous.get(accel) * (1.0 + dt / 1000.0));
-        }
-    }
+    const double yaw = std::atan2(forward[0], forward[2]);
+    const double pitch = std::atan2(forward[1], std::hypot(forward[0], forward[2]));
+    const double roll = std::atan2(left[1], up[1]);
+    record.set(Channel::yaw_position, yaw * kRadToDeg);
+    record.set(Channel::pitch_position, pitch * kRadToDeg);
+    record.set(Channel::roll_position, roll * kRadToDeg);
+    record.set(Channel::lateral_speed, dot(velocity, left));
+    record.set(Channel::longitu_speed, dot(velocity, forward));
+    record.set(Channel::vertica_speed, dot(velocity, up));
+    record.set(Channel::lateral_accel, dot(acceleration, left));
+    record.set(Channel::longitu_accel, dot(acceleration, forward));
+    record.set(Channel::vertica_accel, dot(acceleration, up));
+    // The packet carries no angular accelerations.
+    record.set(Channel::yaw_accel, 0.0);
+    record.set(Channel::pitch_accel, 0.0);
+    record.set(Channel::roll_accel, 0.0);
+    const bool measured = state.previousAttitude && step > 0.0 && step <= kLongestStep;
+    const auto rate = [&](double now, double before) {
+        return measured ? angleChange(now, before) / step * kRadToDeg : 0.0;
+    };
+    record.set(Channel::yaw_speed, rate(yaw, state.yaw));
+    record.set(Channel::pitch_speed, rate(pitch, state.pitch));
+    record.set(Channel::roll_speed, rate(roll, state.roll));
     state.previousAttitude = true;
-    state.previous = record;
+    state.time = time;
+    state.yaw = yaw;
+    state.pitch = pitch;
+    state.roll = roll;
 }
 
 int readWrc(UdpPort& port, const ReaderContext& context, WrcState& state) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "game_test_support.h"
 #include "games/nolimits_link.h"
@@ -206,7 +207,11 @@ TEST(Backlog, AFloodBeyondTheBoundOfOneReadIsLeftWholeForTheNext) {
          [](ReaderHarness& h) { return readDirtRally(h.port, h.context(), h.dirtRally); }},
         {"F1", [](int p) { return f1MotionPacket(2024, 0, {.pitch = radians(p)}); },
          [](ReaderHarness& h) { return readF1(h.port, h.context()); }},
-        {"EA WRC", [](int p) { return wrcPacket({.pitchDeg = static_cast<double>(p)}); },
+        {"EA WRC",
+         [](int p) {
+             return wrcPacket(
+                 {.pitchDeg = static_cast<double>(p), .totalTime = 0.01f * static_cast<float>(p)});
+         },
          [](ReaderHarness& h) { return readWrc(h.port, h.context(), h.wrc); }},
         {"BeamNG.drive", [](int p) { return beamNgPacket({.pitch = radians(p)}); },
          [](ReaderHarness& h) { return readBeamNg(h.port, h.context()); }},
@@ -413,37 +418,107 @@ TEST(F1Reader, ReadsF1TwentyFiveAndEachFormatsMotionExOnlyAtItsOwnLength) {
 
 // ---- EA WRC
 
-TEST(WrcReader, TurnsEachDirectionIntoItsAngleAndFoldsRatesAcrossTheSeam) {
+// The game's fields placed by hand at their published offsets: the car heads along the world's X axis
+// (to the world's left), its nose 10 degrees up; the world velocity and acceleration point along that
+// heading, so all of them are the car's forward motion and nothing is lateral or vertical.
+TEST(WrcReader, TurnsTheWorldVectorsOntoTheCarsAxes) {
+    Bytes packet(237);
+    const auto putVector = [&](std::size_t offset, double x, double y, double z) {
+        for (const double v : {x, y, z}) {
+            const auto f = static_cast<float>(v);
+            std::memcpy(packet.data() + offset, &f, sizeof f);
+            offset += sizeof f;
+        }
+    };
+    const double c = std::cos(10 * kDeg), s = std::sin(10 * kDeg);
+    putVector(61, 20 * c, 20 * s, 0);  // vehicle_velocity
+    putVector(73, 3 * c, 3 * s, 0);    // vehicle_acceleration
+    putVector(85, 0, 0, -1);           // vehicle_left_direction: the world's -Z
+    putVector(97, c, s, 0);            // vehicle_forward_direction
+    putVector(109, -s, c, 0);          // vehicle_up_direction
     TelemetryRecord record;
     WrcState state;
-    for (const auto& [yaw, roll] : {std::pair{-120.0, 0.0}, {30.0, 0.0}, {0.0, -12.0}, {0.0, 5.0}}) {
-        parseWrcDatagram(wrcPacket({.yawDeg = yaw, .rollDeg = roll}), record, state);
-        expectChannels(record, {{yaw_position, yaw}, {roll_position, roll}, {pitch_position, 0.0}}, 1e-3);
-    }
-    record.frameTimeMs = 50.0;  // longer than 30 ms: a stand-in step of 20 ms is used
-    parseWrcDatagram(wrcPacket({.yawDeg = 179.0}), record, state);
-    parseWrcDatagram(wrcPacket({.yawDeg = -179.0}), record, state);
-    EXPECT_NEAR(record.get(yaw_speed), 2.0 / 0.02, 0.1) << "179 to -179 is 2 degrees on, the short way";
-    record.frameTimeMs = 10.0;
-    parseWrcDatagram(wrcPacket({.yawDeg = 178.0}), record, state);
-    EXPECT_NEAR(record.get(yaw_speed), -3.0 / 0.01, 1.0) << "and back";
+    parseWrcDatagram(packet, record, state);
+    expectChannels(record,
+                   {{longitu_speed, 20.0},
+                    {lateral_speed, 0.0},
+                    {vertica_speed, 0.0},
+                    {longitu_accel, 3.0},
+                    {lateral_accel, 0.0},
+                    {vertica_accel, 0.0},
+                    {yaw_position, 90.0},
+                    {pitch_position, 10.0},
+                    {roll_position, 0.0}},
+                   1e-4);
+
+    SCOPED_TRACE("the same fields behind the four-character packet tag of a user's layout");
+    Bytes tagged = {'s', 'e', 's', 'u'};
+    tagged.insert(tagged.end(), packet.begin(), packet.end());
+    TelemetryRecord fromTagged;
+    WrcState taggedState;
+    parseWrcDatagram(tagged, fromTagged, taggedState);
+    EXPECT_EQ(fromTagged.gameData, record.gameData);
 }
 
-// Loading screens send zero direction vectors; broken or absurd ones (not a number, infinite, too long
-// to measure) mean no attitude either. Such a datagram leaves the angles and rates as they were, and
-// the next attitude is taken as it is, not turned into a rate across the gap.
-TEST(WrcReader, ADatagramWithoutUsableDirectionsLeavesTheAttitudeAndRates) {
+// Any attitude: the angles come back from the vectors, the car-axis motion from the world vectors, and
+// the rates from the change over the game's own clock, folded across the heading's seam.
+TEST(WrcReader, TakesAnglesFromTheVectorsAndRatesOverTheGamesClock) {
     TelemetryRecord record;
     WrcState state;
-    record.frameTimeMs = 10.0;
-    parseWrcDatagram(wrcPacket({.yawDeg = 30.0}), record, state);
-    parseWrcDatagram(wrcPacket({.yawDeg = 31.0}), record, state);
-    const std::vector<Expect> attitude = {{yaw_position, 31.0}, {pitch_position, 0.0}, {roll_position, 0.0},
-                                          {yaw_speed, 100.0},   {pitch_speed, 0.0},    {roll_speed, 0.0}};
-    expectChannels(record, attitude, 0.05);
+    float clock = 100.0f;
+    const auto next = [&](WrcMotion m, float step = 0.01f) {
+        clock += step;
+        m.totalTime = clock;
+        parseWrcDatagram(wrcPacket(m), record, state);
+    };
+    for (const auto& [yaw, pitch, roll] :
+         {std::tuple{-120.0, 8.0, 0.0}, {30.0, -5.0, 12.0}, {160.0, 20.0, -12.0}, {0.0, 0.0, 5.0}}) {
+        next({.lateralSpeed = 2.0f,
+              .longitudinalSpeed = 25.0f,
+              .verticalSpeed = -1.0f,
+              .lateralAccel = 4.0f,
+              .longitudinalAccel = -3.0f,
+              .verticalAccel = 0.5f,
+              .yawDeg = yaw,
+              .pitchDeg = pitch,
+              .rollDeg = roll});
+        expectChannels(record,
+                       {{yaw_position, yaw},
+                        {pitch_position, pitch},
+                        {roll_position, roll},
+                        {lateral_speed, 2.0},
+                        {longitu_speed, 25.0},
+                        {vertica_speed, -1.0},
+                        {lateral_accel, 4.0},
+                        {longitu_accel, -3.0},
+                        {vertica_accel, 0.5}},
+                       1e-3);
+    }
+    next({.yawDeg = 179.0});
+    next({.yawDeg = -179.0}, 0.02f);
+    EXPECT_NEAR(record.get(yaw_speed), 2.0 / 0.02, 0.1) << "179 to -179 is 2 degrees on, the short way";
+    next({.yawDeg = -179.0, .pitchDeg = 1.0}, 0.0f);
+    EXPECT_EQ(record.get(pitch_position), 0.0) << "a packet of the same game time is the same frame";
+    next({.yawDeg = 178.0, .pitchDeg = -2.0}, 0.01f);
+    expectChannels(record, {{yaw_speed, -3.0 / 0.01}, {pitch_speed, -2.0 / 0.01}}, 1.0);
+    next({.yawDeg = 170.0}, 0.5f);
+    expectChannels(record, {{yaw_position, 170.0}, {yaw_speed, 0.0}, {pitch_speed, 0.0}}, 1e-3);
+}
+
+// Loading screens send zero direction vectors; broken or absurd ones (not a number, infinite, far from
+// unit length) mean no attitude either. Such a datagram leaves the record as it was (the world vectors
+// cannot be put on the car's axes without one), and the next attitude is not turned into a rate across
+// the gap.
+TEST(WrcReader, ADatagramWithoutUsableDirectionsLeavesTheRecord) {
+    TelemetryRecord record;
+    WrcState state;
+    parseWrcDatagram(wrcPacket({.yawDeg = 30.0, .totalTime = 1.0f}), record, state);
+    parseWrcDatagram(wrcPacket({.lateralSpeed = 7.0f, .yawDeg = 31.0, .totalTime = 1.01f}), record, state);
+    const TelemetryRecord before = record;
+    expectChannels(record, {{yaw_position, 31.0}, {yaw_speed, 100.0}, {lateral_speed, 7.0}}, 0.05);
 
     const auto withVector = [](std::size_t offset, float x, float y, float z) {
-        Bytes bytes = wrcPacket({.lateralSpeed = 7.0f, .yawDeg = 90.0});
+        Bytes bytes = wrcPacket({.lateralSpeed = 9.0f, .yawDeg = 90.0, .totalTime = 1.02f});
         for (const float v : {x, y, z}) {
             std::memcpy(bytes.data() + offset, &v, sizeof v);
             offset += sizeof v;
@@ -453,20 +528,24 @@ TEST(WrcReader, ADatagramWithoutUsableDirectionsLeavesTheAttitudeAndRates) {
     constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
     constexpr float kInf = std::numeric_limits<float>::infinity();
     constexpr float kHuge = 3e38f;
-    Bytes loading = wrcPacket({.lateralSpeed = 7.0f});
+    Bytes loading = wrcPacket({.lateralSpeed = 9.0f, .totalTime = 1.02f});
     std::fill(loading.begin() + 85, loading.begin() + 121, 0);
-    for (const Bytes& degenerate :
-         {loading, withVector(109, 0, 0, 0), withVector(85, kNaN, 1, 0), withVector(97, kInf, 0, 0),
-          withVector(109, kHuge, kHuge, 0), withVector(85, -kInf, kNaN, 0)}) {
-        parseWrcDatagram(degenerate, record, state);
-        expectChannels(record, attitude, 0.05);
-        EXPECT_EQ(record.get(lateral_speed), 7.0) << "the rest of the datagram is read";
+    const std::vector<Bytes> degenerate = {loading,
+                                           withVector(109, 0, 0, 0),
+                                           withVector(85, kNaN, 1, 0),
+                                           withVector(97, kInf, 0, 0),
+                                           withVector(109, kHuge, kHuge, 0),
+                                           withVector(85, -kInf, kNaN, 0),
+                                           withVector(8, kNaN, 0, 0)};
+    for (std::size_t i = 0; i < degenerate.size(); ++i) {
+        parseWrcDatagram(degenerate[i], record, state);
+        EXPECT_EQ(record.gameData, before.gameData) << "case " << i;
     }
-    parseWrcDatagram(wrcPacket({.yawDeg = 90.0}), record, state);
+    parseWrcDatagram(wrcPacket({.yawDeg = 90.0, .totalTime = 1.03f}), record, state);
     SCOPED_TRACE("no rate across the gap");
-    expectChannels(record, {{yaw_position, 90.0}, {yaw_speed, 100.0}}, 0.05);
-    parseWrcDatagram(wrcPacket({.yawDeg = 89.0}), record, state);
-    expectChannels(record, {{yaw_position, 89.0}, {yaw_speed, -100.0}}, 0.05);
+    expectChannels(record, {{yaw_position, 90.0}, {yaw_speed, 0.0}}, 0.05);
+    parseWrcDatagram(wrcPacket({.yawDeg = 89.0, .totalTime = 1.04f}), record, state);
+    expectChannels(record, {{yaw_position, 89.0}, {yaw_speed, -100.0}}, 0.5);
 }
 
 // ---- DCS
@@ -519,7 +598,8 @@ TEST(CondorReader, KeysKeepTheirLastValueAndNoNaNReachesTheRecord) {
     ASSERT_EQ(h.readUntilData([&] { return readCondor(h.port, h.context(), h.condor); }), 1);
     expectChannels(h.record, {{pitch_position, 5.0}, {lateral_accel, 1.5}});
     EXPECT_EQ(h.condor.flaps, 2);
-    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "thermal ahead\r");
+    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "thermal ahead")
+        << "the line's CR is not part of it";
 
     // No zero byte anywhere and a value running to the very end; a huge hud text is cut.
     parseCondorDatagram(text("ay=1.25\nhudmessages=" + std::string(5000, 'x') + "\naz=2.5"), h.condor);
@@ -547,7 +627,7 @@ TEST(CondorReader, MatchesKeysWhateverTheirCase) {
     ASSERT_NE(mc, keys.end());
     EXPECT_EQ(h.condor.values[static_cast<std::size_t>(mc - keys.begin())], 1.5f);
     EXPECT_EQ(h.condor.flaps, 3);
-    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "gear\r");
+    EXPECT_EQ(std::string(h.condor.hudMessages.data(), h.condor.hudLength), "gear");
 }
 
 // ---- NoLimits 2

@@ -88,7 +88,8 @@ emulator::Bytes wrc(const SceneValues& s, std::uint64_t n, Garbage garbage) {
                              .verticalAccel = static_cast<float>(s.verticalG * kGravity),
                              .yawDeg = 30.0,
                              .pitchDeg = s.pitch * kDegrees,
-                             .rollDeg = s.roll * kDegrees});
+                             .rollDeg = s.roll * kDegrees,
+                             .totalTime = static_cast<float>(static_cast<double>(n) * 0.002)});
     if (garbage == Garbage::Degenerate) {
         // The left, forward and up vectors (bytes 85 to 120 of the stock layout) all zero, as the game
         // sends them on its loading screens.

@@ -93,7 +93,13 @@ int main(int argc, char** argv) {
         process = std::make_unique<FakeGameProcess>("F1_24.exe");
         send(20777, f1MotionPacket(2024, 0, {.lateralG = lateral, .pitch = pitch}));
     } else if (game == "wrc") {
-        send(20788, wrcPacket({.lateralAccel = static_cast<float>(lateral * 9.80665), .pitchDeg = pitchDeg}));
+        // The game's clock runs on with each packet, as the game's does.
+        sender = std::make_unique<UdpGameSender>(20788);
+        sender->startGenerated([=](std::uint64_t n) {
+            return wrcPacket({.lateralAccel = static_cast<float>(lateral * 9.80665),
+                              .pitchDeg = pitchDeg,
+                              .totalTime = static_cast<float>(static_cast<double>(n) * 0.002)});
+        });
     } else if (game == "beamng") {
         send(4444,
              beamNgPacket({.acceleration = {static_cast<float>(lateral * 9.80665), 0, 0}, .pitch = pitch}));

@@ -36,15 +36,6 @@ struct Vec3 {
     double x, y, z;
 };
 
-// Rotation of a body vector by roll about X, then pitch about Y (nose up), then yaw about Z.
-Vec3 rotate(const Vec3& v, double yawDeg, double pitchDeg, double rollDeg) {
-    const double d = std::numbers::pi / 180.0;
-    const double r = rollDeg * d, p = -pitchDeg * d, y = yawDeg * d;
-    const Vec3 a{v.x, v.y * std::cos(r) - v.z * std::sin(r), v.y * std::sin(r) + v.z * std::cos(r)};
-    const Vec3 b{a.x * std::cos(p) + a.z * std::sin(p), a.y, -a.x * std::sin(p) + a.z * std::cos(p)};
-    return {b.x * std::cos(y) - b.y * std::sin(y), b.x * std::sin(y) + b.y * std::cos(y), b.z};
-}
-
 void putVector(Bytes& bytes, std::size_t offset, const Vec3& v) {
     putFloats(bytes, offset, {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
 }
@@ -121,13 +112,25 @@ Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angul
 }
 
 Bytes wrcPacket(const WrcMotion& m) {
+    const double d = std::numbers::pi / 180.0;
+    const double yaw = m.yawDeg * d, pitch = m.pitchDeg * d, roll = m.rollDeg * d;
+    // A car-axes vector (left, up, forward) on the world axes: rolled about the forward axis, pitched
+    // about the left axis, turned about the up axis.
+    const auto toWorld = [&](const Vec3& v) {
+        const Vec3 rolled{v.x * std::cos(roll) - v.y * std::sin(roll),
+                          v.x * std::sin(roll) + v.y * std::cos(roll), v.z};
+        const Vec3 pitched{rolled.x, rolled.y * std::cos(pitch) + rolled.z * std::sin(pitch),
+                           -rolled.y * std::sin(pitch) + rolled.z * std::cos(pitch)};
+        return Vec3{pitched.x * std::cos(yaw) + pitched.z * std::sin(yaw), pitched.y,
+                    -pitched.x * std::sin(yaw) + pitched.z * std::cos(yaw)};
+    };
     Bytes bytes(237);
-    putFloats(bytes, 61,
-              {m.lateralSpeed, m.longitudinalSpeed, m.verticalSpeed, m.longitudinalAccel, m.lateralAccel,
-               m.verticalAccel});
-    putVector(bytes, 85, rotate({0, 1, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // left
-    putVector(bytes, 97, rotate({1, 0, 0}, m.yawDeg, m.pitchDeg, m.rollDeg));   // forward
-    putVector(bytes, 109, rotate({0, 0, 1}, m.yawDeg, m.pitchDeg, m.rollDeg));  // up
+    put(bytes, 8, m.totalTime);  // game_total_time
+    putVector(bytes, 61, toWorld({m.lateralSpeed, m.verticalSpeed, m.longitudinalSpeed}));
+    putVector(bytes, 73, toWorld({m.lateralAccel, m.verticalAccel, m.longitudinalAccel}));
+    putVector(bytes, 85, toWorld({1, 0, 0}));   // vehicle_left_direction
+    putVector(bytes, 97, toWorld({0, 0, 1}));   // vehicle_forward_direction
+    putVector(bytes, 109, toWorld({0, 1, 0}));  // vehicle_up_direction
     return bytes;
 }
 

@@ -52,12 +52,16 @@ Bytes f1MotionPacket(std::uint16_t format, std::uint8_t playerCar, const F1CarMo
 Bytes f1MotionExPacket(std::uint16_t format, float angularVelocityX, float angularVelocityY,
                        float angularVelocityZ);
 
-// EA WRC: body-frame velocities and accelerations, and the car's left, forward and up unit vectors in
-// world axes (X forward, Y left, Z up at zero heading), from yaw, pitch and roll in degrees.
+// EA WRC's stock "session_update" packet (237 bytes): the game's clock (s), and the car's velocity,
+// acceleration and left, forward and up unit vectors, all on the world axes (X left, Y up, Z forward).
+// Given from the car's point of view: velocity and acceleration on the car's axes (lateral towards its
+// left, vertical up, longitudinal forward), and its heading (growing turning left), pitch (nose up)
+// and roll (right side down) in degrees, which place the car's axes in the world.
 struct WrcMotion {
     float lateralSpeed = 0, longitudinalSpeed = 0, verticalSpeed = 0;
     float lateralAccel = 0, longitudinalAccel = 0, verticalAccel = 0;
-    double yawDeg = 0, pitchDeg = 0, rollDeg = 0;  // roll positive right side down, pitch nose up
+    double yawDeg = 0, pitchDeg = 0, rollDeg = 0;
+    float totalTime = 0;
 };
 Bytes wrcPacket(const WrcMotion& motion);
 
