@@ -3,14 +3,14 @@
 #include <chrono>
 
 #include "engine/game_source_thread.h"
+#include "platform/process_info.h"
 #include "serial/bridge.h"
 
 namespace tarvelmond {
 namespace {
 
 // How long the exit waits for a bridge loop on a host's thread to notice it is to end. A loop between
-// two passes ends within milliseconds; one that does not (busy with a port, or, on Windows, ended by
-// the system with the rest of the host's threads before the library is told) keeps the state.
+// two passes ends within milliseconds; one that does not (busy with a port) keeps the state.
 constexpr auto kBridgeEndAtExit = std::chrono::milliseconds(250);
 
 // Runs at the process's exit, before anything that was built with the state goes. A host that
@@ -24,6 +24,9 @@ class ExitTeardown {
     ExitTeardown(const ExitTeardown&) = delete;
     ExitTeardown& operator=(const ExitTeardown&) = delete;
     ~ExitTeardown() {
+        // Threads the system has ended cannot use the state any more, and may have left its locks
+        // held: waiting for them would keep a closed host from ending (and its ports taken).
+        if (platform::otherThreadsEndedByExit()) return;
         try {
             stopGameSourceThread(state_->engine);
         } catch (...) {

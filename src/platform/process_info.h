@@ -11,6 +11,11 @@ std::string executablePath();
 // mapped shared-memory blocks. Tests compare it before and after a run to find leaks.
 int openResourceCount();
 
+// Whether the process is ending and the system has already ended its other threads, wherever they
+// were (Windows ends them before it tells the libraries the process is going; a thread ended so may
+// have left any lock held for good). False where the other threads still run at exit.
+bool otherThreadsEndedByExit();
+
 // This process's id.
 std::uint32_t currentProcessId();
 

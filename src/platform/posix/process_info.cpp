@@ -28,6 +28,10 @@ int openResourceCount() {
     return count;
 }
 
+bool otherThreadsEndedByExit() {
+    return false;  // exit() runs the destructors while every other thread still runs
+}
+
 std::uint32_t currentProcessId() {
     return static_cast<std::uint32_t>(getpid());
 }

@@ -31,6 +31,16 @@ int openResourceCount() {
     return found;
 }
 
+bool otherThreadsEndedByExit() {
+    // Documented in ntdll only; asked by name so that a system without it reads as "not ending".
+    using ShutdownInProgress = BOOLEAN(WINAPI*)();
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return false;
+    const auto inProgress =
+        reinterpret_cast<ShutdownInProgress>(GetProcAddress(ntdll, "RtlDllShutdownInProgress"));
+    return inProgress != nullptr && inProgress() != FALSE;
+}
+
 std::uint32_t currentProcessId() {
     return GetCurrentProcessId();
 }
