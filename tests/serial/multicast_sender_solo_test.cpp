@@ -158,8 +158,9 @@ TEST(MulticastSender, SendsThroughTheWiredAdapterWithTheLowestMetric) {
     EXPECT_EQ(count(lines, "Multicastthread: Bound to Ip: " + dottedQuadText(chosen)), 1);
 }
 
-// Equal metrics: the adapter listed first.
-TEST(MulticastSender, TiesGoToTheAdapterListedFirst) {
+// Equal metrics: the adapter listed first. A second sender started while one runs returns at once,
+// and the first sends on.
+TEST(MulticastSender, TiesGoToTheAdapterListedFirstAndASecondSenderReturnsAtOnce) {
     if (!insidePrivateNetwork()) return;
     resetLink();
     addAdapter("wired-b", kAddressB, 10);
@@ -174,6 +175,12 @@ TEST(MulticastSender, TiesGoToTheAdapterListedFirst) {
     ASSERT_TRUE(controller.waitFor([](const auto& got) { return !got.empty(); }, 5s));
     EXPECT_EQ(controller.received()[0].bytes, withCrc(host));
     EXPECT_EQ(controller.received()[0].source.address, kAddressB);
+
+    std::thread([] { runMulticastSender(link()); }).join();
+    const Bytes next = {'n', 'e', 'x', 't', 0x0A, 0x0D};
+    ASSERT_EQ(sendMessagemmf(next.data()), 1);
+    ASSERT_TRUE(controller.waitFor([](const auto& got) { return got.size() >= 2; }, 5s));
+    EXPECT_EQ(controller.received()[1].bytes, withCrc(next));
 }
 
 // A PC without wired Ethernet (here: the only one is down): the sender says so and ends by itself, and
