@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     clang libclang-rt-14-dev            # the fuzz preset (libFuzzer)
+    clang-tidy clang-format             # scripts/tidy.sh (a CI stage) and the one .clang-format
     googletest libbenchmark-dev          # GoogleTest is built from source for every preset
     libtomlplusplus-dev                  # profile files of the offline replay
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools

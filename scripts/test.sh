@@ -35,6 +35,10 @@ stage "include layers" python3 scripts/check_layers.py
 for preset in "${presets[@]}"; do
     stage "build $preset" build "$preset" || continue
     case "$preset" in
+        native)
+            stage "clang-tidy (src)" scripts/tidy.sh build/native "$jobs"
+            stage "test $preset" ctest --preset "$preset" -j "$jobs"
+            ;;
         win64)
             source scripts/wine-env.sh
             wine_start

@@ -32,17 +32,16 @@ void buildFrame(const OutputStage& output, const CueArray& finalCues,
     frame.fill(0);
     frame[0] = 0xFC;
     frame[1] = 0xFC;
-    for (int k = 0; k < kAxes; ++k) {
-        const float axis =
-            clampAxis(output.rigLimits[static_cast<std::size_t>(k)], finalCues[static_cast<std::size_t>(k)]);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(kAxes); ++k) {
+        const float axis = clampAxis(output.rigLimits[k], finalCues[k]);
         std::uint32_t bits = 0;
         std::memcpy(&bits, &axis, sizeof bits);
-        for (int b = 0; b < 4; ++b)
-            frame[static_cast<std::size_t>(2 + 4 * k + b)] = static_cast<std::uint8_t>(bits >> (8 * b));
+        for (std::size_t b = 0; b < 4; ++b)
+            frame[2 + 4 * k + b] = static_cast<std::uint8_t>(bits >> (8 * b));
     }
     const std::uint32_t belt = beltValue(finalCues[kBeltCue]);
-    for (int b = 0; b < 4; ++b)
-        frame[static_cast<std::size_t>(26 + b)] = static_cast<std::uint8_t>(belt >> (24 - 8 * b));
+    for (std::size_t b = 0; b < 4; ++b)
+        frame[26 + b] = static_cast<std::uint8_t>(belt >> (24 - 8 * b));
     frame[34] = 0x0A;
     frame[35] = 0x0D;
 }

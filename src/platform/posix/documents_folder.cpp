@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace tarvelmond::platform {
 namespace {
@@ -18,8 +19,13 @@ std::string environment(const char* name) {
 std::string homeFolder() {
     std::string home = environment("HOME");
     if (home.empty()) {
-        if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-            home = entry->pw_dir;
+        // The reentrant form: a host may look users up on threads of its own.
+        passwd entry{};
+        passwd* found = nullptr;
+        std::vector<char> text(16384);
+        if (getpwuid_r(getuid(), &entry, text.data(), text.size(), &found) == 0 && found != nullptr &&
+            found->pw_dir != nullptr) {
+            home = found->pw_dir;
         }
     }
     return home;
@@ -36,7 +42,7 @@ std::string userDirsDocuments(const std::string& home) {
         std::string value = line.substr(key.size());
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
-        if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
+        if (value.compare(0, 5, "$HOME") == 0) value.replace(0, 5, home);
         return value;
     }
     return {};
