@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/scheduling.h"
@@ -42,7 +44,11 @@ double FrameTimer::elapsedUs(std::int64_t counter) const {
 void FrameTimer::waitNextTick() {
     now = platform::performanceCounter();
     double e = elapsedUs(now);
-    if (e > 0.0 && e < 1000.0) sleepFor(std::chrono::milliseconds(1));
+    if (legacyPacing) {
+        if (e > 0.0 && e < 1000.0) sleepFor(std::chrono::milliseconds(1));
+    } else if (e <= kPeriodUs) {
+        sleepUntilNearPeriodEnd();
+    }
     if (e <= kPeriodUs) {
         do {
             now = platform::performanceCounter();
@@ -51,6 +57,38 @@ void FrameTimer::waitNextTick() {
     }
     tick();
     lastIntervalUs = e;
+}
+
+void FrameTimer::sleepUntilNearPeriodEnd() {
+    // An absolute deadline: the time the loop's own work took is already counted in it.
+    const auto periodTicks = static_cast<std::int64_t>(std::ceil(kPeriodUs * ticksPerUs));
+    const auto marginTicks = static_cast<std::int64_t>(wakeUpMargin.us() * ticksPerUs);
+    const std::int64_t wakeAt = last + periodTicks - marginTicks;
+    if (platform::performanceCounter() >= wakeAt) return;
+    platform::sleepUntilCounter(wakeAt);
+    wakeUpMargin.record(elapsedUs(platform::performanceCounter()) - elapsedUs(wakeAt));
+}
+
+std::chrono::steady_clock::time_point FrameTimer::periodEnd() const {
+    const double leftUs = kPeriodUs - elapsedUs(platform::performanceCounter());
+    return std::chrono::steady_clock::now() +
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+               std::chrono::duration<double, std::micro>(std::max(leftUs, 0.0)));
+}
+
+void FrameTimer::closePeriod() {
+    const double e = elapsedUs(platform::performanceCounter());
+    tick();
+    lastIntervalUs = e;
+}
+
+bool FrameTimer::legacyPacingRequested() {
+    // Read once as a loop starts; the library itself never writes the environment.
+    return legacyPacingNamed(std::getenv("TARVELMOND_PACING"));  // NOLINT(concurrency-mt-unsafe)
+}
+
+bool FrameTimer::legacyPacingNamed(const char* choice) {
+    return choice != nullptr && std::string_view(choice) == "legacy";
 }
 
 void FrameTimer::waitNextTickCoarse() {

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "basics/wake_up_margin.h"
+
 namespace tarvelmond {
 
 // Interval timer on the performance counter, with a running mean and the precise 2000 us pacing step.
@@ -12,9 +14,21 @@ struct FrameTimer {
 
     void tick();                        // measure the interval since the previous tick
     void tickAt(std::int64_t counter);  // the same with a given counter value (replays and simulations)
-    void waitNextTick();                // precise pacing: sleep, then spin to just over 2000 us
-    void waitNextTickCoarse();          // whole-millisecond sleeps, error carried in carryUs
-    double lastIntervalMs() const;      // deltaTicks / ticksPerMs
+    // Precise pacing to just over 2000 us after the last tick: a sleep to an absolute deadline that
+    // ends the learned wake-up margin early, then a short spin. With `legacyPacing` it sleeps 1 ms
+    // early in the period and spins the rest, as the library did before (kept for comparisons).
+    void waitNextTick();
+    void waitNextTickCoarse();      // whole-millisecond sleeps, error carried in carryUs
+    double lastIntervalMs() const;  // deltaTicks / ticksPerMs
+    // The steady-clock time at which the period begun by the last tick ends (for loops that wait
+    // for something else until then).
+    std::chrono::steady_clock::time_point periodEnd() const;
+    // Ticks at the end of a period another wait measured out; lastIntervalUs <- its length.
+    void closePeriod();
+    // True when the environment asks for the old pacing (TARVELMOND_PACING=legacy); each pacing
+    // loop reads it when it starts.
+    static bool legacyPacingRequested();
+    static bool legacyPacingNamed(const char* choice);  // the variable's value (null: not set)
 
     // The coarse pacing's arithmetic on given counter values; waitNextTickCoarse reads the counter.
     // e: the time since the last tick plus the carry, in whole microseconds (truncated).
@@ -33,9 +47,12 @@ struct FrameTimer {
     double ticksPerMs;
     double ticksPerUs;
     std::atomic<std::int32_t> preciseMode{1};
+    bool legacyPacing = false;  // owner's thread only
+    WakeUpMargin wakeUpMargin;  // owner's thread only
 
   private:
     double elapsedUs(std::int64_t counter) const;
+    void sleepUntilNearPeriodEnd();
 };
 
 // Sleeps until the steady clock has passed now + d, in whole-millisecond steps rounded up.

@@ -64,6 +64,7 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
     FrameTimer& timer = engine.loopTimer;
     GameSource& source = engine.gameSource;
     timer.preciseMode.store(1, std::memory_order_relaxed);
+    timer.legacyPacing = FrameTimer::legacyPacingRequested();
     source.clearActiveFlags();
     resetGameSource(engine);
     source.clearActiveFlags();

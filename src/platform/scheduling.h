@@ -9,7 +9,13 @@ namespace tarvelmond::platform {
 // timer resolution and so keeps 1 ms sleeps short even when Windows throttles hidden processes.
 void sleepMilliseconds(std::uint32_t milliseconds);
 
-// Asks for a 1 ms system timer resolution and opts the process out of timer-resolution throttling.
+// Blocks the calling thread until the performance counter (platform/clock.h) reaches `counter`, or
+// about then: the wake-up may come late by the system's timer latency, and on Windows a little early.
+// Returns at once when the counter has passed it already.
+void sleepUntilCounter(std::int64_t counter);
+
+// Asks for a 1 ms system timer resolution and opts the process out of timer-resolution throttling;
+// on Linux sets the calling thread's timer slack to its minimum, so its sleeps end when asked.
 void requestFineTimerResolution();
 
 // Real-time process priority class and time-critical thread priority for the calling thread;

@@ -14,12 +14,16 @@ namespace {
 #define PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION 0x4
 #endif
 
-// One high-resolution waitable timer per sleeping thread, closed when the thread ends.
+// One high-resolution waitable timer per sleeping thread, closed when the thread ends. Systems before
+// Windows 10 1803 refuse the high-resolution flag; an ordinary waitable timer still waits for a
+// duration in 100 ns units there, at the resolution of the system timer.
 class ThreadWaitableTimer {
-public:
+  public:
     ThreadWaitableTimer()
         : handle_(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                         TIMER_ALL_ACCESS)) {}
+                                         TIMER_ALL_ACCESS)) {
+        if (handle_ == nullptr) handle_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    }
     ~ThreadWaitableTimer() {
         if (handle_ != nullptr) CloseHandle(handle_);
     }
@@ -27,14 +31,18 @@ public:
     ThreadWaitableTimer& operator=(const ThreadWaitableTimer&) = delete;
 
     bool wait(std::uint32_t milliseconds) {
+        return waitHundredsOfNs(static_cast<LONGLONG>(milliseconds) * 10'000);
+    }
+
+    bool waitHundredsOfNs(LONGLONG duration) {
         if (handle_ == nullptr) return false;
         LARGE_INTEGER due;
-        due.QuadPart = -static_cast<LONGLONG>(milliseconds) * 10'000;  // relative, 100 ns units
+        due.QuadPart = -duration;  // negative: relative to now
         if (!SetWaitableTimerEx(handle_, &due, 0, nullptr, nullptr, nullptr, 0)) return false;
         return WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0;
     }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -44,11 +52,28 @@ struct PowerThrottlingState {  // PROCESS_POWER_THROTTLING_STATE, declared here 
     ULONG StateMask;
 };
 
+ThreadWaitableTimer& threadTimer() {
+    thread_local ThreadWaitableTimer timer;
+    return timer;
+}
+
 }  // namespace
 
 void sleepMilliseconds(std::uint32_t milliseconds) {
-    thread_local ThreadWaitableTimer timer;
-    if (!timer.wait(milliseconds)) Sleep(milliseconds);
+    if (!threadTimer().wait(milliseconds)) Sleep(milliseconds);
+}
+
+void sleepUntilCounter(std::int64_t counter) {
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    if (now.QuadPart >= counter) return;
+    // Waitable timers take absolute times on the system clock, which is not the performance counter
+    // and may be adjusted; the rest of the way on the counter is the robust measure.
+    const LONGLONG remaining = (counter - now.QuadPart) * 10'000'000 / frequency.QuadPart;
+    if (remaining <= 0) return;
+    if (!threadTimer().waitHundredsOfNs(remaining)) Sleep(static_cast<DWORD>((remaining + 9'999) / 10'000));
 }
 
 void requestFineTimerResolution() {
