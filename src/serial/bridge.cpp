@@ -1,5 +1,6 @@
 #include "serial/bridge.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/clock.h"
@@ -17,6 +18,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kControllerBaud = 250000;
 constexpr std::size_t kHostBlockSize = 512;
 constexpr int kMaxReadsPerPass = 64;
+constexpr auto kDriverBacklogPoll = std::chrono::microseconds(100);
 
 void openHostBlock(platform::SharedMemory& block, const char* name) {
     if (!block.createOrOpen(name, kHostBlockSize, platform::ViewAccess::ReadWrite)) {
@@ -38,6 +40,7 @@ class BridgeLoop {
     void run() {
         state_.bridgeStopped.store(false);
         state_.interfaceRunning.store(true);
+        state_.bridgeTimer.legacyPacing = FrameTimer::legacyPacingRequested();
         state_.bridgeTimer.tick();
         while (state_.bridgeRunning.load())
             pass();
@@ -103,26 +106,46 @@ class BridgeLoop {
         return motionWaiting_ && Clock::now() >= drain_.wireReadyAt();
     }
 
-    // The 2 ms pacing of the frame timer (a 1 ms sleep early in the period, then a spin to 2000 us),
-    // except that whatever the send queue receives meanwhile goes out at once, or as soon as the
-    // wire can take it: a motion frame does not wait for the next pass.
+    // The 2 ms pass: asleep until the period ends, woken at once by whatever the send queue receives
+    // meanwhile, which goes out at once, or as soon as the wire can take it; a motion frame does not
+    // wait for the next pass, and the wait costs no CPU.
     void waitForNextPass() {
         FrameTimer& timer = state_.bridgeTimer;
-        double e = elapsedUs(timer);
-        if (e > 0.0 && e < 1000.0) {
-            const auto sleepUntil = Clock::now() + std::chrono::milliseconds(1);
-            for (auto now = Clock::now(); now < sleepUntil; now = Clock::now()) {
-                if (sendWorkReady()) serveSendQueue();
-                auto wake = sleepUntil;
-                if (motionWaiting_ && drain_.wireReadyAt() < wake) wake = drain_.wireReadyAt();
-                state_.serialSendQueue.waitForPush(servedPushes_, wake);
-            }
+        if (timer.legacyPacing) {
+            waitForNextPassSpinning();
+            return;
         }
+        serveSendQueueUntil(timer.periodEnd());
+        timer.closePeriod();
+    }
+
+    // The old pacing, kept for comparisons (TARVELMOND_PACING=legacy): a 1 ms sleep early in the
+    // period that a push cuts short, then a spin to 2000 us that serves the queue as it fills.
+    void waitForNextPassSpinning() {
+        FrameTimer& timer = state_.bridgeTimer;
+        double e = elapsedUs(timer);
+        if (e > 0.0 && e < 1000.0) serveSendQueueUntil(Clock::now() + std::chrono::milliseconds(1));
         for (e = elapsedUs(timer); e <= 2000.0; e = elapsedUs(timer)) {
             if (sendWorkReady()) serveSendQueue();
         }
         timer.tick();
         timer.lastIntervalUs = e;
+    }
+
+    // Until `until`, asleep except to send what the queue receives, and a waiting motion frame once
+    // the wire can take it. When the line's model says the wire is free but the driver still counts
+    // unsent bytes, nothing signals when they are gone: the frame is tried again every
+    // kDriverBacklogPoll rather than in a busy loop.
+    void serveSendQueueUntil(Clock::time_point until) {
+        for (auto now = Clock::now(); now < until; now = Clock::now()) {
+            if (sendWorkReady()) serveSendQueue();
+            auto wake = until;
+            if (motionWaiting_) {
+                wake = std::min(wake, std::max(drain_.wireReadyAt(), Clock::now() + kDriverBacklogPoll));
+            }
+            state_.serialSendQueue.waitForPush(servedPushes_, wake);
+        }
+        if (sendWorkReady()) serveSendQueue();
     }
 
     LinkState& state_;

@@ -38,21 +38,44 @@ class SenderLoop {
             sleepFor(kIdlePass);  // the serial link has the controller: nothing goes over UDP
             return true;
         }
-        while (state_.udpSendQueue.front(scratch_)) {
-            stampCrc(scratch_.bytes.data(), scratch_.size);
-            if (!sendScratch()) return false;  // the message stays queued for whoever takes it next
-            state_.udpSendQueue.popFrontIf(scratch_.id);
-        }
+        if (!sendHostMessages()) return false;
         if (state_.autoSendQueue.front(scratch_)) {
             if (firmwareCrcCapable().load()) stampCrc(scratch_.bytes.data(), scratch_.size);
             if (!sendScratch()) return false;
             repeatOrRetire(state_.autoSendQueue, scratch_.id, state_.udpAutoRepeatCount);
         }
-        state_.senderTimer.waitNextTick();
-        return true;
+        return waitForNextPass();
     }
 
   private:
+    bool sendHostMessages() {
+        seenPushes_ = state_.udpSendQueue.pushCount();
+        while (state_.udpSendQueue.front(scratch_)) {
+            stampCrc(scratch_.bytes.data(), scratch_.size);
+            if (!sendScratch()) return false;  // the message stays queued for whoever takes it next
+            state_.udpSendQueue.popFrontIf(scratch_.id);
+        }
+        return true;
+    }
+
+    // Asleep until the 2 ms period ends, except to send at once what the host or the real-time thread
+    // queues meanwhile: a frame leaves when it is queued, not at the next pass. (With
+    // TARVELMOND_PACING=legacy: the old sleep-and-spin pacing, kept for comparisons.)
+    bool waitForNextPass() {
+        FrameTimer& timer = state_.senderTimer;
+        if (timer.legacyPacing) {
+            timer.waitNextTick();
+            return true;
+        }
+        const auto end = timer.periodEnd();
+        for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+            if (state_.udpSendQueue.pushCount() != seenPushes_ && !sendHostMessages()) return false;
+            state_.udpSendQueue.waitForPush(seenPushes_, end);
+        }
+        timer.closePeriod();
+        return true;
+    }
+
     bool sendScratch() {
         if (scratch_.size <= 2) return true;  // a bare terminator is never sent
         if (socket_.sendTo({scratch_.bytes.data(), scratch_.size}, group_) >= 0) return true;
@@ -65,6 +88,7 @@ class SenderLoop {
     platform::Ipv4Endpoint group_;
     ErrorLog& log_;
     Message scratch_;
+    std::uint64_t seenPushes_ = 0;
 };
 
 }  // namespace
@@ -129,6 +153,7 @@ void runMulticastSender(LinkState& state) {
     state.udpSendQueue.removeAll(MessageKind::Motion);
 
     log.logInfo("Multicastthread: starting Timer");
+    state.senderTimer.legacyPacing = FrameTimer::legacyPacingRequested();
     state.senderTimer.tick();
     SenderLoop loop(state, socket, {group.address, group.port}, log);
     while (life.running() && loop.pass()) {
