@@ -9,7 +9,8 @@
 namespace tarvelmond::test {
 
 inline std::atomic<long> processAllocations{0};
-inline thread_local long threadAllocations = 0;
+// Atomic so that a test can read another thread's count (a loop that runs on a thread of its own).
+inline thread_local std::atomic<long> threadAllocations{0};
 
 // Allocations of the whole process, and of the calling thread only (for code that must not allocate
 // while other threads, such as test peers, do).
@@ -17,6 +18,10 @@ inline long allocationsInProcess() {
     return processAllocations.load(std::memory_order_relaxed);
 }
 inline long allocationsOnThisThread() {
+    return threadAllocations.load(std::memory_order_relaxed);
+}
+// The calling thread's counter, for another thread to read while this one runs.
+inline const std::atomic<long>& allocationCounterOfThisThread() {
     return threadAllocations;
 }
 
@@ -26,7 +31,7 @@ inline long allocationsOnThisThread() {
 // mismatched-allocation warnings.
 [[gnu::noinline]] void* operator new(std::size_t size) {
     tarvelmond::test::processAllocations.fetch_add(1, std::memory_order_relaxed);
-    ++tarvelmond::test::threadAllocations;
+    tarvelmond::test::threadAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
