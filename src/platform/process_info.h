@@ -27,4 +27,19 @@ std::int64_t residentBytes();
 // CPU time the calling thread has used so far, in microseconds.
 std::int64_t threadCpuMicroseconds();
 
+// The CPU clock of the thread that made it, readable from any thread while that thread lives (for
+// measurement tools that watch a loop running on a thread of its own).
+class ThreadCpuClock {
+  public:
+    ThreadCpuClock();
+    ~ThreadCpuClock();
+    ThreadCpuClock(const ThreadCpuClock&) = delete;
+    ThreadCpuClock& operator=(const ThreadCpuClock&) = delete;
+
+    std::int64_t microseconds() const;  // -1 if the clock cannot be read
+
+  private:
+    std::intptr_t clock_;  // the thread's CPU clock id, or a handle to the thread on Windows
+};
+
 }  // namespace tarvelmond::platform

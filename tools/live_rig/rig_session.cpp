@@ -26,7 +26,13 @@ RigSession::~RigSession() {
 }
 
 bool RigSession::connect(std::chrono::seconds limit) {
-    if (!bridge_.joinable()) bridge_ = std::thread([this] { host_.startBridge(); });
+    if (!bridge_.joinable()) {
+        bridge_ = std::thread([this] {
+            bridgeCpu_.emplace();
+            bridgeCpuReady_.store(true);
+            host_.startBridge();
+        });
+    }
     host_.autoconnect();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (host_.connected() != 1) {
@@ -34,6 +40,10 @@ bool RigSession::connect(std::chrono::seconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+std::int64_t RigSession::bridgeCpuMicroseconds() const {
+    return bridgeCpuReady_.load() ? bridgeCpu_->microseconds() : -1;
 }
 
 void RigSession::stop() {

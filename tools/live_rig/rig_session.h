@@ -1,11 +1,14 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "controller_link.h"
 #include "peers/virtual_controller.h"
+#include "platform/process_info.h"
 #include "product_host.h"
 
 namespace tarvelmond::rig {
@@ -36,12 +39,16 @@ class RigSession : public ControllerLink {
     bool connect(std::chrono::seconds limit) override;
     // Stops the game-source thread and the bridge (also done when the session ends).
     void stop() override;
+    // CPU time the bridge's thread has used so far in microseconds; -1 before it started.
+    std::int64_t bridgeCpuMicroseconds() const;
 
   private:
     ProductHost& host_;
     std::unique_ptr<test::VirtualController> controller_;
     std::string declaration_;
     bool declaredHere_ = false;
+    std::optional<platform::ThreadCpuClock> bridgeCpu_;  // made on the bridge's thread
+    std::atomic<bool> bridgeCpuReady_{false};
     std::thread bridge_;
     bool stopped_ = false;
 };

@@ -84,14 +84,19 @@ struct Phase {
     LatencySummary latency;
     double framesPerSecond = 0;
     double newFramesPerSecond = 0;  // frames that carry a datagram not seen in an earlier frame
+    double bridgeCpuPercent = 0;    // of one core
 };
 
-Phase measure(test::VirtualController& controller, const CountingGame& game, std::chrono::seconds length) {
+Phase measure(RigSession& session, const CountingGame& game, std::chrono::seconds length) {
+    test::VirtualController& controller = session.controller();
     std::this_thread::sleep_for(300ms);  // the reader settles on the new controller speed
     const std::size_t from = controller.received().size();
     const std::uint32_t first = game.sentCount();
     const auto start = Clock::now();
+    const std::int64_t cpuStart = session.bridgeCpuMicroseconds();
     std::this_thread::sleep_for(length);
+    const std::int64_t cpuEnd = session.bridgeCpuMicroseconds();
+    const auto end = Clock::now();
     const std::uint32_t last = game.sentCount() - 1;
     std::this_thread::sleep_for(200ms);  // the last datagrams' frames arrive
     const auto messages = controller.receivedFrom(from);
@@ -117,14 +122,16 @@ Phase measure(test::VirtualController& controller, const CountingGame& game, std
     phase.latency = summarise(ms);
     phase.framesPerSecond = static_cast<double>(frames) / seconds;
     phase.newFramesPerSecond = static_cast<double>(newFrames) / seconds;
+    phase.bridgeCpuPercent = 100.0 * static_cast<double>(cpuEnd - cpuStart) /
+                             std::chrono::duration<double, std::micro>(end - start).count();
     (void)lastArrival;
     return phase;
 }
 
 void print(const char* name, const Phase& phase) {
-    std::printf("%-24s %9.1f %12.1f %9.2f %9.2f %9.2f %10zu\n", name, phase.framesPerSecond,
+    std::printf("%-24s %9.1f %12.1f %9.2f %9.2f %9.2f %10zu %11.1f\n", name, phase.framesPerSecond,
                 phase.newFramesPerSecond, phase.latency.p50, phase.latency.p99, phase.latency.max,
-                phase.latency.count);
+                phase.latency.count, phase.bridgeCpuPercent);
 }
 
 }  // namespace
@@ -185,16 +192,18 @@ int main(int argc, char** argv) {
 
     std::printf("\n%s, X-Plane at %.0f datagrams/s, %d s per controller\n", ProductHost::fileName(), rate,
                 seconds);
-    std::printf("%-24s %9s %12s %9s %9s %9s %10s\n", "controller", "frames/s", "new frames/s", "p50 ms",
-                "p99 ms", "max ms", "datagrams");
+    std::printf("%-24s %9s %12s %9s %9s %9s %10s %11s\n", "controller", "frames/s", "new frames/s", "p50 ms",
+                "p99 ms", "max ms", "datagrams", "bridge CPU%");
     test::VirtualController& controller = session.controller();
-    const Phase free = measure(controller, game, std::chrono::seconds(seconds));
+    const Phase free = measure(session, game, std::chrono::seconds(seconds));
     controller.setReadRate(25000);
-    const Phase wire = measure(controller, game, std::chrono::seconds(seconds));
+    const Phase wire = measure(session, game, std::chrono::seconds(seconds));
     controller.setReadRate(0);
     print("unthrottled", free);
     print("wire rate (25000 B/s)", wire);
-    std::printf("latency: game datagram sent -> first frame at the controller that reflects it\n");
+    std::printf(
+        "latency: game datagram sent -> first frame at the controller that reflects it; bridge CPU: "
+        "the bridge thread's, %% of one core\n");
     game.stop();
     session.stop();
     return 0;

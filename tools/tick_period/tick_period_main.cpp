@@ -1,6 +1,7 @@
 // Measures the period of the game-source thread's worked ticks (target 2000 us) and the thread's CPU
 // use while a game (the emulator playing DiRT Rally 2 at 500 Hz) is connected and the rig is ready,
 // with a realistic filter profile. Usage: tick_period [seconds] [precise|coarse]
+// TARVELMOND_PACING=legacy measures the old precise pacing (1 ms sleep, then a spin) for comparison.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -106,12 +107,14 @@ int main(int argc, char** argv) {
     const double cpu = 100.0 * static_cast<double>(recorder.cpuEndUs - recorder.cpuStartUs) / wallUs;
     const auto within =
         std::count_if(sorted.begin(), sorted.end(), [](double p) { return std::fabs(p - 2000.0) <= 50.0; });
-    std::printf("mode %s, %zu ticks connected to %s\n", coarse ? "coarse" : "precise", sorted.size(),
-                "DirtRally2");
+    std::printf("mode %s (%s pacing), %zu ticks connected to %s\n", coarse ? "coarse" : "precise",
+                FrameTimer::legacyPacingRequested() ? "legacy" : "deadline", sorted.size(), "DirtRally2");
     std::printf("period us: mean %.1f  p50 %.1f  p99 %.1f  max %.1f  min %.1f\n", mean,
                 percentile(sorted, 0.5), percentile(sorted, 0.99), sorted.back(), sorted.front());
     std::printf("within 2000 +- 50 us: %.2f %%\n",
                 100.0 * static_cast<double>(within) / static_cast<double>(sorted.size()));
     std::printf("game-source thread CPU: %.1f %% of one core\n", cpu);
+    if (!e.loopTimer.legacyPacing && !coarse)  // the thread has ended: its timer is ours to read
+        std::printf("learned wake-up margin: %.0f us\n", e.loopTimer.wakeUpMargin.us());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/process_info.h"
 
+#include <pthread.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -61,6 +62,19 @@ std::int64_t residentBytes() {
 std::int64_t threadCpuMicroseconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
+}
+
+ThreadCpuClock::ThreadCpuClock() : clock_(-1) {
+    clockid_t id{};
+    if (pthread_getcpuclockid(pthread_self(), &id) == 0) clock_ = static_cast<std::intptr_t>(id);
+}
+
+ThreadCpuClock::~ThreadCpuClock() = default;
+
+std::int64_t ThreadCpuClock::microseconds() const {
+    timespec t{};
+    if (clock_ == -1 || clock_gettime(static_cast<clockid_t>(clock_), &t) != 0) return -1;
     return static_cast<std::int64_t>(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
 }
 

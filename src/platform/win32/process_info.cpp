@@ -66,13 +66,39 @@ std::int64_t residentBytes() {
     return static_cast<std::int64_t>(counters.WorkingSetSize);
 }
 
-std::int64_t threadCpuMicroseconds() {
+namespace {
+
+// Kernel and user time of a thread in microseconds; -1 when the system cannot tell.
+std::int64_t threadTimesMicroseconds(HANDLE thread) {
     FILETIME creation, exit, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user)) return 0;
+    if (!GetThreadTimes(thread, &creation, &exit, &kernel, &user)) return -1;
     auto toInt = [](const FILETIME& t) {
         return (static_cast<std::int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
     };
     return (toInt(kernel) + toInt(user)) / 10;
+}
+
+}  // namespace
+
+std::int64_t threadCpuMicroseconds() {
+    const std::int64_t us = threadTimesMicroseconds(GetCurrentThread());
+    return us < 0 ? 0 : us;
+}
+
+ThreadCpuClock::ThreadCpuClock() : clock_(0) {
+    HANDLE thread = nullptr;
+    // GetCurrentThread is a pseudo handle that means "the caller" wherever it is used.
+    if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread,
+                        THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0))
+        clock_ = reinterpret_cast<std::intptr_t>(thread);
+}
+
+ThreadCpuClock::~ThreadCpuClock() {
+    if (clock_ != 0) CloseHandle(reinterpret_cast<HANDLE>(clock_));
+}
+
+std::int64_t ThreadCpuClock::microseconds() const {
+    return clock_ == 0 ? -1 : threadTimesMicroseconds(reinterpret_cast<HANDLE>(clock_));
 }
 
 }  // namespace tarvelmond::platform
