@@ -84,7 +84,7 @@ void FrameTimer::closePeriod() {
 
 bool FrameTimer::legacyPacingRequested() {
     // Read once as a loop starts; the library itself never writes the environment.
-    return legacyPacingNamed(std::getenv("TARVELMOND_PACING"));  // NOLINT(concurrency-mt-unsafe)
+    return legacyPacingNamed(std::getenv("TARVELMOND_PACING"));
 }
 
 bool FrameTimer::legacyPacingNamed(const char* choice) {

@@ -32,7 +32,7 @@ std::int64_t threadCpuMicroseconds();
 class ThreadCpuClock {
   public:
     ThreadCpuClock();
-    ~ThreadCpuClock();
+    ~ThreadCpuClock();  // NOLINT(performance-trivially-destructible): Windows closes a handle here
     ThreadCpuClock(const ThreadCpuClock&) = delete;
     ThreadCpuClock& operator=(const ThreadCpuClock&) = delete;
 
