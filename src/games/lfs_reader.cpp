@@ -6,8 +6,10 @@
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -57,5 +59,15 @@ int readLfs(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kProcesses[] = {"LFS.exe", "LFS64.exe"};
+constexpr GameIdentity kIdentity{kLfs, "LFS", 4123, {}, kProcesses};
+
+}  // namespace
+
+extern const GameEntry kLfsGame;
+const GameEntry kLfsGame{kIdentity, makeReader<kIdentity, UdpReaderOf<readLfs>>};
 
 }  // namespace tarvelmond

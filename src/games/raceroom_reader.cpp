@@ -8,10 +8,12 @@
 // The rates are the car-frame angular velocity (the block's local angular velocity, which every
 // published version has). The block's other angular velocity is on the world axes: fed to the rig, a
 // car heading sideways would turn its pitching into roll.
+#include <cstdio>
 #include <cstring>
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "games/shared_memory_readers.h"
 
@@ -100,5 +102,47 @@ int readRaceRoom(RaceRoomSlot& slot, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kBlock = "$R3E";
+constexpr std::size_t kBlockSize = 39320;
+constexpr const char* kBlocks[] = {kBlock};
+constexpr const char* kProcesses[] = {"RRRE64.exe", "RRRE.exe"};
+constexpr GameIdentity kIdentity{kRaceRoom, "RaceRoom", 0, kBlocks, kProcesses};
+
+class RaceRoomReader final : public GameReader {
+  public:
+    RaceRoomReader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
+
+    bool detect() override {
+        if (!anyProcessRunning(identity().processNames) || !platform::sharedMemoryExists(kBlock))
+            return false;
+        announceBlock();
+        return true;
+    }
+    int connect() override {
+        if (slot_.connected || !anyProcessRunning(identity().processNames)) return 0;
+        if (connectGuardedBlock(slot_, kBlock, kBlockSize) == 0) return 0;
+        // The block moved between versions; one this reader does not know yields no frames, and says why.
+        if (raceRoomState(viewBytes(slot_.block)) == RaceRoomState::UnknownVersion) {
+            std::printf("RaceRoom shared memory version %d.%d is not supported\n",
+                        static_cast<int>(blockWord(slot_.block, 0)),
+                        static_cast<int>(blockWord(slot_.block, 4)));
+        }
+        return 1;
+    }
+    int read(const ReaderContext& context) override { return readRaceRoom(slot_, context); }
+    void disconnect() override { disconnectGuardedBlock(slot_); }
+    bool holdsChannel() const override { return slot_.block.isOpen(); }
+
+  private:
+    RaceRoomSlot slot_{kBlock};
+};
+
+}  // namespace
+
+extern const GameEntry kRaceRoomGame;
+const GameEntry kRaceRoomGame{kIdentity, makeReader<kIdentity, RaceRoomReader>};
 
 }  // namespace tarvelmond

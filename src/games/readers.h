@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <span>
 
+#include "games/reader_context.h"
 #include "games/reader_states.h"
 #include "net/udp_port.h"
 
@@ -10,15 +11,7 @@
 // record and reads nothing beyond the bytes it is given.
 namespace tarvelmond {
 
-struct FrameTimer;
 struct TelemetryRecord;
-
-// What every reader works on besides its own port and state.
-struct ReaderContext {
-    FrameTimer& timer;
-    TelemetryRecord& record;
-    std::uint32_t& onGround;
-};
 
 // Shortest datagrams the readers take; anything shorter is skipped.
 inline constexpr std::size_t kXplaneMinimum = 42;

@@ -7,8 +7,10 @@
 
 #include "games/attitude_vectors.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -93,5 +95,14 @@ int readWrc(UdpPort& port, const ReaderContext& context, WrcState& state) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kWrc, "WRC23", 20788};
+
+}  // namespace
+
+extern const GameEntry kWrcGame;
+const GameEntry kWrcGame{kIdentity, makeReader<kIdentity, UdpReaderWithState<WrcState, readWrc>>};
 
 }  // namespace tarvelmond
