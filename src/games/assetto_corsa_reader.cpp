@@ -1,12 +1,14 @@
 // Assetto Corsa and Assetto Corsa EVO: the physics page. Accelerations arrive in g (of the game's 9.81)
 // without gravity, angles and rates in radians; the game's vertical axis, heading and roll run opposite
 // to the record's.
+#include "games/assetto_corsa_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/float_fields.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

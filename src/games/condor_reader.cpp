@@ -1,5 +1,7 @@
 // Condor 2: lines of key=value text, one set per datagram. The game writes its keys in lower case but
 // "MC" in upper case, and other senders of the same text vary the case, so keys match whatever their case.
+#include "games/condor_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "basics/frame_timer.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/text_number.h"
 #include "games/udp_game_reader.h"
 #include "net/udp_port.h"

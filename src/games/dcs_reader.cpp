@@ -1,4 +1,6 @@
 // DCS World: one line of space-separated numbers per datagram, read from the front.
+#include "games/dcs_reader.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -6,7 +8,6 @@
 #include "basics/frame_timer.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/text_number.h"
 #include "games/udp_game_reader.h"
 #include "net/udp_port.h"

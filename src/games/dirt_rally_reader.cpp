@@ -8,6 +8,8 @@
 //
 // The 96-byte packet, sent only after a user sets up the game's custom output, carries the angles,
 // rates and g directly.
+#include "games/dirt_rally_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -17,7 +19,6 @@
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 

@@ -1,11 +1,12 @@
 // F1 23, F1 24 and F1 25: the motion packet (one 60-byte record per car) and the player's motion-ex packet.
 // The three years share the header and the motion packet; motion-ex only grew at its end, so the
 // angular velocity sits at the same place in all of them.
+#include "games/f1_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 

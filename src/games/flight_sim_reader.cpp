@@ -4,7 +4,7 @@
 #include "games/flight_sim_client.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/reader_context.h"
 #include "games/telemetry_record.h"
 
 namespace tarvelmond {

@@ -2,6 +2,8 @@
 // at +0, offset inside a data buffer at +4, name at +16) and up to four data buffers that the game
 // fills in turn, each with the tick count of the frame it holds. Accelerations include gravity;
 // angles are in radians and rates stay in radians per second.
+#include "games/iracing_reader.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,7 +11,7 @@
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

@@ -12,7 +12,8 @@
 #include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "games/nolimits_link.h"
-#include "games/readers.h"
+#include "games/reader_context.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

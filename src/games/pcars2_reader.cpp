@@ -1,11 +1,13 @@
 // Project CARS 2 and Automobilista 2: the "$pcars2$" block. The game state (u32 at 8) is 2 while a
 // session is driven; the motion values are floats in SI units and radians.
+#include "games/pcars2_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/float_fields.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

@@ -8,6 +8,8 @@
 // The rates are the car-frame angular velocity (the block's local angular velocity, which every
 // published version has). The block's other angular velocity is on the world axes: fed to the rig, a
 // car heading sideways would turn its pitching into roll.
+#include "games/raceroom_reader.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +17,7 @@
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

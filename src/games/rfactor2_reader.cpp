@@ -1,6 +1,8 @@
 // rFactor 2, through the product's plug-in inside the game: "Local\Tarvelmond_rf2_data". All values
 // are doubles in the game's local axes (x left, y up, z back), SI units and radians; the orientation
 // is the game's 3x3 matrix, row by row.
+#include "games/rfactor2_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,7 +11,7 @@
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "games/shared_memory_readers.h"
 #include "platform/processes.h"
 
 namespace tarvelmond {

@@ -1,9 +1,6 @@
 #pragma once
-#include <array>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 
 #include "platform/shared_memory.h"
@@ -11,19 +8,6 @@
 // What the readers of the games that publish their telemetry in named shared memory keep: their views
 // (every one read-only) and flags, and the helpers their connections share.
 namespace tarvelmond {
-
-inline constexpr std::int32_t kNoTickSeen = INT_MAX;
-
-struct AssettoCorsaSlot {
-    platform::SharedMemory physics;
-    platform::SharedMemory graphics;
-    std::uint32_t lastPacket = 0;
-};
-
-struct AssettoCorsaEvoSlot {
-    platform::SharedMemory physics;
-    std::uint32_t lastPacket = 0;
-};
 
 // A block whose game may close it while the reader holds a view: the reader tests on every read that
 // the name is still published.
@@ -39,36 +23,10 @@ struct GuardedBlockSlot {
     bool openFailed = false;
 };
 
-struct RaceRoomSlot : GuardedBlockSlot {
-    static constexpr std::size_t kCopySize = 540;
+using BlockBytes = std::span<const std::uint8_t>;
 
-    using GuardedBlockSlot::GuardedBlockSlot;
-    // The player's data of one read, copied at once so that every value comes from the same frame.
-    std::array<std::uint8_t, kCopySize> copy{};
-};
-
-struct IRacingSlot {
-    // Room for one data buffer; a longer buffer is copied as far as it fits (variables beyond count as
-    // missing).
-    static constexpr std::size_t kScratchSize = 32768;
-
-    platform::SharedMemory block;
-    platform::NamedEvent dataValidEvent;
-    bool connected = false;
-    bool mapped = false;
-    std::int32_t lastTick = kNoTickSeen;
-    std::array<std::uint8_t, kScratchSize> scratch{};
-};
-
-inline constexpr double kNoTimeStampSeen = -std::numeric_limits<double>::infinity();
-
-struct RFactor2Slot {
-    platform::SharedMemory block;
-    bool connected = false;
-    bool mapped = false;
-    bool openFailed = false;
-    double lastTimeStamp = kNoTimeStampSeen;
-};
+// The bytes a view lets the readers see.
+BlockBytes viewBytes(const platform::SharedMemory& view);
 
 // Whether any of the processes runs.
 bool anyProcessRunning(std::span<const char* const> names);

@@ -1,6 +1,8 @@
 // Euro Truck Simulator 2 and American Truck Simulator: the "SCSTelemetryExample" block of the game's
 // telemetry plug-in, a packed layout of floats. Angles arrive in revolutions (rates in revolutions per
 // second, and per second squared).
+#include "games/truck_reader.h"
+
 #include <algorithm>
 
 #include "basics/frame_timer.h"
@@ -8,7 +10,7 @@
 #include "games/float_fields.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {

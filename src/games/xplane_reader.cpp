@@ -1,9 +1,10 @@
 // X-Plane: data-group datagrams, a 5-byte header and records of a 32-bit group index and eight floats.
+#include "games/xplane_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
 #include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 

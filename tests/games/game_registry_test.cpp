@@ -150,7 +150,9 @@ const std::map<int, std::function<StandIn()>>& standIns() {
         {kDirtRally2, [] { return sending(kDirtRally2, dirtRallyPacket({})); }},
         {kCondor2,
          [] {
-             return sending(kCondor2, condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"altitude", "1200"}}));
+             return sending(
+                 kCondor2,
+                 condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"vy", "20.0"}, {"altitude", "1200"}}));
          }},
         {kF1, [] { return sending(kF1, f1MotionPacket(2024, 0, {}), "F1_24.exe"); }},
         {kWrc, [] { return sending(kWrc, wrcPacket({})); }},

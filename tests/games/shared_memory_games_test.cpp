@@ -20,8 +20,14 @@
 
 #include "block_publisher.h"
 #include "game_test_support.h"
+#include "games/assetto_corsa_reader.h"
 #include "games/game_source.h"
-#include "games/shared_memory_readers.h"
+#include "games/iracing_reader.h"
+#include "games/pcars2_reader.h"
+#include "games/raceroom_reader.h"
+#include "games/rfactor2_reader.h"
+#include "games/shared_memory_slots.h"
+#include "games/truck_reader.h"
 
 namespace tarvelmond::test {
 namespace {
