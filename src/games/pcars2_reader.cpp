@@ -41,16 +41,8 @@ void fillPcars2Record(BlockBytes block, TelemetryRecord& record) {
 int readPcars2(GuardedBlockSlot& slot, const ReaderContext& context) {
     if (!slot.connected || !slot.block.isOpen()) return 0;
     const BlockBytes block = viewBytes(slot.block);
-    if (!pcars2Playing(block)) {
-        slot.dataValid = false;
-        return 0;
-    }
-    slot.dataValid = true;
     // The view outlives a game that closed its block; only the name tells that it is gone.
-    if (!slot.name.exists()) {
-        slot.dataValid = false;
-        return 0;
-    }
+    if (!pcars2Playing(block) || !slot.name.exists()) return 0;
     fillPcars2Record(block, context.record);
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);

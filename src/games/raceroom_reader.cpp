@@ -88,16 +88,8 @@ int readRaceRoom(RaceRoomSlot& slot, const ReaderContext& context) {
     if (!slot.connected || !slot.block.isOpen()) return 0;
     const BlockBytes block = viewBytes(slot.block);
     const RaceRoomState state = raceRoomState(block);
-    if (state == RaceRoomState::Paused) {
-        slot.dataValid = false;
-        return 0;
-    }
-    slot.dataValid = true;
     // The view outlives a game that closed its block; only the name tells that it is gone.
-    if (state != RaceRoomState::Driving || !slot.name.exists()) {
-        slot.dataValid = false;
-        return 0;
-    }
+    if (state != RaceRoomState::Driving || !slot.name.exists()) return 0;
     fillRaceRoomRecord(block, slot.copy, context.record);
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);

@@ -122,31 +122,24 @@ class RFactor2Reader final : public GameReader {
     RFactor2Reader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
 
     bool detect() override {
-        if (anyProcessRunning(identity().processNames) && platform::sharedMemoryExists(kBlock)) return true;
-        slot_.mapped = false;
-        return false;
+        return anyProcessRunning(identity().processNames) && platform::sharedMemoryExists(kBlock);
     }
     int connect() override {
         if (slot_.connected || !anyProcessRunning(identity().processNames)) {
             slot_.block.close();
-            slot_.mapped = false;
             slot_.connected = false;
             return 0;
         }
         if (!platform::sharedMemoryExists(kBlock) ||
             !slot_.block.openExisting(kBlock, kBlockSize, ViewAccess::ReadOnly)) {
             reportOpenFailure(kBlock);
-            slot_.openFailed = true;
             return 0;
         }
         if (blockWord(slot_.block, 0) == kNotReady) {
             slot_.block.close();
-            slot_.openFailed = true;
             return 0;
         }
-        slot_.openFailed = false;
         std::fputs("Memory mapped successfully\n", stdout);
-        slot_.mapped = true;
         slot_.connected = true;
         // A new connection takes the game's clock as it finds it, even if a restarted session set it back.
         slot_.lastTimeStamp = kNoTimeStampSeen;
@@ -157,7 +150,6 @@ class RFactor2Reader final : public GameReader {
         // The view is released too, so a stopped game source holds no mapping; the next connection maps
         // the block afresh.
         slot_.block.close();
-        slot_.mapped = false;
         slot_.connected = false;
     }
     bool holdsChannel() const override { return slot_.block.isOpen(); }

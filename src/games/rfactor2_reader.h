@@ -16,8 +16,6 @@ inline constexpr double kNoTimeStampSeen = -std::numeric_limits<double>::infinit
 struct RFactor2Slot {
     platform::SharedMemory block;
     bool connected = false;
-    bool mapped = false;
-    bool openFailed = false;
     double lastTimeStamp = kNoTimeStampSeen;
 };
 

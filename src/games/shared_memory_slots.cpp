@@ -43,7 +43,6 @@ int connectGuardedBlock(GuardedBlockSlot& slot, const char* name, std::size_t si
     announceBlock();
     if (!slot.block.openExisting(name, size, ViewAccess::ReadOnly)) {
         reportOpenFailure(name);
-        slot.openFailed = true;
         return 0;
     }
     // Holding the mapping would keep its name alive, and the reader's test that the game still publishes
@@ -51,15 +50,12 @@ int connectGuardedBlock(GuardedBlockSlot& slot, const char* name, std::size_t si
     slot.block.releaseName();
     std::fputs("Memory mapped successfully\n", stdout);
     slot.connected = true;
-    slot.dataValid = true;
-    slot.openFailed = false;
     return 1;
 }
 
 void disconnectGuardedBlock(GuardedBlockSlot& slot) {
     slot.connected = false;
     slot.block.close();
-    slot.dataValid = false;
 }
 
 }  // namespace tarvelmond

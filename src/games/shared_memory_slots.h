@@ -19,8 +19,6 @@ struct GuardedBlockSlot {
     // would stay valid after the game closed its block).
     platform::SharedMemoryName name;
     bool connected = false;
-    bool dataValid = false;
-    bool openFailed = false;
 };
 
 using BlockBytes = std::span<const std::uint8_t>;
