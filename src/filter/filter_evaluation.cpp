@@ -11,14 +11,9 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kTickSeconds = 0.002;  // every evaluation stands for one 2 ms tick
 
-struct Scales {
-    double value;
-    double lowPass;
-    double highPass;
-};
-
-double emaLength(float length, double scale) {
-    const double n = length * scale;
+// A length below one tick would overshoot the sample; it counts as one tick (pass-through).
+double emaLength(float length) {
+    const double n = length;
     return std::abs(n) < 1.0 ? 1.0 : n;
 }
 
@@ -34,13 +29,13 @@ bool advanceEma(float& state, double x, double n) {
     return true;
 }
 
-double lowPass(FilterSys& stage, double x, double scale) {
-    advanceEma(stage.state, x, emaLength(stage.p1, scale));
+double lowPass(FilterSys& stage, double x) {
+    advanceEma(stage.state, x, emaLength(stage.p1));
     return stage.state;
 }
 
-double highPass(FilterSys& stage, double x, double scale) {
-    return advanceEma(stage.state, x, emaLength(stage.p1, scale)) ? x - stage.state : 0.0;
+double highPass(FilterSys& stage, double x) {
+    return advanceEma(stage.state, x, emaLength(stage.p1)) ? x - stage.state : 0.0;
 }
 
 // Mathematically a * tanh(slope * x / a). It is kept in this logistic form rather than calling std::tanh
@@ -124,16 +119,16 @@ double remap(double x, double inLow, double inHigh, double outLow, double outHig
     return (x - inLow) * ((outHigh - outLow) / (inHigh - inLow)) + outLow;
 }
 
-double applyOperator(FilterSys& stage, double x, const Scales& scales) {
+double applyOperator(FilterSys& stage, double x) {
     const double p1 = stage.p1;
     const double p2 = stage.p2;
     switch (stage.kind) {
         case VALUE:
-            return x * scales.value;
+            return x;
         case EMALP:
-            return lowPass(stage, x, scales.lowPass);
+            return lowPass(stage, x);
         case EMAHP:
-            return highPass(stage, x, scales.highPass);
+            return highPass(stage, x);
         case MUL:
         case GAIN:
             return x * p1;
@@ -161,18 +156,16 @@ double applyOperator(FilterSys& stage, double x, const Scales& scales) {
 
 }  // namespace
 
-double evaluateFilterChain(FilterSys& head, double x, double valueScale, double lowPassScale,
-                           double highPassScale) {
+double evaluateFilterChain(FilterSys& head, double x) {
     if (!head.valid.load()) {
         return 0.0;
     }
-    const Scales scales{valueScale, lowPassScale, highPassScale};
 
     // Innermost first, the reading order of nested calls. Only the current stage is held, and only
     // while its operator runs; an outer stage that a replacement has already released ends the walk.
     std::shared_ptr<FilterSys> stage = innermostStage(head);
     while (stage) {
-        x = applyOperator(*stage, x, scales);
+        x = applyOperator(*stage, x);
         std::shared_ptr<FilterSys> next;
         {
             std::lock_guard lock(stage->linkMutex);

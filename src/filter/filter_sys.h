@@ -76,7 +76,6 @@ std::shared_ptr<FilterSys> innermostStage(FilterSys& head);
 
 // Runs one value through the chain, innermost stage first. Returns 0.0 for a chain whose head is not
 // valid. Allocates nothing; the caller keeps the chain alive.
-double evaluateFilterChain(FilterSys& head, double x, double valueScale, double lowPassScale,
-                           double highPassScale);
+double evaluateFilterChain(FilterSys& head, double x);
 
 }  // namespace tarvelmond

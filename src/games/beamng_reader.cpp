@@ -1,10 +1,13 @@
 // BeamNG.drive: "BNG1" motion packets. Their accelerations exclude gravity, so they go to the
 // acceleration channels and the gravity split adds the gravity components (position 4..12 and the up
 // vector 40..48 are not used).
+#include "games/beamng_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -44,5 +47,14 @@ int readBeamNg(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kBeamNg, "BeamNG", 4444};
+
+}  // namespace
+
+extern const GameEntry kBeamNgGame;
+const GameEntry kBeamNgGame{kIdentity, makeReader<kIdentity, UdpReaderOf<readBeamNg>>};
 
 }  // namespace tarvelmond

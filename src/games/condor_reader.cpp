@@ -1,5 +1,7 @@
 // Condor 2: lines of key=value text, one set per datagram. The game writes its keys in lower case but
 // "MC" in upper case, and other senders of the same text vary the case, so keys match whatever their case.
+#include "games/condor_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -7,9 +9,10 @@
 #include <string_view>
 
 #include "basics/frame_timer.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/text_number.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 #include "platform/text_case.h"
 
@@ -157,5 +160,14 @@ int readCondor(UdpPort& port, const ReaderContext& context, CondorState& state) 
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kCondor2, "Condor2", 55278};
+
+}  // namespace
+
+extern const GameEntry kCondor2Game;
+const GameEntry kCondor2Game{kIdentity, makeReader<kIdentity, UdpReaderWithState<CondorState, readCondor>>};
 
 }  // namespace tarvelmond

@@ -1,12 +1,15 @@
 // DCS World: one line of space-separated numbers per datagram, read from the front.
+#include "games/dcs_reader.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "basics/frame_timer.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
 #include "games/text_number.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -74,5 +77,15 @@ int readDcs(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kProcesses[] = {"DCS.exe", "DCS64.exe"};
+constexpr GameIdentity kIdentity{kDcs, "DCS", 4124, {}, kProcesses};
+
+}  // namespace
+
+extern const GameEntry kDcsGame;
+const GameEntry kDcsGame{kIdentity, makeReader<kIdentity, UdpReaderOf<readDcs>>};
 
 }  // namespace tarvelmond

@@ -8,6 +8,8 @@
 //
 // The 96-byte packet, sent only after a user sets up the game's custom output, carries the angles,
 // rates and g directly.
+#include "games/dirt_rally_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -15,8 +17,9 @@
 #include "basics/frame_timer.h"
 #include "games/attitude_vectors.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -137,5 +140,15 @@ int readDirtRally(UdpPort& port, const ReaderContext& context, DirtRallyState& s
     applyGravitySplit(context.record, GravityMode::WithoutGravity, LongitudinalGravity::AsRotated);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kDirtRally2, "DirtRally2", 20778};
+
+}  // namespace
+
+extern const GameEntry kDirtRally2Game;
+const GameEntry kDirtRally2Game{kIdentity,
+                                makeReader<kIdentity, UdpReaderWithState<DirtRallyState, readDirtRally>>};
 
 }  // namespace tarvelmond

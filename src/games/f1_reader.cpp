@@ -1,10 +1,13 @@
 // F1 23, F1 24 and F1 25: the motion packet (one 60-byte record per car) and the player's motion-ex packet.
 // The three years share the header and the motion packet; motion-ex only grew at its end, so the
 // angular velocity sits at the same place in all of them.
+#include "games/f1_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -82,5 +85,15 @@ int readF1(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kProcesses[] = {"F1_23.exe", "F1_23_64.exe", "F1_24.exe", "F1_24_64.exe", "F1_25.exe"};
+constexpr GameIdentity kIdentity{kF1, "F1-2023-24", 20777, {}, kProcesses};
+
+}  // namespace
+
+extern const GameEntry kF1Game;
+const GameEntry kF1Game{kIdentity, makeReader<kIdentity, UdpReaderOf<readF1>>};
 
 }  // namespace tarvelmond

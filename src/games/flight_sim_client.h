@@ -13,10 +13,6 @@ struct FlightSimSlot {
     bool registered = false;
 };
 
-// The simulators' process names, by slot.
-inline constexpr const char* kMsfs2020Process = "FlightSimulator.exe";
-inline constexpr const char* kMsfs2024Process = "FlightSimulator2024.exe";
-
 // Detection. A handle that is open but not yet registered is first checked: one whose connection
 // failed or whose simulator quit is closed and opened anew. Without an open handle one is opened (and
 // kept open even when the simulator's process is absent), and the slot counts if `ownProcess` runs.

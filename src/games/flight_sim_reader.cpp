@@ -2,8 +2,9 @@
 
 #include "games/byte_view.h"
 #include "games/flight_sim_client.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/reader_context.h"
 #include "games/telemetry_record.h"
 
 namespace tarvelmond {
@@ -99,5 +100,43 @@ int readFlightSim(const SimClientOps& ops, FlightSimSlot& slot, const ReaderCont
     finishFlightSimRead(context.timer, context.record);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kMsfs2020Processes[] = {"FlightSimulator.exe"};
+constexpr GameIdentity kMsfs2020Identity{kMsfs2020, "MSFS2020", 0, {}, kMsfs2020Processes};
+constexpr const char* kMsfs2024Processes[] = {"FlightSimulator2024.exe"};
+constexpr GameIdentity kMsfs2024Identity{kMsfs2024, "MSFS2024", 0, {}, kMsfs2024Processes};
+
+// Both simulators serve the same client port, so each is told apart by its process and by the other's
+// (see detectFlightSim). A paused MSFS2020 keeps its connection while detection still finds it.
+template <const GameIdentity& Other, bool KeepsStillConnection>
+class FlightSimReader final : public GameReader {
+  public:
+    FlightSimReader(const GameIdentity& identity, const GameServices& services)
+        : GameReader(identity), client_(services.simClient) {}
+
+    bool detect() override {
+        return detectFlightSim(client_, slot_, identity().processNames[0], Other.processNames[0]);
+    }
+    int connect() override { return connectFlightSim(client_, slot_); }
+    int read(const ReaderContext& context) override { return readFlightSim(client_, slot_, context); }
+    void disconnect() override { closeFlightSim(client_, slot_); }
+    bool holdsChannel() const override { return slot_.handle != nullptr; }
+    void releaseIdle() override { closeFlightSim(client_, slot_); }
+    bool keepsStillConnection() const override { return KeepsStillConnection; }
+
+  private:
+    const SimClientOps& client_;
+    FlightSimSlot slot_;
+};
+
+}  // namespace
+
+extern const GameEntry kMsfs2020Game, kMsfs2024Game;
+const GameEntry kMsfs2020Game{kMsfs2020Identity,
+                              makeReader<kMsfs2020Identity, FlightSimReader<kMsfs2024Identity, true>>};
+const GameEntry kMsfs2024Game{kMsfs2024Identity,
+                              makeReader<kMsfs2024Identity, FlightSimReader<kMsfs2020Identity, false>>};
 
 }  // namespace tarvelmond

@@ -1,5 +1,6 @@
 #include "games/game_source.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "simclient/client_api.h"
@@ -9,13 +10,22 @@ namespace tarvelmond {
 GameSource::GameSource() : simClient(simclient::simClientOperations()) {
     for (FrameTimer& timer : timers)
         timer.tick();
+    const GameServices services{probeBuffer, simClient};
+    const auto registry = gameRegistry();
+    for (std::size_t i = 0; i < readers.size(); ++i)
+        readers[i] = registry[i]->makeReader(services);
+}
+
+GameReader* GameSource::activeReader() const {
+    for (const auto& reader : readers) {
+        if (active[reader->identity().id].load(std::memory_order_relaxed)) return reader.get();
+    }
+    return nullptr;
 }
 
 int GameSource::activeSlot() const {
-    for (int slot : kSlotPriority) {
-        if (active[slot].load(std::memory_order_relaxed)) return slot;
-    }
-    return -1;
+    const GameReader* reader = activeReader();
+    return reader != nullptr ? reader->identity().id : -1;
 }
 
 int GameSource::groundState() const {
@@ -28,36 +38,21 @@ void GameSource::clearActiveFlags() {
         flag.store(false, std::memory_order_relaxed);
 }
 
+GameReader& GameSource::reader(int id) const {
+    for (const auto& reader : readers) {
+        if (reader->identity().id == id) return *reader;
+    }
+    std::abort();  // only ids the registry has are asked for
+}
+
 int getGameId(const GameSource& source) {
     return source.activeSlot();
 }
 
 void getGameName(const GameSource& source, char* buffer) {
-    const char* name = gameDisplayName(source.activeSlot());
+    const GameReader* reader = source.activeReader();
+    const char* name = reader != nullptr ? reader->identity().displayName : kNoGameName;
     std::memcpy(buffer, name, std::strlen(name) + 1);
-}
-
-int udpGamePort(int slot) {
-    switch (slot) {
-        case kXplane:
-            return 4321;
-        case kDcs:
-            return 4124;
-        case kDirtRally2:
-            return 20778;
-        case kCondor2:
-            return 55278;
-        case kF1:
-            return 20777;
-        case kWrc:
-            return 20788;
-        case kBeamNg:
-            return 4444;
-        case kLfs:
-            return 4123;
-        default:
-            return 0;
-    }
 }
 
 }  // namespace tarvelmond

@@ -2,13 +2,16 @@
 // at +0, offset inside a data buffer at +4, name at +16) and up to four data buffers that the game
 // fills in turn, each with the tick count of the frame it holds. Accelerations include gravity;
 // angles are in radians and rates stay in radians per second.
+#include "games/iracing_reader.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {
@@ -177,5 +180,75 @@ int readIRacing(IRacingSlot& slot, const ReaderContext& context) {
     updateFrameTime(context.timer, context.record);
     return 1;
 }
+
+namespace {
+
+using platform::ViewAccess;
+
+constexpr const char* kBlock = "Local\\IRSDKMemMapFileName";
+constexpr const char* kDataValidEvent = "Local\\IRSDKDataValidEvent";
+constexpr const char* kBlocks[] = {kBlock};
+constexpr const char* kProcesses[] = {"iRacingSim64DX11.exe", "Iracing.exe"};
+constexpr GameIdentity kIdentity{kIRacing, "iRacing", 0, kBlocks, kProcesses};
+
+class IRacingReader final : public GameReader {
+  public:
+    IRacingReader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
+
+    bool detect() override {
+        if (anyProcessRunning(identity().processNames) && platform::sharedMemoryExists(kBlock)) return true;
+        close();
+        return false;
+    }
+    int connect() override {
+        if (slot_.connected || !anyProcessRunning(identity().processNames)) {
+            close();
+            slot_.connected = false;
+            return 0;
+        }
+        if (!platform::sharedMemoryExists(kBlock)) {
+            slot_.mapped = false;
+            return 0;
+        }
+        if (!slot_.block.isOpen()) {
+            slot_.lastTick = kNoTickSeen;
+            if (!slot_.block.openExisting(kBlock, 0, ViewAccess::ReadOnly)) {
+                slot_.mapped = false;
+                return 0;
+            }
+        }
+        if (!slot_.dataValidEvent.isOpen()) {
+            slot_.lastTick = kNoTickSeen;
+            if (!slot_.dataValidEvent.openExisting(kDataValidEvent)) {
+                slot_.mapped = false;
+                return 0;
+            }
+        }
+        slot_.mapped = true;
+        slot_.connected = true;
+        return 1;
+    }
+    int read(const ReaderContext& context) override { return readIRacing(slot_, context); }
+    void disconnect() override {
+        close();
+        slot_.connected = false;
+    }
+    bool holdsChannel() const override { return slot_.block.isOpen() || slot_.dataValidEvent.isOpen(); }
+
+  private:
+    void close() {
+        slot_.dataValidEvent.close();
+        slot_.block.close();
+        slot_.lastTick = kNoTickSeen;
+        slot_.mapped = false;
+    }
+
+    IRacingSlot slot_;
+};
+
+}  // namespace
+
+extern const GameEntry kIRacingGame;
+const GameEntry kIRacingGame{kIdentity, makeReader<kIdentity, IRacingReader>};
 
 }  // namespace tarvelmond

@@ -2,12 +2,15 @@
 // (24, 28, 32) and acceleration (36, 40, 44) are given on the world axes: X and Y on the ground, Z up.
 // The horizontal parts are turned by the heading into the car's frame (X right, Y forward), so that
 // lateral and longitudinal stay with the car whichever way it points.
+#include "games/lfs_reader.h"
+
 #include <cmath>
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -57,5 +60,15 @@ int readLfs(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kProcesses[] = {"LFS.exe", "LFS64.exe"};
+constexpr GameIdentity kIdentity{kLfs, "LFS", 4123, {}, kProcesses};
+
+}  // namespace
+
+extern const GameEntry kLfsGame;
+const GameEntry kLfsGame{kIdentity, makeReader<kIdentity, UdpReaderOf<readLfs>>};
 
 }  // namespace tarvelmond

@@ -9,9 +9,11 @@
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "games/nolimits_link.h"
-#include "games/readers.h"
+#include "games/reader_context.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {
@@ -162,5 +164,29 @@ int readNoLimits(NoLimitsState& state, const ReaderContext& context) {
     state.pendingLength -= consumed;
     return result;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kNoLimits2, "NoLimits2"};
+
+// Found by the answer of its telemetry server; read over one TCP connection.
+class NoLimitsReader final : public GameReader {
+  public:
+    NoLimitsReader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
+
+    bool detect() override { return noLimitsHandshake(); }
+    int connect() override { return connectNoLimits(state_); }
+    int read(const ReaderContext& context) override { return readNoLimits(state_, context); }
+    void disconnect() override { disconnectNoLimits(state_); }
+    bool holdsChannel() const override { return state_.socket.valid(); }
+
+  private:
+    NoLimitsState state_;
+};
+
+}  // namespace
+
+extern const GameEntry kNoLimits2Game;
+const GameEntry kNoLimits2Game{kIdentity, makeReader<kIdentity, NoLimitsReader>};
 
 }  // namespace tarvelmond

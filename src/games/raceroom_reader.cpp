@@ -8,12 +8,16 @@
 // The rates are the car-frame angular velocity (the block's local angular velocity, which every
 // published version has). The block's other angular velocity is on the world axes: fed to the rig, a
 // car heading sideways would turn its pitching into roll.
+#include "games/raceroom_reader.h"
+
+#include <cstdio>
 #include <cstring>
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {
@@ -84,21 +88,55 @@ int readRaceRoom(RaceRoomSlot& slot, const ReaderContext& context) {
     if (!slot.connected || !slot.block.isOpen()) return 0;
     const BlockBytes block = viewBytes(slot.block);
     const RaceRoomState state = raceRoomState(block);
-    if (state == RaceRoomState::Paused) {
-        slot.dataValid = false;
-        return 0;
-    }
-    slot.dataValid = true;
     // The view outlives a game that closed its block; only the name tells that it is gone.
-    if (state != RaceRoomState::Driving || !slot.name.exists()) {
-        slot.dataValid = false;
-        return 0;
-    }
+    if (state != RaceRoomState::Driving || !slot.name.exists()) return 0;
     fillRaceRoomRecord(block, slot.copy, context.record);
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr const char* kBlock = "$R3E";
+constexpr std::size_t kBlockSize = 39320;
+constexpr const char* kBlocks[] = {kBlock};
+constexpr const char* kProcesses[] = {"RRRE64.exe", "RRRE.exe"};
+constexpr GameIdentity kIdentity{kRaceRoom, "RaceRoom", 0, kBlocks, kProcesses};
+
+class RaceRoomReader final : public GameReader {
+  public:
+    RaceRoomReader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
+
+    bool detect() override {
+        if (!anyProcessRunning(identity().processNames) || !platform::sharedMemoryExists(kBlock))
+            return false;
+        announceBlock();
+        return true;
+    }
+    int connect() override {
+        if (slot_.connected || !anyProcessRunning(identity().processNames)) return 0;
+        if (connectGuardedBlock(slot_, kBlock, kBlockSize) == 0) return 0;
+        // The block moved between versions; one this reader does not know yields no frames, and says why.
+        if (raceRoomState(viewBytes(slot_.block)) == RaceRoomState::UnknownVersion) {
+            std::printf("RaceRoom shared memory version %d.%d is not supported\n",
+                        static_cast<int>(blockWord(slot_.block, 0)),
+                        static_cast<int>(blockWord(slot_.block, 4)));
+        }
+        return 1;
+    }
+    int read(const ReaderContext& context) override { return readRaceRoom(slot_, context); }
+    void disconnect() override { disconnectGuardedBlock(slot_); }
+    bool holdsChannel() const override { return slot_.block.isOpen(); }
+
+  private:
+    RaceRoomSlot slot_{kBlock};
+};
+
+}  // namespace
+
+extern const GameEntry kRaceRoomGame;
+const GameEntry kRaceRoomGame{kIdentity, makeReader<kIdentity, RaceRoomReader>};
 
 }  // namespace tarvelmond

@@ -1,13 +1,17 @@
 // rFactor 2, through the product's plug-in inside the game: "Local\Tarvelmond_rf2_data". All values
 // are doubles in the game's local axes (x left, y up, z back), SI units and radians; the orientation
 // is the game's 3x3 matrix, row by row.
+#include "games/rfactor2_reader.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/shared_memory_readers.h"
+#include "games/telemetry_record.h"
 
 namespace tarvelmond {
 namespace {
@@ -100,5 +104,63 @@ int readRFactor2(RFactor2Slot& slot, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+using platform::ViewAccess;
+
+constexpr const char* kBlock = "Local\\Tarvelmond_rf2_data";
+constexpr std::size_t kBlockSize = 1888;
+// The plug-in's first word until it has data.
+constexpr std::uint32_t kNotReady = 1234567890U;
+constexpr const char* kBlocks[] = {kBlock};
+constexpr const char* kProcesses[] = {"rFactor2.exe"};
+constexpr GameIdentity kIdentity{kRFactor2, "rFactor2", 0, kBlocks, kProcesses};
+
+class RFactor2Reader final : public GameReader {
+  public:
+    RFactor2Reader(const GameIdentity& identity, const GameServices&) : GameReader(identity) {}
+
+    bool detect() override {
+        return anyProcessRunning(identity().processNames) && platform::sharedMemoryExists(kBlock);
+    }
+    int connect() override {
+        if (slot_.connected || !anyProcessRunning(identity().processNames)) {
+            slot_.block.close();
+            slot_.connected = false;
+            return 0;
+        }
+        if (!platform::sharedMemoryExists(kBlock) ||
+            !slot_.block.openExisting(kBlock, kBlockSize, ViewAccess::ReadOnly)) {
+            reportOpenFailure(kBlock);
+            return 0;
+        }
+        if (blockWord(slot_.block, 0) == kNotReady) {
+            slot_.block.close();
+            return 0;
+        }
+        std::fputs("Memory mapped successfully\n", stdout);
+        slot_.connected = true;
+        // A new connection takes the game's clock as it finds it, even if a restarted session set it back.
+        slot_.lastTimeStamp = kNoTimeStampSeen;
+        return 1;
+    }
+    int read(const ReaderContext& context) override { return readRFactor2(slot_, context); }
+    void disconnect() override {
+        // The view is released too, so a stopped game source holds no mapping; the next connection maps
+        // the block afresh.
+        slot_.block.close();
+        slot_.connected = false;
+    }
+    bool holdsChannel() const override { return slot_.block.isOpen(); }
+
+  private:
+    RFactor2Slot slot_;
+};
+
+}  // namespace
+
+extern const GameEntry kRFactor2Game;
+const GameEntry kRFactor2Game{kIdentity, makeReader<kIdentity, RFactor2Reader>};
 
 }  // namespace tarvelmond

@@ -3,12 +3,15 @@
 // forward and up unit vectors are all on the world axes, X left, Y up, Z forward, so the angles come
 // from the vectors and the velocity and acceleration are turned onto the car's axes with them. The
 // packet carries no rates: they come from the attitude's change over the game's own clock.
+#include "games/wrc_reader.h"
+
 #include <cmath>
 
 #include "games/attitude_vectors.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -93,5 +96,14 @@ int readWrc(UdpPort& port, const ReaderContext& context, WrcState& state) {
     applyGravitySplit(context.record, GravityMode::WithoutGravity);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kWrc, "WRC23", 20788};
+
+}  // namespace
+
+extern const GameEntry kWrcGame;
+const GameEntry kWrcGame{kIdentity, makeReader<kIdentity, UdpReaderWithState<WrcState, readWrc>>};
 
 }  // namespace tarvelmond

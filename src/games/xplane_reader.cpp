@@ -1,8 +1,11 @@
 // X-Plane: data-group datagrams, a 5-byte header and records of a 32-bit group index and eight floats.
+#include "games/xplane_reader.h"
+
 #include "basics/frame_timer.h"
 #include "games/byte_view.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
-#include "games/readers.h"
+#include "games/udp_game_reader.h"
 #include "net/udp_port.h"
 
 namespace tarvelmond {
@@ -64,5 +67,14 @@ int readXplane(UdpPort& port, const ReaderContext& context) {
     applyGravitySplit(context.record, GravityMode::WithGravity);
     return 1;
 }
+
+namespace {
+
+constexpr GameIdentity kIdentity{kXplane, "Xplane", 4321};
+
+}  // namespace
+
+extern const GameEntry kXplaneGame;
+const GameEntry kXplaneGame{kIdentity, makeReader<kIdentity, UdpReaderOf<readXplane>>};
 
 }  // namespace tarvelmond

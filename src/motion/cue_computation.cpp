@@ -19,7 +19,7 @@ double evaluateDof(const TelemetryRecord& record, const DofLimits& inputLimits, 
         const double max = limit.max.load(std::memory_order_relaxed);
         x = min > x ? min : std::fmin(max, x);
     }
-    const double result = evaluateFilterChain(*chain, x, 1.0, 1.0, 1.0) * scale;
+    const double result = evaluateFilterChain(*chain, x) * scale;
     // A non-finite weight or limit must not reach the output either.
     return std::isfinite(result) ? result : 0.0;
 }

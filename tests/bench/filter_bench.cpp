@@ -18,7 +18,7 @@ void evaluateChain(benchmark::State& state, const char* text) {
     for (auto _ : state) {
         const double x = 15.0 * std::sin(t);
         t += 0.01;
-        benchmark::DoNotOptimize(tarvelmond::evaluateFilterChain(*chain, x, 1.0, 1.0, 1.0));
+        benchmark::DoNotOptimize(tarvelmond::evaluateFilterChain(*chain, x));
     }
 }
 

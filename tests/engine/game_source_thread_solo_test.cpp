@@ -37,7 +37,7 @@ using namespace std::chrono_literals;
 using GameSourceThread = GameSourceProductTest;
 
 bool allGamePortsFree() {
-    for (int slot = 0; slot < kGameSlots; ++slot) {
+    for (int slot = 0; slot < kGameCount; ++slot) {
         if (udpGamePort(slot) == 0) continue;
         UdpPort port;
         if (port.openUdpPort(udpGamePort(slot)) != 1) return false;

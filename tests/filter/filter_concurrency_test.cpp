@@ -25,7 +25,7 @@ TEST(FilterConcurrency, ReplacingAndInvalidatingDuringEvaluation) {
     std::atomic<long> evaluations{0}, unexpected{0};
     std::thread evaluator([&] {
         for (; !stop.load(); ++evaluations) {
-            const double out = evaluateFilterChain(*current(), -1.5, 1, 1, 1);
+            const double out = evaluateFilterChain(*current(), -1.5);
             if (out != 0.0 && out != 3.0) ++unexpected;  // 0 while invalid
         }
     });

@@ -18,7 +18,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kStep = 2 * std::numbers::pi * 0.002;  // phase step of one evaluation at 1 Hz
 
 double run(const std::shared_ptr<FilterSys>& chain, double x) {
-    return evaluateFilterChain(*chain, x, 1, 1, 1);
+    return evaluateFilterChain(*chain, x);
 }
 
 // One operator around VALUE, for arguments a filter string cannot write (NaN, infinity, any float).
@@ -49,14 +49,11 @@ TEST(FilterEvaluation, InvalidChainYieldsZeroAndKeepsItsState) {
     EXPECT_NEAR(run(chain, 1.0), 0.19, 1e-7);
 }
 
-TEST(FilterEvaluation, AppliesScalesToValueAndFilterLengths) {
-    EXPECT_EQ(evaluateFilterChain(*parseFilterString("VALUE"), 3.0, 2.5, 7, 7), 7.5);
-    // Lengths 10 * 0.5 = 5 and 10 * 2 = 20; a scaled length below 1 counts as 1 (pass-through).
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMALP(VALUE;10)"), 1, 1, 0.5, 1), 0.2, 1e-7);
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMALP(VALUE;10)"), 1, 1, 0.05, 1), 1.0, 1e-7);
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMAHP(VALUE;10)"), 1, 1, 1, 2), 0.95, 1e-7);
-    // The value scale enters at VALUE, before the stages around it: 3, then 0.3, then 0.6.
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("GAIN(EMALP(VALUE;10);2)"), 1, 3, 1, 1), 0.6, 1e-7);
+TEST(FilterEvaluation, TheValueEntersTheInnermostStageFirst) {
+    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMALP(VALUE;10)"), 1), 0.1, 1e-7);
+    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMAHP(VALUE;20)"), 1), 0.95, 1e-7);
+    // The moving average first, then the gain around it: 0.1, then 0.2.
+    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("GAIN(EMALP(VALUE;10);2)"), 1), 0.2, 1e-7);
 }
 
 TEST(FilterEvaluation, StatelessOperatorsInnermostFirstWithAFiniteResult) {

@@ -20,7 +20,7 @@ std::vector<FilterKind> kindsOf(const std::shared_ptr<FilterSys>& head) {
 void expectRejected(const std::string& text) {
     const auto head = parseFilterString(text.c_str());
     EXPECT_FALSE(head->valid.load()) << text;
-    EXPECT_EQ(evaluateFilterChain(*head, 1.0, 1, 1, 1), 0.0) << text;
+    EXPECT_EQ(evaluateFilterChain(*head, 1.0), 0.0) << text;
 }
 
 TEST(FilterParser, AcceptsChainsAndReadsNumbersWithTheirQuirks) {

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "games/shared_memory_readers.h"
+#include "games/assetto_corsa_reader.h"
 #include "games/telemetry_record.h"
 #include "record_check.h"
 

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "games/reader_states.h"
-#include "games/readers.h"
+#include "games/condor_reader.h"
 #include "record_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "games/reader_states.h"
-#include "games/readers.h"
+#include "games/dirt_rally_reader.h"
 #include "games/telemetry_record.h"
 #include "record_check.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "games/readers.h"
+#include "games/f1_reader.h"
 #include "games/telemetry_record.h"
 #include "record_check.h"
 

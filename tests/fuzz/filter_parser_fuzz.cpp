@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   std::numeric_limits<double>::quiet_NaN()};
     for (int round = 0; round < 3; ++round) {
         for (double x : kInputs) {
-            if (!std::isfinite(tarvelmond::evaluateFilterChain(*chain, x, 1.0, 1.0, 1.0))) std::abort();
-            if (!std::isfinite(tarvelmond::evaluateFilterChain(*chain, x, 1e300, 1e-300, -3.0))) std::abort();
+            if (!std::isfinite(tarvelmond::evaluateFilterChain(*chain, x))) std::abort();
         }
     }
     return 0;

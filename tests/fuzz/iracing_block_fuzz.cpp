@@ -7,7 +7,8 @@
 #include <memory>
 #include <span>
 
-#include "games/shared_memory_readers.h"
+#include "games/iracing_reader.h"
+#include "games/shared_memory_slots.h"
 #include "games/telemetry_record.h"
 #include "record_check.h"
 

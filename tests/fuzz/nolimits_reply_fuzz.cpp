@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "games/nolimits_link.h"
-#include "games/readers.h"
 #include "record_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

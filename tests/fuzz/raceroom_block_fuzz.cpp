@@ -3,7 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "games/shared_memory_readers.h"
+#include "games/raceroom_reader.h"
+#include "games/shared_memory_slots.h"
 #include "games/telemetry_record.h"
 #include "record_check.h"
 

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "games/shared_memory_readers.h"
 #include "games/telemetry_record.h"
+#include "games/truck_reader.h"
 #include "record_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
-#include "games/readers.h"
 #include "games/telemetry_record.h"
+#include "games/xplane_reader.h"
 #include "record_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

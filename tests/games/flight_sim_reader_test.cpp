@@ -10,8 +10,8 @@
 #include "fake_simulator.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"
-#include "games/readers.h"
 #include "games/telemetry_record.h"
+#include "games/udp_datagrams.h"
 #include "platform/process_info.h"
 #include "server_transport.h"
 #include "simclient/client_api.h"
@@ -181,8 +181,8 @@ TEST(FlightSimDetection, AThousandPassesAgainstARefusingAddressLeaveNoSocket) {
         FlightSimSlot older, newer;
         const auto passes = [&](int count) {
             for (int i = 0; i < count; ++i) {
-                EXPECT_FALSE(detectFlightSim(ops, older, kMsfs2020Process, kMsfs2024Process));
-                EXPECT_FALSE(detectFlightSim(ops, newer, kMsfs2024Process, kMsfs2020Process));
+                EXPECT_FALSE(detectFlightSim(ops, older, "FlightSimulator.exe", "FlightSimulator2024.exe"));
+                EXPECT_FALSE(detectFlightSim(ops, newer, "FlightSimulator2024.exe", "FlightSimulator.exe"));
                 std::this_thread::sleep_for(1ms);
             }
             EXPECT_TRUE(eventually([] { return simclient::connectionsUnderWay() == 0; }));

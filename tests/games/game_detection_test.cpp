@@ -1,7 +1,7 @@
-// Detection and connection of the game slots against the real things: games sending to their UDP
-// ports, shared-memory blocks and processes under the games' names, and a stand-in for the flight
-// simulator's client. NoLimits 2 is found and read through the thread in tests/engine; reading the
-// shared-memory games through a connected slot is in shared_memory_games_test.cpp.
+// Detection and connection details against the real things: shared-memory blocks and processes under
+// the games' names, and a stand-in for the flight simulator's client. That every game is found, read
+// and released is game_registry_test.cpp; reading the shared-memory games is in
+// shared_memory_games_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,14 +27,6 @@ int activeFlags(const GameSource& source) {
     return count;
 }
 
-// Whether this process could take the port itself right now.
-bool portIsFree(int port) {
-    UdpPort probe;
-    const bool opened = probe.openUdpPort(port) == 1;
-    if (opened) probe.closeUdpPort();
-    return opened;
-}
-
 // A block as a game publishes it, with a 32-bit word written at an offset.
 SharedMemory publish(const char* name, std::size_t size, std::size_t offset = 0, std::uint32_t word = 0) {
     SharedMemory block;
@@ -53,50 +45,6 @@ TEST(GameDetection, WithNoGameNothingIsFoundConnectedOrRead) {
     EXPECT_EQ(readGameFrame(*source), 0);
 }
 
-TEST(GameDetection, UdpGamesAreFoundWhileTheySendAndTheirPortIsHeldOnlyWhileConnected) {
-    struct Game {
-        int slot;
-        const char* process;  // nullptr: found by its data alone
-        Bytes packet;
-    };
-    const Game games[] = {
-        {kXplane, nullptr, xplanePacket({{17, {10.0f}}, {135, {0.5f}}})},
-        {kDcs, "DCS64.exe", dcsLine(std::vector<double>(25, 1.0))},
-        {kDirtRally2, nullptr, dirtRallyPacket({})},
-        {kCondor2, nullptr,
-         condorText({{"pitch", "0.1"}, {"ax", "0.5"}, {"vy", "20.0"}, {"altitude", "1200"}})},
-        {kF1, "F1_23_64.exe", f1MotionPacket(2023, 0, {})},
-        {kF1, "F1_25.exe", f1MotionPacket(2025, 0, {})},
-        {kWrc, nullptr, wrcPacket({})},
-        {kBeamNg, nullptr, beamNgPacket({})},
-        {kLfs, "LFS.exe", lfsPacket({})},
-    };
-    for (const Game& game : games) {
-        SCOPED_TRACE(gameDisplayName(game.slot));
-        auto source = std::make_unique<GameSource>();
-        const int port = udpGamePort(game.slot);
-        UdpGameSender sender(port);
-        sender.start(game.packet);
-        std::unique_ptr<FakeGameProcess> process;
-        if (game.process != nullptr) {
-            EXPECT_EQ(detectGame(*source), 0) << "sending alone is not enough";
-            process = std::make_unique<FakeGameProcess>(game.process);
-            ASSERT_TRUE(process->started());
-        }
-        ASSERT_EQ(detectGame(*source), 1);
-        EXPECT_EQ(getGameId(*source), game.slot);
-        EXPECT_EQ(activeFlags(*source), 1);
-        EXPECT_TRUE(portIsFree(port)) << "detection leaves no socket open";
-        ASSERT_EQ(connectGame(*source), 1);
-        EXPECT_FALSE(portIsFree(port)) << "the reader holds the game's port";
-        EXPECT_TRUE(eventually([&] { return readGameFrame(*source) == 1; }))
-            << "frames arrive through the port";
-        EXPECT_EQ(disconnectGame(*source), 1);
-        EXPECT_EQ(getGameId(*source), -1);
-        EXPECT_TRUE(portIsFree(port));
-    }
-}
-
 TEST(GameDetection, AssettoCorsaNeedsItsGraphicsStatusToBeExactlyLive) {
     auto source = std::make_unique<GameSource>();
     for (std::uint32_t status : {1U, 3U}) {  // a replay, a pause
@@ -107,9 +55,9 @@ TEST(GameDetection, AssettoCorsaNeedsItsGraphicsStatusToBeExactlyLive) {
     ASSERT_EQ(detectGame(*source), 1);
     EXPECT_EQ(getGameId(*source), kAssettoCorsa);
     ASSERT_EQ(connectGame(*source), 1);
-    EXPECT_TRUE(source->sharedMemory.assettoCorsa.graphics.isOpen());
+    EXPECT_TRUE(source->reader(kAssettoCorsa).holdsChannel());
     EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_FALSE(source->sharedMemory.assettoCorsa.graphics.isOpen());
+    EXPECT_FALSE(source->reader(kAssettoCorsa).holdsChannel());
 }
 
 TEST(GameDetection, SharedMemoryGamesNeedTheirBlockAndWhereNamedTheirProcess) {
@@ -148,7 +96,7 @@ TEST(GameDetection, SharedMemoryGamesNeedTheirBlockAndWhereNamedTheirProcess) {
         ASSERT_EQ(connectGame(*source), 1);
         EXPECT_EQ(connectGame(*source), game.secondConnect);
         if (game.slot == kRaceRoom) {
-            EXPECT_TRUE(source->sharedMemory.raceRoom.block.isOpen()) << "the open view is left alone";
+            EXPECT_TRUE(source->reader(kRaceRoom).holdsChannel()) << "the open view is left alone";
         }
         EXPECT_EQ(disconnectGame(*source), 1);
         EXPECT_EQ(getGameId(*source), -1);
@@ -219,9 +167,9 @@ TEST(FlightSimulatorSlots, AnOpenClientStaysOpenUntilItsSimulatorRunsAndRegister
     EXPECT_EQ(clientLog.events, events);
 
     EXPECT_EQ(disconnectGame(*source), 1);
-    EXPECT_EQ(source->msfs2020.handle, nullptr);
+    EXPECT_FALSE(source->reader(kMsfs2020).holdsChannel());
     releaseIdleChannels(*source);
-    EXPECT_EQ(source->msfs2024.handle, nullptr);
+    EXPECT_FALSE(source->reader(kMsfs2024).holdsChannel());
     EXPECT_EQ(clientLog.closes, 2);
 }
 
@@ -235,7 +183,7 @@ TEST(FlightSimulatorSlots, TheNewerSimulatorIsFoundByItsProcessAndAFailedRegistr
     ASSERT_EQ(detectGame(*source), 1);
     EXPECT_EQ(getGameId(*source), kMsfs2024);
     EXPECT_EQ(connectGame(*source), 0);
-    EXPECT_EQ(source->msfs2024.handle, nullptr);
+    EXPECT_FALSE(source->reader(kMsfs2024).holdsChannel());
     EXPECT_EQ(clientLog.closes, 1);
     releaseIdleChannels(*source);
     EXPECT_EQ(clientLog.closes, 2) << "slot 2's handle, kept by detection, is released too";
@@ -256,8 +204,8 @@ TEST(FlightSimulatorSlots, AnOpenHandleOfTheOlderSimulatorDoesNotHideTheNewerOne
     auto source = std::make_unique<GameSource>();
     source->simClient = kRecordingClient;
     EXPECT_EQ(detectGame(*source), 0) << "neither simulator runs: both slots keep their handles";
-    ASSERT_NE(source->msfs2020.handle, nullptr);
-    ASSERT_NE(source->msfs2024.handle, nullptr);
+    ASSERT_TRUE(source->reader(kMsfs2020).holdsChannel());
+    ASSERT_TRUE(source->reader(kMsfs2024).holdsChannel());
     {
         FakeGameProcess newer("FlightSimulator2024.exe");
         ASSERT_TRUE(newer.started());
@@ -295,9 +243,8 @@ TEST(FlightSimulatorSlots, APausedSimulatorKeepsItsConnectionAndAReturningOneIsR
     EXPECT_TRUE(keepPausedSimulator(*source, nullptr));
     EXPECT_EQ(clientLog.definitions.size(), 17U) << "a registered client is not registered twice";
 
-    closeFlightSim(source->simClient, source->msfs2020);  // the simulator quit: the reader closed it
+    source->reader(kMsfs2020).disconnect();  // the simulator quit: the reader closed it
     EXPECT_TRUE(keepPausedSimulator(*source, nullptr));
-    EXPECT_TRUE(source->msfs2020.registered);
     EXPECT_EQ(clientLog.definitions.size(), 34U) << "the new client asked for the data";
 
     source->active[kMsfs2020].store(false);
@@ -306,9 +253,9 @@ TEST(FlightSimulatorSlots, APausedSimulatorKeepsItsConnectionAndAReturningOneIsR
     source->active[kMsfs2024].store(false);
     source->active[kMsfs2020].store(true);
     clientLog.subscribeResult = -5;
-    closeFlightSim(source->simClient, source->msfs2020);
+    source->reader(kMsfs2020).disconnect();
     EXPECT_FALSE(keepPausedSimulator(*source, nullptr)) << "a registration that fails lets it go";
-    EXPECT_EQ(source->msfs2020.handle, nullptr);
+    EXPECT_FALSE(source->reader(kMsfs2020).holdsChannel());
     releaseIdleChannels(*source);
 }
 

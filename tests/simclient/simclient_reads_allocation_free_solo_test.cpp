@@ -6,8 +6,8 @@
 #include "basics/frame_timer.h"
 #include "games/flight_sim_client.h"
 #include "games/flight_sim_reader.h"
-#include "games/readers.h"
 #include "games/telemetry_record.h"
+#include "games/udp_datagrams.h"
 #include "simclient_test_support.h"
 #include "support/allocation_counter.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <numbers>
 
-#include "games/game_table.h"
+#include "games/game_registry.h"
 #include "latency_matcher.h"
 
 namespace tarvelmond::rig {

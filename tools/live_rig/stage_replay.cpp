@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "games/byte_view.h"
-#include "games/game_table.h"
+#include "games/game_registry.h"
 #include "games/kinematics.h"
 #include "latency_matcher.h"
 
