@@ -1,6 +1,7 @@
 // tarvelmond-host: a ready motion host for rig owners. It loads the library by name (tarvelmond.dll or
 // libtarvelmond.so, from beside the program first), installs a rig profile and drives the rig from the
 // running game. It uses the library's exports only, so it is also a worked example of the interface.
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -19,13 +20,29 @@
 #endif
 #include "offline_replay.h"
 #include "profile_file.h"
+#include "raw_input_player.h"
 #include "rig_run.h"
 #include "session_recorder.h"
 #include "shutdown_request.h"
+#include "udp_games.h"
+#include "udp_relay.h"
 
 using namespace tarvelmond;
 
 namespace {
+
+// How long a replay waits for the library to detect the recorded game before it gives up.
+constexpr std::chrono::seconds kDetectionLimit{10};
+
+std::vector<hostio::RelayRoute> relayRoutes() {
+    std::vector<hostio::RelayRoute> routes;
+    routes.reserve(host::kUdpGames.size());
+    for (const host::UdpGame& game : host::kUdpGames) {
+        routes.push_back(
+            {static_cast<std::uint16_t>(game.libraryPort + host::kRelayPortOffset), game.libraryPort});
+    }
+    return routes;
+}
 
 std::unique_ptr<host::Library> loadLibrary() {
     std::string error;
@@ -34,6 +51,93 @@ std::unique_ptr<host::Library> loadLibrary() {
         std::fprintf(stderr, "tarvelmond-host: %s\n", error.c_str());
     }
     return library;
+}
+
+// Runs (and records) the rig; with a player, from the recorded datagrams it plays to the library.
+int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
+    // The profile is read whole before the library is touched: a mistake in it moves nothing.
+    const offline::RigProfile profile = offline::readProfileFile(run.profilePath);
+    for (const std::string& warning : profile.warnings) {
+        std::printf("warning: %s\n", warning.c_str());
+    }
+    const auto library = loadLibrary();
+    if (!library) {
+        return 1;
+    }
+    const host::LibraryApi& api = library->api();
+#if TARVELMOND_HOST_LIVE_VIEW
+    std::optional<host::LiveView> liveView;
+    if (run.liveView) {
+        liveView.emplace(*run.liveView, host::telemetryNames(api));
+        std::printf("live view on http://%s:%d/\n", run.liveView->host.c_str(), liveView->port());
+    }
+#else
+    if (run.liveView) {
+        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
+        return 1;
+    }
+#endif
+    std::optional<host::SessionRecorder> recorder;
+    if (!run.recordPath.empty()) {
+        recorder.emplace(api, run.recordPath);
+    }
+    std::optional<hostio::UdpRelay> relay;
+    if (run.relay) {
+        relay.emplace(relayRoutes(), [&](std::uint16_t port, std::span<const std::uint8_t> datagram,
+                                         hostio::UdpRelay::Clock::time_point arrival) {
+            recorder->queueDatagram(port, datagram, arrival);
+        });
+        for (const host::UdpGame& game : host::kUdpGames) {
+            std::printf("relay: %-16s send to 127.0.0.1:%d (the library listens on %d)\n", game.name,
+                        game.libraryPort + host::kRelayPortOffset, game.libraryPort);
+        }
+    }
+    // A replay sends its first datagram over and over, as a game waiting to be found, and plays the
+    // recording from the moment the library has detected the game.
+    bool playing = false;
+    const auto searchStart = std::chrono::steady_clock::now();
+    if (player != nullptr) {
+        player->announce();
+    }
+    const auto finished = [&] {
+        if (player == nullptr) {
+            return false;
+        }
+        if (!playing && api.getGameID() >= 0) {
+            player->play();
+            playing = true;
+        }
+        return playing ? player->finished()
+                       : std::chrono::steady_clock::now() - searchStart > kDetectionLimit;
+    };
+    const int status = host::runRig(
+        api, profile, run, stdout,
+        [&](double seconds, const host::HistoryBatch& batch) {
+            if (recorder) {
+                recorder->poll(seconds, batch);
+            }
+#if TARVELMOND_HOST_LIVE_VIEW
+            if (liveView) {
+                liveView->add(seconds, batch, api.getProfilAirTransitionStatus(),
+                              api.getProfilGrdTransitionStatus(), api.getTransitionStatus());
+            }
+#endif
+        },
+        finished);
+    relay.reset();  // its last datagrams go into the recording with the recorder's end
+    if (player != nullptr && !playing) {
+        std::fprintf(stderr, "tarvelmond-host: the library did not detect the recorded game within %lld s\n",
+                     static_cast<long long>(kDetectionLimit.count()));
+        return 1;
+    }
+    if (player != nullptr) {
+        std::printf("replayed %zu datagrams\n", player->sent());
+    }
+    if (recorder) {
+        std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
+                    run.recordPath.c_str());
+    }
+    return status;
 }
 
 int runCommand(const host::Command& command) {
@@ -48,59 +152,31 @@ int runCommand(const host::Command& command) {
     }
     if (command.kind == host::Command::Kind::Replay) {
         const host::Session session = host::readSessionFile(command.replay.sessionPath);
-        if (!command.replay.offline) {
-            // Playing the raw input through the game emulator needs raw input in the recording.
+        if (command.replay.offline) {
+            return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
+        }
+        if (session.datagrams.empty()) {
             std::fprintf(stderr,
-                         "tarvelmond-host: %s holds no raw game input (this version records none); replay it "
-                         "with --offline --profile <file.toml>\n",
+                         "tarvelmond-host: %s holds no raw game input (record with --relay to have it); "
+                         "replay it with --offline --profile <file.toml>\n",
                          command.replay.sessionPath.c_str());
             return 1;
         }
-        return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
+        std::vector<hostio::RawDatagram> datagrams;
+        datagrams.reserve(session.datagrams.size());
+        for (const host::DatagramRecord& datagram : session.datagrams) {
+            datagrams.push_back({datagram.seconds, datagram.port, datagram.bytes});
+        }
+        hostio::RawInputPlayer player(datagrams);
+        host::RunOptions run;
+        run.profilePath = command.replay.profilePath;
+        run.port = command.replay.port;
+        run.recordPath = command.replay.recordPath;
+        std::printf("replaying %zu datagrams (%.1f s) from %s\n", datagrams.size(), player.lengthS(),
+                    command.replay.sessionPath.c_str());
+        return driveRig(run, &player);
     }
-    // The profile is read whole before the library is touched: a mistake in it moves nothing.
-    const offline::RigProfile profile = offline::readProfileFile(command.run.profilePath);
-    for (const std::string& warning : profile.warnings) {
-        std::printf("warning: %s\n", warning.c_str());
-    }
-    const auto library = loadLibrary();
-    if (!library) {
-        return 1;
-    }
-    const host::LibraryApi& api = library->api();
-#if TARVELMOND_HOST_LIVE_VIEW
-    std::optional<host::LiveView> liveView;
-    if (command.run.liveView) {
-        liveView.emplace(*command.run.liveView, host::telemetryNames(api));
-        std::printf("live view on http://%s:%d/\n", command.run.liveView->host.c_str(), liveView->port());
-    }
-#else
-    if (command.run.liveView) {
-        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
-        return 1;
-    }
-#endif
-    std::optional<host::SessionRecorder> recorder;
-    if (command.kind == host::Command::Kind::Record) {
-        recorder.emplace(api, command.run.recordPath);
-    }
-    const int status =
-        host::runRig(api, profile, command.run, stdout, [&](double seconds, const host::HistoryBatch& batch) {
-            if (recorder) {
-                recorder->poll(seconds, batch);
-            }
-#if TARVELMOND_HOST_LIVE_VIEW
-            if (liveView) {
-                liveView->add(seconds, batch, api.getProfilAirTransitionStatus(),
-                              api.getProfilGrdTransitionStatus(), api.getTransitionStatus());
-            }
-#endif
-        });
-    if (recorder) {
-        std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
-                    command.run.recordPath.c_str());
-    }
-    return status;
+    return driveRig(command.run, nullptr);
 }
 
 }  // namespace
