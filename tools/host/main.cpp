@@ -1,6 +1,7 @@
 // tarvelmond-host: a ready motion host for rig owners. It loads the library by name (tarvelmond.dll or
 // libtarvelmond.so, from beside the program first), installs a rig profile and drives the rig from the
 // running game. It uses the library's exports only, so it is also a worked example of the interface.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -23,6 +24,8 @@
 #include "raw_input_player.h"
 #include "rig_run.h"
 #include "session_recorder.h"
+#include "shared_block_copier.h"
+#include "shared_memory_games.h"
 #include "shutdown_request.h"
 #include "udp_games.h"
 #include "udp_relay.h"
@@ -42,6 +45,39 @@ std::vector<hostio::RelayRoute> relayRoutes() {
             {static_cast<std::uint16_t>(game.libraryPort + host::kRelayPortOffset), game.libraryPort});
     }
     return routes;
+}
+
+// The shared blocks the library reads for a game (none for the others).
+std::vector<hostio::WatchedBlock> blocksOf(int gameId) {
+    std::vector<hostio::WatchedBlock> blocks;
+    for (const host::SharedMemoryGame& game : host::kSharedMemoryGames) {
+        for (const host::SharedBlock& block : game.blocks) {
+            if (game.gameId == gameId && block.name != nullptr) {
+                blocks.push_back({block.name, block.size});
+            }
+        }
+    }
+    return blocks;
+}
+
+// The process the library looks for before it reads the recorded game ("" when it needs none).
+std::string processOf(const host::Session& session) {
+    const auto recorded = std::find_if(session.games.begin(), session.games.end(),
+                                       [](const host::GameRecord& game) { return game.id >= 0; });
+    if (recorded == session.games.end()) {
+        return {};
+    }
+    for (const host::UdpGame& game : host::kUdpGames) {
+        if (game.gameId == recorded->id && game.process != nullptr) {
+            return game.process;
+        }
+    }
+    for (const host::SharedMemoryGame& game : host::kSharedMemoryGames) {
+        if (game.gameId == recorded->id && game.process != nullptr) {
+            return game.process;
+        }
+    }
+    return {};
 }
 
 std::unique_ptr<host::Library> loadLibrary() {
@@ -92,12 +128,22 @@ int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
                         game.libraryPort + host::kRelayPortOffset, game.libraryPort);
         }
     }
+    // While recording, the blocks of a shared-memory game are copied at each new frame.
+    std::optional<hostio::SharedBlockCopier> copier;
+    int copiedGame = -1;
+    if (recorder) {
+        copier.emplace([&](const std::string& name, std::span<const std::uint8_t> bytes,
+                           hostio::SharedBlockCopier::Clock::time_point when) {
+            recorder->queueBlock(name, bytes, when);
+        });
+    }
     // A replay sends its first datagram over and over, as a game waiting to be found, and plays the
     // recording from the moment the library has detected the game.
     bool playing = false;
     const auto searchStart = std::chrono::steady_clock::now();
-    if (player != nullptr) {
-        player->announce();
+    if (player != nullptr && !player->announce()) {
+        std::fprintf(stderr,
+                     "tarvelmond-host: warning: the stand-in for the game's process could not be started\n");
     }
     const auto finished = [&] {
         if (player == nullptr) {
@@ -113,6 +159,10 @@ int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
     const int status = host::runRig(
         api, profile, run, stdout,
         [&](double seconds, const host::HistoryBatch& batch) {
+            if (copier && api.getGameID() != copiedGame) {
+                copiedGame = api.getGameID();
+                copier->watch(blocksOf(copiedGame));
+            }
             if (recorder) {
                 recorder->poll(seconds, batch);
             }
@@ -124,14 +174,15 @@ int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
 #endif
         },
         finished);
-    relay.reset();  // its last datagrams go into the recording with the recorder's end
+    relay.reset();  // its last datagrams and blocks go into the recording with the recorder's end
+    copier.reset();
     if (player != nullptr && !playing) {
         std::fprintf(stderr, "tarvelmond-host: the library did not detect the recorded game within %lld s\n",
                      static_cast<long long>(kDetectionLimit.count()));
         return 1;
     }
     if (player != nullptr) {
-        std::printf("replayed %zu datagrams\n", player->sent());
+        std::printf("replayed %zu recorded inputs\n", player->sent());
     }
     if (recorder) {
         std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
@@ -155,7 +206,7 @@ int runCommand(const host::Command& command) {
         if (command.replay.offline) {
             return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
         }
-        if (session.datagrams.empty()) {
+        if (session.datagrams.empty() && session.blocks.empty()) {
             std::fprintf(stderr,
                          "tarvelmond-host: %s holds no raw game input (record with --relay to have it); "
                          "replay it with --offline --profile <file.toml>\n",
@@ -167,13 +218,18 @@ int runCommand(const host::Command& command) {
         for (const host::DatagramRecord& datagram : session.datagrams) {
             datagrams.push_back({datagram.seconds, datagram.port, datagram.bytes});
         }
-        hostio::RawInputPlayer player(datagrams);
+        std::vector<hostio::RawBlock> blocks;
+        blocks.reserve(session.blocks.size());
+        for (const host::BlockRecord& block : session.blocks) {
+            blocks.push_back({block.seconds, block.name, block.bytes});
+        }
+        hostio::RawInputPlayer player(datagrams, blocks, processOf(session));
         host::RunOptions run;
         run.profilePath = command.replay.profilePath;
         run.port = command.replay.port;
         run.recordPath = command.replay.recordPath;
-        std::printf("replaying %zu datagrams (%.1f s) from %s\n", datagrams.size(), player.lengthS(),
-                    command.replay.sessionPath.c_str());
+        std::printf("replaying %zu datagrams and %zu block frames (%.1f s) from %s\n", datagrams.size(),
+                    blocks.size(), player.lengthS(), command.replay.sessionPath.c_str());
         return driveRig(run, &player);
     }
     return driveRig(command.run, nullptr);

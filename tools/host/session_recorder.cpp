@@ -93,14 +93,26 @@ void SessionRecorder::queueDatagram(std::uint16_t port, std::span<const std::uin
     rawDatagrams_.push_back(std::move(record));
 }
 
+void SessionRecorder::queueBlock(const std::string& name, std::span<const std::uint8_t> bytes,
+                                 std::chrono::steady_clock::time_point when) {
+    BlockRecord record{
+        std::chrono::duration<double>(when - origin_).count(), name, {bytes.begin(), bytes.end()}};
+    const std::lock_guard lock(rawMutex_);
+    rawBlocks_.push_back(std::move(record));
+}
+
 void SessionRecorder::writeRawInput() {
     std::vector<DatagramRecord> datagrams;
+    std::vector<BlockRecord> blocks;
     {
         const std::lock_guard lock(rawMutex_);
         datagrams.swap(rawDatagrams_);
+        blocks.swap(rawBlocks_);
     }
     for (const DatagramRecord& datagram : datagrams)
         writer_.datagram(datagram);
+    for (const BlockRecord& block : blocks)
+        writer_.block(block);
 }
 
 void SessionRecorder::flush() {

@@ -15,7 +15,8 @@
 namespace tarvelmond::host {
 
 // Writes a session recording while the rig runs: every worked tick from the library's histories,
-// the three cue stages and the active profile sampled at each poll, and the game whenever it changes.
+// the three cue stages and the active profile sampled at each poll, the game whenever it changes, and
+// the raw game input (datagrams, shared blocks) that other threads queue.
 // Runs on the host's polling thread, never on the library's real-time thread. The raw game input comes
 // from other threads (the relay's): it is only queued there and written with the next poll, so a slow
 // disk never holds up a datagram on its way to the library.
@@ -31,6 +32,9 @@ class SessionRecorder {
     // From any thread: a datagram the game sent to `port`, which arrived at `arrival`.
     void queueDatagram(std::uint16_t port, std::span<const std::uint8_t> bytes,
                        std::chrono::steady_clock::time_point arrival);
+    // From any thread: a shared block's bytes at a new frame of the game's.
+    void queueBlock(const std::string& name, std::span<const std::uint8_t> bytes,
+                    std::chrono::steady_clock::time_point when);
     std::uint64_t ticksWritten() const { return ticks_; }
 
   private:
@@ -48,6 +52,7 @@ class SessionRecorder {
     const std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
     std::mutex rawMutex_;  // held only to add to or swap out the raw input queue
     std::vector<DatagramRecord> rawDatagrams_;
+    std::vector<BlockRecord> rawBlocks_;
 };
 
 }  // namespace tarvelmond::host

@@ -13,6 +13,7 @@
 
 #include "host_program.h"
 #include "log/error_log.h"
+#include "peers/games/block_publisher.h"
 #include "platform/sockets.h"
 #include "support/eventually.h"
 #include "udp_relay.h"
@@ -158,8 +159,9 @@ TEST(HostReplay, ARelayedSessionReplayedThroughTheLibraryGivesTheRecordedCues) {
     const HostResult replayed = runHost("replay " + quoted(recording.string()) + " --profile " +
                                         quoted(profile.string()) + " --record " + quoted(again.string()));
     ASSERT_EQ(replayed.status, 0) << replayed.output;
-    EXPECT_NE(replayed.output.find("replayed " + std::to_string(session.datagrams.size()) + " datagrams"),
-              std::string::npos)
+    EXPECT_NE(
+        replayed.output.find("replayed " + std::to_string(session.datagrams.size()) + " recorded inputs"),
+        std::string::npos)
         << replayed.output;
     EXPECT_GT(outputFrames(controller).size(), 1000u) << "the replay drove the rig";
     const host::Session replay = host::readSessionFile(again.string());
@@ -234,6 +236,62 @@ TEST(HostReplay, ARelayedSessionReplayedThroughTheLibraryGivesTheRecordedCues) {
         runHost("replay " + quoted(noRaw.string()) + " --profile " + quoted(profile.string()));
     EXPECT_EQ(nothing.status, 1);
     EXPECT_NE(nothing.output.find("record with --relay"), std::string::npos) << nothing.output;
+}
+
+// The middle value of each of the six axes over the settled ticks.
+std::vector<double> settledAxes(const host::Session& session) {
+    const auto [first, last] = settledTicks(session);
+    std::vector<double> middle;
+    for (std::size_t axis = 0; axis < 6; ++axis) {
+        std::vector<double> values;
+        for (std::size_t i = first; i < last; ++i)
+            values.push_back(session.ticks[i].cues[axis]);
+        if (values.empty()) return {};
+        std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2), values.end());
+        middle.push_back(values[values.size() / 2]);
+    }
+    return middle;
+}
+
+// A shared-memory game (a truck game, which the library also looks for by its process) recorded
+// without a controller: its block is copied at each new frame; replayed, the host publishes the block
+// under its name with a stand-in for the game's process, and the library drives the same cues.
+TEST(HostReplay, ASharedMemorySessionReplayedPublishesTheBlockAndGivesTheRecordedCues) {
+    const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
+    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_truck.tmr";
+    {
+        emulator::GameBlockPublisher game(emulator::BlockGame::Truck, emulator::motionScene(0.17, 3.0));
+        ASSERT_TRUE(game.started());
+        const HostResult recorded = runHost("record --out " + quoted(recording.string()) + " --profile " +
+                                            quoted(profile.string()) + " --seconds " + kRecordSeconds);
+        ASSERT_EQ(recorded.status, 0) << recorded.output;
+    }
+    const host::Session session = host::readSessionFile(recording.string());
+    ASSERT_GT(session.blocks.size(), 100u);
+    for (std::size_t i = 0; i < session.blocks.size(); ++i) {
+        ASSERT_EQ(session.blocks[i].name, "SCSTelemetryExample");
+        ASSERT_EQ(session.blocks[i].bytes.size(), 177u);
+        if (i > 0) {
+            ASSERT_NE(session.blocks[i].bytes, session.blocks[i - 1].bytes) << "only new frames are copied";
+        }
+    }
+    const std::vector<double> recordedAxes = settledAxes(session);
+    ASSERT_EQ(recordedAxes.size(), 6u) << session.ticks.size() << " ticks recorded";
+    EXPECT_GT(*std::max_element(recordedAxes.begin(), recordedAxes.end()), 1.0) << "the rig was tilted";
+
+    const fs::path again = fs::temp_directory_path() / "tarvelmond_host_truck_again.tmr";
+    const HostResult replayed = runHost("replay " + quoted(recording.string()) + " --profile " +
+                                        quoted(profile.string()) + " --record " + quoted(again.string()));
+    ASSERT_EQ(replayed.status, 0) << replayed.output;
+    const host::Session replay = host::readSessionFile(again.string());
+    constexpr int kTruckGame = 17;  // Euro Truck Simulator 2 / American Truck Simulator
+    EXPECT_TRUE(std::any_of(replay.games.begin(), replay.games.end(), [](const host::GameRecord& game) {
+        return game.id == kTruckGame;
+    })) << replayed.output;
+    const std::vector<double> replayedAxes = settledAxes(replay);
+    ASSERT_EQ(replayedAxes.size(), 6u) << replay.ticks.size() << " ticks replayed";
+    for (std::size_t axis = 0; axis < 6; ++axis)
+        EXPECT_NEAR(replayedAxes[axis], recordedAxes[axis], 0.02) << "axis " << axis;
 }
 
 // Errors the library writes to its log (any instance on the machine, as a second host would) show on
