@@ -39,13 +39,20 @@ struct UdpRelay::Route {
         // On the datagrams' way to the rig, as the library's own threads are: woken as promptly as they
         // are on a busy machine. The thread waits in the system almost all the time.
         platform::raiseToRealtimePriority();
-        std::vector<std::uint8_t> buffer(kBufferSize);  // before the loop: nothing is allocated per datagram
+        std::vector<std::uint8_t> buffer(
+            kBufferSize);  // before the loop: nothing is allocated before a datagram is forwarded
         while (!stop.load(std::memory_order_relaxed)) {
-            if (listener.waitReadable(kStopCheckUs) != 1) continue;
+            const int ready = listener.waitReadable(kStopCheckUs);
+            // A failing socket must not turn this real-time thread into a spinning one.
+            if (ready < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (ready != 1) continue;
             platform::Ipv4Endpoint from;
             const int received = listener.receiveFrom(buffer, from);
             const Clock::time_point arrival = Clock::now();
-            if (received < 0) continue;
+            if (received < 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             const std::span<const std::uint8_t> datagram(buffer.data(), static_cast<std::size_t>(received));
             if (sender.sendTo(datagram, target) == received) {
                 relayed.fetch_add(1, std::memory_order_relaxed);
