@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,6 +50,23 @@ roll = [-10.0, 10.0]
 pitch = [-10.0, 10.0]
 )toml";
 
+// A folder of this test program's own for the files it hands the host, so that runs of the host tests
+// from other checkouts on the machine (which share the temporary folder) never meet them.
+inline const fs::path& testFolder() {
+    static const fs::path folder = [] {
+        const fs::path path =
+            fs::temp_directory_path() / ("tarvelmond_host_tests_" + std::to_string(std::random_device{}()));
+        fs::create_directories(path);
+        return path;
+    }();
+    return folder;
+}
+
+// Where the host's standard output and error go.
+inline fs::path hostOutputFile() {
+    return testFolder() / "host_output.txt";
+}
+
 inline std::string hostProgram() {
     const std::string self = platform::executablePath();
     const std::string directory = self.substr(0, self.find_last_of("/\\") + 1);
@@ -78,7 +96,7 @@ struct HostResult {
 // Runs the host to its end; natively a SIGINT after `interruptAfter` (when given) ends it.
 inline HostResult runHost(const std::string& arguments,
                           std::optional<std::chrono::milliseconds> interruptAfter = {}) {
-    const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
+    const fs::path outputFile = hostOutputFile();
     std::string command = quoted(hostProgram()) + " " + arguments;
 #if !defined(_WIN32)
     if (interruptAfter) {
@@ -104,7 +122,7 @@ inline HostResult runHost(const std::string& arguments,
 }
 
 inline fs::path writeProfile(const std::string& name, const std::string& text) {
-    const fs::path path = fs::temp_directory_path() / name;
+    const fs::path path = testFolder() / name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -137,7 +137,7 @@ TEST(HostLiveView, ServesTheAxesWeightsAndPickedChannelsThatABrowserDrawsMoving)
     FlightAndController rig;
     ASSERT_TRUE(rig.start());
     const fs::path profile = writeProfile("tarvelmond_host_live.toml", kProfile);
-    const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
+    const fs::path outputFile = hostOutputFile();
     fs::remove(outputFile);  // the port is read from this run's output, not an earlier one's
     HostInBackground host("run --profile " + quoted(profile.string()) + " --live-view 0");
     int port = 0;
@@ -300,7 +300,7 @@ TEST(HostRecord, RecordsEveryTickTheRigWasDrivenBy) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
-    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_session.tmr";
+    const fs::path recording = testFolder() / "tarvelmond_host_session.tmr";
     const double seconds = 6.0 + static_cast<double>(random() % 3000) / 1000.0;
     const HostResult result = runHost("record --out " + quoted(recording.string()) + " --profile " +
                                       quoted(profile.string()) + " --seconds " + std::to_string(seconds));
@@ -379,14 +379,14 @@ TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRe
     ASSERT_TRUE(rig.start());
     auto& [controller, game] = rig;
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
-    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_replay.tmr";
+    const fs::path recording = testFolder() / "tarvelmond_host_replay.tmr";
     const HostResult recorded = runHost("record --out " + quoted(recording.string()) + " --profile " +
                                         quoted(profile.string()) + " --seconds " + kReplaySeconds);
     game.stop();
     ASSERT_EQ(recorded.status, 0) << recorded.output;
     const host::Session session = host::readSessionFile(recording.string());
 
-    const fs::path out = fs::temp_directory_path() / "tarvelmond_host_replay";
+    const fs::path out = testFolder() / "tarvelmond_host_replay";
     const HostResult replayed = runHost("replay " + quoted(recording.string()) + " --offline --profile " +
                                         quoted(profile.string()) + " --out " + quoted(out.string()));
     ASSERT_EQ(replayed.status, 0) << replayed.output;
@@ -443,7 +443,7 @@ TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRe
     // A recording cut short, or not a recording at all, is refused with the place, never a crash.
     std::ifstream whole(recording, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
-    const fs::path cut = fs::temp_directory_path() / "tarvelmond_host_cut.tmr";
+    const fs::path cut = testFolder() / "tarvelmond_host_cut.tmr";
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2 + 3);
     const HostResult refused = runHost("replay " + quoted(cut.string()) + " --offline --profile " +
                                        quoted(profile.string()) + " --out " + quoted(out.string()));
