@@ -8,8 +8,9 @@ namespace tarvelmond::host {
 
 const char* const kUsage =
     "usage: tarvelmond-host run --profile rig.toml [--port COM5] [--seconds N] [--live-view PORT]\n"
-    "       tarvelmond-host record --out session.tmr --profile rig.toml [--port COM5] [--seconds N]\n"
-    "                                [--live-view PORT]\n"
+    "       tarvelmond-host record --out session.tmr --profile rig.toml [--relay] [--port COM5]\n"
+    "                                [--seconds N] [--live-view PORT]\n"
+    "       tarvelmond-host replay session.tmr --profile rig.toml [--port COM5] [--record again.tmr]\n"
     "       tarvelmond-host replay session.tmr --offline --profile other.toml [--out DIR]\n"
     "       tarvelmond-host games [--seconds N]\n"
     "       tarvelmond-host ports [--seconds N]\n"
@@ -20,7 +21,11 @@ const char* const kUsage =
     "  --live-view  graphs of the axes, weights and chosen game channels at http://127.0.0.1:PORT/\n"
     "           (ADDRESS:PORT to be seen from other machines too; port 0 takes any free port)\n"
     "  record   the same, and every tick's telemetry and cues go into the session file\n"
-    "  replay   --offline: the recorded telemetry through the offline cue replay with a profile, and\n"
+    "  --relay  the UDP games send to the host at their port + 10000 (X-Plane 14321, F1 30777, ...);\n"
+    "           it passes each datagram on to the library at once and records it\n"
+    "  replay   the recorded game datagrams sent to the library again at their recorded pace: the\n"
+    "           whole chain runs again with the profile, the controller if one is found\n"
+    "           --offline: the recorded telemetry through the offline cue replay with a profile, and\n"
     "           a comparison with the recorded cues (DIR/compare.svg; DIR defaults to out/replay)\n"
     "  games    which game the library detects now (looks for 3 s, or N)\n"
     "  ports    whether the library's port scan finds a controller (3 s, or N); nothing moves\n";
@@ -53,6 +58,13 @@ LiveViewAddress liveViewAddressFrom(const std::string& text) {
     return address;
 }
 
+std::string portFrom(const std::string& value) {
+    if (value.find("COM") == std::string::npos) {
+        throw std::invalid_argument("--port takes a port name such as COM5, not \"" + value + "\"");
+    }
+    return value;
+}
+
 Command parseReplay(const std::vector<std::string>& arguments) {
     Command command;
     command.kind = Command::Kind::Replay;
@@ -60,8 +72,13 @@ Command parseReplay(const std::vector<std::string>& arguments) {
         const std::string& argument = arguments[i];
         if (argument == "--offline") {
             command.replay.offline = true;
-        } else if ((argument == "--profile" || argument == "--out") && i + 1 < arguments.size()) {
-            (argument == "--profile" ? command.replay.profilePath : command.replay.outDir) = arguments[++i];
+        } else if ((argument == "--profile" || argument == "--out" || argument == "--record") &&
+                   i + 1 < arguments.size()) {
+            (argument == "--profile" ? command.replay.profilePath
+             : argument == "--out"   ? command.replay.outDir
+                                     : command.replay.recordPath) = arguments[++i];
+        } else if (argument == "--port" && i + 1 < arguments.size()) {
+            command.replay.port = portFrom(arguments[++i]);
         } else if (argument.rfind("--", 0) != 0 && command.replay.sessionPath.empty()) {
             command.replay.sessionPath = argument;
         } else {
@@ -71,8 +88,14 @@ Command parseReplay(const std::vector<std::string>& arguments) {
     if (command.replay.sessionPath.empty()) {
         throw std::invalid_argument("replay needs a session file");
     }
-    if (command.replay.offline && command.replay.profilePath.empty()) {
-        throw std::invalid_argument("replay --offline needs --profile <file.toml>");
+    if (command.replay.profilePath.empty()) {
+        throw std::invalid_argument(command.replay.offline
+                                        ? "replay --offline needs --profile <file.toml>"
+                                        : "replay needs --profile <file.toml> (the rig's filters)");
+    }
+    if (command.replay.offline && (command.replay.port || !command.replay.recordPath.empty())) {
+        throw std::invalid_argument(
+            "replay --offline moves no rig: --port and --record are for the live replay");
     }
     return command;
 }
@@ -103,6 +126,10 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
     command.kind = arguments[0] == "run" ? Command::Kind::Run : Command::Kind::Record;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
+        if (option == "--relay" && command.kind == Command::Kind::Record) {
+            command.run.relay = true;
+            continue;
+        }
         if (i + 1 >= arguments.size()) {
             throw std::invalid_argument(option + " needs a value");
         }
@@ -110,10 +137,7 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         if (option == "--profile") {
             command.run.profilePath = value;
         } else if (option == "--port") {
-            if (value.find("COM") == std::string::npos) {
-                throw std::invalid_argument("--port takes a port name such as COM5, not \"" + value + "\"");
-            }
-            command.run.port = value;
+            command.run.port = portFrom(value);
         } else if (option == "--out" && command.kind == Command::Kind::Record) {
             command.run.recordPath = value;
         } else if (option == "--seconds") {

@@ -18,14 +18,17 @@ struct RunOptions {
     std::optional<std::string> port;  // a fixed port ("COM5") instead of the automatic scan
     std::optional<double> seconds;    // stop by itself after this long, as on Ctrl-C
     std::string recordPath;           // record: the session file to write
+    bool relay = false;               // record: the UDP games' datagrams through the host, recorded
     std::optional<LiveViewAddress> liveView;
 };
 
 struct ReplayOptions {
     std::string sessionPath;
     bool offline = false;
-    std::string profilePath;  // --offline: the profile to replay with
-    std::string outDir = "out/replay";
+    std::string profilePath;            // the profile to replay with
+    std::string outDir = "out/replay";  // --offline: where the comparison goes
+    std::optional<std::string> port;    // live: a fixed controller port instead of the scan
+    std::string recordPath;             // live: the replayed session recorded here too
 };
 
 struct Command {

@@ -1,6 +1,8 @@
 // tarvelmond-host: a ready motion host for rig owners. It loads the library by name (tarvelmond.dll or
 // libtarvelmond.so, from beside the program first), installs a rig profile and drives the rig from the
 // running game. It uses the library's exports only, so it is also a worked example of the interface.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -19,13 +21,64 @@
 #endif
 #include "offline_replay.h"
 #include "profile_file.h"
+#include "raw_input_player.h"
 #include "rig_run.h"
 #include "session_recorder.h"
+#include "shared_block_copier.h"
+#include "shared_memory_games.h"
 #include "shutdown_request.h"
+#include "udp_games.h"
+#include "udp_relay.h"
 
 using namespace tarvelmond;
 
 namespace {
+
+// How long a replay waits for the library to detect the recorded game before it gives up.
+constexpr std::chrono::seconds kDetectionLimit{10};
+
+std::vector<hostio::RelayRoute> relayRoutes() {
+    std::vector<hostio::RelayRoute> routes;
+    routes.reserve(host::kUdpGames.size());
+    for (const host::UdpGame& game : host::kUdpGames) {
+        routes.push_back(
+            {static_cast<std::uint16_t>(game.libraryPort + host::kRelayPortOffset), game.libraryPort});
+    }
+    return routes;
+}
+
+// The shared blocks the library reads for a game (none for the others).
+std::vector<hostio::WatchedBlock> blocksOf(int gameId) {
+    std::vector<hostio::WatchedBlock> blocks;
+    for (const host::SharedMemoryGame& game : host::kSharedMemoryGames) {
+        for (const host::SharedBlock& block : game.blocks) {
+            if (game.gameId == gameId && block.name != nullptr) {
+                blocks.push_back({block.name, block.size});
+            }
+        }
+    }
+    return blocks;
+}
+
+// The process the library looks for before it reads the recorded game ("" when it needs none).
+std::string processOf(const host::Session& session) {
+    const auto recorded = std::find_if(session.games.begin(), session.games.end(),
+                                       [](const host::GameRecord& game) { return game.id >= 0; });
+    if (recorded == session.games.end()) {
+        return {};
+    }
+    for (const host::UdpGame& game : host::kUdpGames) {
+        if (game.gameId == recorded->id && game.process != nullptr) {
+            return game.process;
+        }
+    }
+    for (const host::SharedMemoryGame& game : host::kSharedMemoryGames) {
+        if (game.gameId == recorded->id && game.process != nullptr) {
+            return game.process;
+        }
+    }
+    return {};
+}
 
 std::unique_ptr<host::Library> loadLibrary() {
     std::string error;
@@ -34,6 +87,108 @@ std::unique_ptr<host::Library> loadLibrary() {
         std::fprintf(stderr, "tarvelmond-host: %s\n", error.c_str());
     }
     return library;
+}
+
+// Runs (and records) the rig; with a player, from the recorded datagrams it plays to the library.
+int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
+    // The profile is read whole before the library is touched: a mistake in it moves nothing.
+    const offline::RigProfile profile = offline::readProfileFile(run.profilePath);
+    for (const std::string& warning : profile.warnings) {
+        std::printf("warning: %s\n", warning.c_str());
+    }
+    const auto library = loadLibrary();
+    if (!library) {
+        return 1;
+    }
+    const host::LibraryApi& api = library->api();
+#if TARVELMOND_HOST_LIVE_VIEW
+    std::optional<host::LiveView> liveView;
+    if (run.liveView) {
+        liveView.emplace(*run.liveView, host::telemetryNames(api));
+        std::printf("live view on http://%s:%d/\n", run.liveView->host.c_str(), liveView->port());
+    }
+#else
+    if (run.liveView) {
+        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
+        return 1;
+    }
+#endif
+    std::optional<host::SessionRecorder> recorder;
+    if (!run.recordPath.empty()) {
+        recorder.emplace(api, run.recordPath);
+    }
+    std::optional<hostio::UdpRelay> relay;
+    if (run.relay) {
+        relay.emplace(relayRoutes(), [&](std::uint16_t port, std::span<const std::uint8_t> datagram,
+                                         hostio::UdpRelay::Clock::time_point arrival) {
+            recorder->queueDatagram(port, datagram, arrival);
+        });
+        for (const host::UdpGame& game : host::kUdpGames) {
+            std::printf("relay: %-16s send to 127.0.0.1:%d (the library listens on %d)\n", game.name,
+                        game.libraryPort + host::kRelayPortOffset, game.libraryPort);
+        }
+    }
+    // While recording, the blocks of a shared-memory game are copied at each new frame.
+    std::optional<hostio::SharedBlockCopier> copier;
+    int copiedGame = -1;
+    if (recorder) {
+        copier.emplace([&](const std::string& name, std::span<const std::uint8_t> bytes,
+                           hostio::SharedBlockCopier::Clock::time_point when) {
+            recorder->queueBlock(name, bytes, when);
+        });
+    }
+    // A replay sends its first datagram over and over, as a game waiting to be found, and plays the
+    // recording from the moment the library has detected the game.
+    bool playing = false;
+    const auto searchStart = std::chrono::steady_clock::now();
+    if (player != nullptr && !player->announce()) {
+        std::fprintf(stderr,
+                     "tarvelmond-host: warning: the stand-in for the game's process could not be started\n");
+    }
+    const auto finished = [&] {
+        if (player == nullptr) {
+            return false;
+        }
+        if (!playing && api.getGameID() >= 0) {
+            player->play();
+            playing = true;
+        }
+        return playing ? player->finished()
+                       : std::chrono::steady_clock::now() - searchStart > kDetectionLimit;
+    };
+    const int status = host::runRig(
+        api, profile, run, stdout,
+        [&](double seconds, const host::HistoryBatch& batch) {
+            if (copier && api.getGameID() != copiedGame) {
+                copiedGame = api.getGameID();
+                copier->watch(blocksOf(copiedGame));
+            }
+            if (recorder) {
+                recorder->poll(seconds, batch);
+            }
+#if TARVELMOND_HOST_LIVE_VIEW
+            if (liveView) {
+                liveView->add(seconds, batch, api.getProfilAirTransitionStatus(),
+                              api.getProfilGrdTransitionStatus(), api.getTransitionStatus());
+            }
+#endif
+        },
+        finished);
+    relay.reset();  // its last datagrams and blocks go into the recording with the recorder's end
+    copier.reset();
+    if (player != nullptr && !playing) {
+        std::fprintf(stderr, "tarvelmond-host: the library did not detect the recorded game within %lld s\n",
+                     static_cast<long long>(kDetectionLimit.count()));
+        return 1;
+    }
+    if (player != nullptr) {
+        std::printf("replayed %zu recorded inputs\n", player->sent());
+    }
+    if (recorder) {
+        std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
+                    run.recordPath.c_str());
+    }
+    return status;
 }
 
 int runCommand(const host::Command& command) {
@@ -48,59 +203,36 @@ int runCommand(const host::Command& command) {
     }
     if (command.kind == host::Command::Kind::Replay) {
         const host::Session session = host::readSessionFile(command.replay.sessionPath);
-        if (!command.replay.offline) {
-            // Playing the raw input through the game emulator needs raw input in the recording.
+        if (command.replay.offline) {
+            return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
+        }
+        if (session.datagrams.empty() && session.blocks.empty()) {
             std::fprintf(stderr,
-                         "tarvelmond-host: %s holds no raw game input (this version records none); replay it "
-                         "with --offline --profile <file.toml>\n",
+                         "tarvelmond-host: %s holds no raw game input (record with --relay to have it); "
+                         "replay it with --offline --profile <file.toml>\n",
                          command.replay.sessionPath.c_str());
             return 1;
         }
-        return host::replayOffline(session, command.replay.profilePath, command.replay.outDir, stdout);
+        std::vector<hostio::RawDatagram> datagrams;
+        datagrams.reserve(session.datagrams.size());
+        for (const host::DatagramRecord& datagram : session.datagrams) {
+            datagrams.push_back({datagram.seconds, datagram.port, datagram.bytes});
+        }
+        std::vector<hostio::RawBlock> blocks;
+        blocks.reserve(session.blocks.size());
+        for (const host::BlockRecord& block : session.blocks) {
+            blocks.push_back({block.seconds, block.name, block.bytes});
+        }
+        hostio::RawInputPlayer player(datagrams, blocks, processOf(session));
+        host::RunOptions run;
+        run.profilePath = command.replay.profilePath;
+        run.port = command.replay.port;
+        run.recordPath = command.replay.recordPath;
+        std::printf("replaying %zu datagrams and %zu block frames (%.1f s) from %s\n", datagrams.size(),
+                    blocks.size(), player.lengthS(), command.replay.sessionPath.c_str());
+        return driveRig(run, &player);
     }
-    // The profile is read whole before the library is touched: a mistake in it moves nothing.
-    const offline::RigProfile profile = offline::readProfileFile(command.run.profilePath);
-    for (const std::string& warning : profile.warnings) {
-        std::printf("warning: %s\n", warning.c_str());
-    }
-    const auto library = loadLibrary();
-    if (!library) {
-        return 1;
-    }
-    const host::LibraryApi& api = library->api();
-#if TARVELMOND_HOST_LIVE_VIEW
-    std::optional<host::LiveView> liveView;
-    if (command.run.liveView) {
-        liveView.emplace(*command.run.liveView, host::telemetryNames(api));
-        std::printf("live view on http://%s:%d/\n", command.run.liveView->host.c_str(), liveView->port());
-    }
-#else
-    if (command.run.liveView) {
-        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
-        return 1;
-    }
-#endif
-    std::optional<host::SessionRecorder> recorder;
-    if (command.kind == host::Command::Kind::Record) {
-        recorder.emplace(api, command.run.recordPath);
-    }
-    const int status =
-        host::runRig(api, profile, command.run, stdout, [&](double seconds, const host::HistoryBatch& batch) {
-            if (recorder) {
-                recorder->poll(seconds, batch);
-            }
-#if TARVELMOND_HOST_LIVE_VIEW
-            if (liveView) {
-                liveView->add(seconds, batch, api.getProfilAirTransitionStatus(),
-                              api.getProfilGrdTransitionStatus(), api.getTransitionStatus());
-            }
-#endif
-        });
-    if (recorder) {
-        std::printf("recorded %llu ticks in %s\n", static_cast<unsigned long long>(recorder->ticksWritten()),
-                    command.run.recordPath.c_str());
-    }
-    return status;
+    return driveRig(command.run, nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "lent_bridge_thread.h"
+#include "library_error_log.h"
 #include "profile_setup.h"
 #include "shutdown_request.h"
 #include "status_line.h"
@@ -70,7 +71,8 @@ class FixedPortConnector {
     std::thread thread_;
 };
 
-RigStatus currentStatus(const LibraryApi& api, Clock::time_point start, double ticksPerSecond) {
+RigStatus currentStatus(const LibraryApi& api, Clock::time_point start, double ticksPerSecond,
+                        const hostio::LibraryErrorLog& errors) {
     char game[32] = {};
     api.getGameName(game);
     return {.elapsedSeconds = secondsSince(start),
@@ -79,7 +81,9 @@ RigStatus currentStatus(const LibraryApi& api, Clock::time_point start, double t
             .groundPercent = api.getProfilGrdTransitionStatus(),
             .fadePercent = api.getTransitionStatus(),
             .ticksPerSecond = ticksPerSecond,
-            .controllerConnected = api.isConnected() == 1};
+            .controllerConnected = api.isConnected() == 1,
+            .errorsLogged = errors.errors(),
+            .newestError = errors.newest()};
 }
 
 bool timeIsUp(const RunOptions& options, Clock::time_point start) {
@@ -121,7 +125,8 @@ void fadeOut(const LibraryApi& api, std::FILE* out, const std::function<void()>&
 }  // namespace
 
 int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunOptions& options,
-           std::FILE* out, const HistoryObserver& observe) {
+           std::FILE* out, const HistoryObserver& observe, const std::function<bool()>& finished) {
+    hostio::LibraryErrorLog errors;  // from the log's end now: what the library writes from here on
     for (const std::string& warning : installProfile(api, profile)) {
         std::fprintf(out, "warning: %s\n", warning.c_str());
     }
@@ -154,11 +159,12 @@ int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunO
         if (observe) observe(secondsSince(start), batch);
     };
     auto nextStatus = start + kStatusPeriod;
-    while (shutdownRequests() == 0 && !timeIsUp(options, start)) {
+    while (shutdownRequests() == 0 && !timeIsUp(options, start) && !(finished && finished())) {
         std::this_thread::sleep_for(kPollPeriod);
         collect();
         if (const auto now = Clock::now(); now >= nextStatus) {
-            std::fprintf(out, "%s\n", statusLine(currentStatus(api, start, ticks.rate(now))).c_str());
+            errors.poll();
+            std::fprintf(out, "%s\n", statusLine(currentStatus(api, start, ticks.rate(now), errors)).c_str());
             std::fflush(out);
             nextStatus += kStatusPeriod;
         }

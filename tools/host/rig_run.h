@@ -20,8 +20,14 @@ namespace tarvelmond::host {
 //
 // `observe`, when given, receives every batch of the library's histories, the last one after the
 // game-source thread has stopped, so it sees every worked tick of the run.
+//
+// `finished`, when given, is asked at every poll whether the run is over (a replay that has played
+// everything), which then stops as on Ctrl-C.
+//
+// The status line also counts the errors the library writes to its log file from the start on, with the
+// newest one's text.
 using HistoryObserver = std::function<void(double seconds, const HistoryBatch& batch)>;
 int runRig(const LibraryApi& api, const offline::RigProfile& profile, const RunOptions& options,
-           std::FILE* out, const HistoryObserver& observe = {});
+           std::FILE* out, const HistoryObserver& observe = {}, const std::function<bool()>& finished = {});
 
 }  // namespace tarvelmond::host

@@ -24,6 +24,9 @@ class Out {
             real(value);
     }
     void text(const std::string& value) { bytes_.insert(bytes_.end(), value.begin(), value.end()); }
+    void bytes(const std::vector<std::uint8_t>& value) {
+        bytes_.insert(bytes_.end(), value.begin(), value.end());
+    }
 
   private:
     std::vector<std::uint8_t>& bytes_;
@@ -140,6 +143,8 @@ void readRecord(RecordKind kind, In& in, Session& session) {
             DatagramRecord datagram;
             datagram.seconds = in.real("a datagram record");
             datagram.port = in.number<std::uint16_t>("a datagram record");
+            if (datagram.port == 0) in.fail("a datagram record for port 0");
+            if (in.left() > kMaxDatagram) in.fail("a datagram longer than UDP carries");
             const auto bytes = in.take(in.left(), "a datagram record");
             datagram.bytes.assign(bytes.begin(), bytes.end());
             session.datagrams.push_back(std::move(datagram));
@@ -150,6 +155,7 @@ void readRecord(RecordKind kind, In& in, Session& session) {
             block.seconds = in.real("a block record");
             const auto length = in.number<std::uint8_t>("a block record");
             block.name = in.text(length, "a block record");
+            if (block.name.empty()) in.fail("a block record without a name");
             const auto bytes = in.take(in.left(), "a block record");
             block.bytes.assign(bytes.begin(), bytes.end());
             session.blocks.push_back(std::move(block));
@@ -245,6 +251,24 @@ void SessionWriter::gap(const GapRecord& record) {
     this->record(RecordKind::Gap, payloadOf([&](Out& out) {
                      out.real(record.seconds);
                      out.number(record.lostTicks);
+                 }));
+}
+
+void SessionWriter::datagram(const DatagramRecord& record) {
+    this->record(RecordKind::Datagram, payloadOf([&](Out& out) {
+                     out.real(record.seconds);
+                     out.number(record.port);
+                     out.bytes(record.bytes);
+                 }));
+}
+
+void SessionWriter::block(const BlockRecord& record) {
+    const std::string name = record.name.substr(0, 255);
+    this->record(RecordKind::Block, payloadOf([&](Out& out) {
+                     out.real(record.seconds);
+                     out.number(static_cast<std::uint8_t>(name.size()));
+                     out.text(name);
+                     out.bytes(record.bytes);
                  }));
 }
 

@@ -18,7 +18,8 @@
 //                 f64 output fade in percent, then AIR, GROUND and final cues as doubles: sampled when
 //                 the host polls, after the tick records it collected, not per tick
 //     3 game      f64 seconds, i32 game id, the game's name (at most 20 bytes)
-//     4 datagram  f64 arrival seconds, u16 the game's port, the datagram's bytes (raw game input)
+//     4 datagram  f64 arrival seconds, u16 the game's port (where the library listens for it), the
+//                 datagram's bytes (raw game input, at most 65507); written by `record --relay`
 //     5 block     f64 seconds, u8 name length, the name, the shared block's bytes (raw game input)
 //     6 gap       f64 seconds, u32 ticks lost, 0 when unknown: the host was held up for more than
 //                 the library's 150 records of history, which dropped its oldest
@@ -30,6 +31,8 @@ inline constexpr char kSessionMagic[8] = {'T', 'M', 'R', 'S', 'E', 'S', 'S', 'N'
 inline constexpr std::uint16_t kSessionMajor = 1;
 inline constexpr std::uint16_t kSessionMinor = 0;
 inline constexpr std::uint32_t kMaxPayload = 16u << 20;
+// The largest datagram UDP over IPv4 carries; a longer one could never have been received.
+inline constexpr std::size_t kMaxDatagram = 65507;
 
 enum class RecordKind : std::uint8_t { Tick = 1, Stages = 2, Game = 3, Datagram = 4, Block = 5, Gap = 6 };
 
@@ -101,6 +104,8 @@ class SessionWriter {
     void stages(const StagesRecord& record);
     void game(const GameRecord& record);
     void gap(const GapRecord& record);
+    void datagram(const DatagramRecord& record);
+    void block(const BlockRecord& record);
     // Takes what was built so far (the caller appends it to the file).
     std::vector<std::uint8_t> take();
 

@@ -40,6 +40,7 @@ SessionRecorder::SessionRecorder(const LibraryApi& api, const std::string& path)
 
 SessionRecorder::~SessionRecorder() {
     try {
+        writeRawInput();
         flush();
     } catch (const SessionError&) {
         // Already said by the poll that failed; what was written stays readable up to there.
@@ -78,9 +79,40 @@ void SessionRecorder::poll(double seconds, const HistoryBatch& batch) {
         telemetry_.pop_front();
         cues_.pop_front();
     }
+    writeRawInput();
     writer_.stages({seconds, api_.getactiveProfil(), api_.getTransitionStatus(), cueStage(api_, 0),
                     cueStage(api_, 1), cueStage(api_, 2)});
     flush();
+}
+
+void SessionRecorder::queueDatagram(std::uint16_t port, std::span<const std::uint8_t> bytes,
+                                    std::chrono::steady_clock::time_point arrival) {
+    DatagramRecord record{
+        std::chrono::duration<double>(arrival - origin_).count(), port, {bytes.begin(), bytes.end()}};
+    const std::lock_guard lock(rawMutex_);
+    rawDatagrams_.push_back(std::move(record));
+}
+
+void SessionRecorder::queueBlock(const std::string& name, std::span<const std::uint8_t> bytes,
+                                 std::chrono::steady_clock::time_point when) {
+    BlockRecord record{
+        std::chrono::duration<double>(when - origin_).count(), name, {bytes.begin(), bytes.end()}};
+    const std::lock_guard lock(rawMutex_);
+    rawBlocks_.push_back(std::move(record));
+}
+
+void SessionRecorder::writeRawInput() {
+    std::vector<DatagramRecord> datagrams;
+    std::vector<BlockRecord> blocks;
+    {
+        const std::lock_guard lock(rawMutex_);
+        datagrams.swap(rawDatagrams_);
+        blocks.swap(rawBlocks_);
+    }
+    for (const DatagramRecord& datagram : datagrams)
+        writer_.datagram(datagram);
+    for (const BlockRecord& block : blocks)
+        writer_.block(block);
 }
 
 void SessionRecorder::flush() {

@@ -11,7 +11,15 @@ std::string statusLine(const RigStatus& status) {
                   status.elapsedSeconds, status.game.c_str(), status.airPercent, status.groundPercent,
                   status.fadePercent, status.ticksPerSecond,
                   status.controllerConnected ? "controller connected" : "no controller");
-    return line;
+    std::string text = line;
+    if (status.errorsLogged == 0) return text + "  no errors";
+    // The newest error's text, cut to keep the line on one console row's worth beyond the figures.
+    constexpr std::size_t kLongestText = 70;
+    const std::string newest = status.newestError.size() > kLongestText
+                                   ? status.newestError.substr(0, kLongestText - 3) + "..."
+                                   : status.newestError;
+    return text + "  " + std::to_string(status.errorsLogged) +
+           (status.errorsLogged == 1 ? " error" : " errors") + " logged, newest: " + newest;
 }
 
 }  // namespace tarvelmond::host

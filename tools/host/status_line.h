@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace tarvelmond::host {
@@ -12,6 +13,8 @@ struct RigStatus {
     double fadePercent = 0.0;  // the output fade after a hold; 100 when settled
     double ticksPerSecond = 0.0;
     bool controllerConnected = false;
+    std::uint64_t errorsLogged = 0;  // by the library since the host started
+    std::string newestError;         // the newest of them
 };
 
 std::string statusLine(const RigStatus& status);

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "host_program.h"
 #include "peers/games/game_packets.h"
 #include "peers/games/udp_game_sender.h"
 #include "peers/virtual_controller.h"
@@ -32,143 +33,6 @@
 
 namespace tarvelmond::test {
 namespace {
-
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-
-constexpr int kXplanePort = 4321;
-constexpr double kRigLimit = 10.0;
-
-// A light rig profile: the roll and pitch positions move the rig (they hold still on a steady attitude,
-// so the rig is well away from rest when the stop comes), the rates add a little.
-const char* const kProfile = R"toml([air.filters]
-roll = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
-pitch = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
-roll_position = "CROP(GAIN(EMALP(VALUE;20);0.4);-8;8)"
-pitch_position = "CROP(GAIN(EMALP(VALUE;20);0.5);-8;8)"
-
-[limits.input]
-roll = [-90.0, 90.0]
-pitch = [-90.0, 90.0]
-
-[limits.rig]
-lateral = [-10.0, 10.0]
-longitudinal = [-10.0, 10.0]
-vertical = [-10.0, 10.0]
-yaw = [-10.0, 10.0]
-roll = [-10.0, 10.0]
-pitch = [-10.0, 10.0]
-)toml";
-
-std::string hostProgram() {
-    const std::string self = platform::executablePath();
-    const std::string directory = self.substr(0, self.find_last_of("/\\") + 1);
-#if defined(_WIN32)
-    return directory + "tarvelmond-host.exe";
-#else
-    return directory + "tarvelmond-host";
-#endif
-}
-
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct HostResult {
-    int status = -1;
-    std::string output;  // standard output and error together
-};
-
-// Runs the host to its end; natively a SIGINT after `interruptAfter` (when given) ends it.
-HostResult runHost(const std::string& arguments,
-                   std::optional<std::chrono::milliseconds> interruptAfter = {}) {
-    const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
-    std::string command = quoted(hostProgram()) + " " + arguments;
-#if !defined(_WIN32)
-    if (interruptAfter) {
-        command = "timeout --preserve-status -s INT " +
-                  std::to_string(static_cast<double>(interruptAfter->count()) / 1000.0) + " " + command;
-    }
-#else
-    (void)interruptAfter;
-#endif
-    command += " > " + quoted(outputFile.string()) + " 2>&1";
-#if defined(_WIN32)
-    command = "\"" + command + "\"";  // cmd /c takes one quoted command line
-#endif
-    const int raw = std::system(command.c_str());  // NOLINT(concurrency-mt-unsafe): one at a time
-    HostResult result;
-#if defined(_WIN32)
-    result.status = raw;
-#else
-    result.status = raw >= 0 && (raw & 0x7f) == 0 ? (raw >> 8) & 0xff : -1;
-#endif
-    result.output = fileText(outputFile);
-    return result;
-}
-
-fs::path writeProfile(const std::string& name, const std::string& text) {
-    const fs::path path = fs::temp_directory_path() / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
-// An aircraft in a steady bank and climb with a gentle wobble, so the data never stands still.
-emulator::Bytes flightPacket(std::uint64_t n) {
-    const double t = static_cast<double>(n) * 0.004;
-    const auto pitch = static_cast<float>(8.0 + std::sin(t * 1.3));
-    const auto roll = static_cast<float>(12.0 + 2.0 * std::sin(t * 0.7));
-    const auto heading = static_cast<float>(std::fmod(t * 5.0, 360.0));
-    return emulator::xplanePacket(
-        {{17, {pitch, roll, heading}}, {135, {0.1f, 10.0f, 0.0f, 0.5f, 0.2f, 0.1f}}});
-}
-
-// What most host tests run against: a virtual controller the library's own scan finds (its names are
-// this program's alone, its identity inherited by the host) and an X-Plane flight on the game's port.
-struct FlightAndController {
-    VirtualController controller{uniqueComNumber(6)};
-    emulator::UdpGameSender game{kXplanePort};
-
-    bool start() {
-        if (!controller.ready()) return false;
-        declarePortIdentity(controller.comNumber());
-        game.startGenerated(flightPacket, 4ms);
-        return true;
-    }
-};
-
-double largestAxis(const OutputFrame& frame) {
-    double largest = 0.0;
-    for (float axis : frame.axes) {
-        largest = std::max(largest, static_cast<double>(std::fabs(axis)));
-    }
-    return largest;
-}
-
-double largestStep(const OutputFrame& before, const OutputFrame& after) {
-    double largest = 0.0;
-    for (std::size_t i = 0; i < before.axes.size(); ++i) {
-        largest = std::max(largest, static_cast<double>(std::fabs(after.axes[i] - before.axes[i])));
-    }
-    return largest;
-}
-
-std::vector<OutputFrame> outputFrames(const VirtualController& controller) {
-    std::vector<OutputFrame> frames;
-    for (const ReceivedMessage& message : controller.received()) {
-        if (message.kind == ReceivedMessage::Kind::Output) {
-            frames.push_back(decodeOutputFrame(message.bytes));
-        }
-    }
-    return frames;
-}
 
 TEST(HostRun, DrivesTheRigFromTheGameAndEasesItToRestOnStop) {
     FlightAndController rig;
@@ -273,7 +137,7 @@ TEST(HostLiveView, ServesTheAxesWeightsAndPickedChannelsThatABrowserDrawsMoving)
     FlightAndController rig;
     ASSERT_TRUE(rig.start());
     const fs::path profile = writeProfile("tarvelmond_host_live.toml", kProfile);
-    const fs::path outputFile = fs::temp_directory_path() / "tarvelmond_host_output.txt";
+    const fs::path outputFile = hostOutputFile();
     fs::remove(outputFile);  // the port is read from this run's output, not an earlier one's
     HostInBackground host("run --profile " + quoted(profile.string()) + " --live-view 0");
     int port = 0;
@@ -436,7 +300,7 @@ TEST(HostRecord, RecordsEveryTickTheRigWasDrivenBy) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
-    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_session.tmr";
+    const fs::path recording = testFolder() / "tarvelmond_host_session.tmr";
     const double seconds = 6.0 + static_cast<double>(random() % 3000) / 1000.0;
     const HostResult result = runHost("record --out " + quoted(recording.string()) + " --profile " +
                                       quoted(profile.string()) + " --seconds " + std::to_string(seconds));
@@ -504,25 +368,6 @@ TEST(HostRecord, RecordsEveryTickTheRigWasDrivenBy) {
     }
 }
 
-// The first tick whose poll found every AIR stage value 0: the host's stop switched the channels off
-// there, and the output began to fade to rest (known to within one poll).
-std::size_t fadeToRestStart(const host::Session& session) {
-    for (const host::StagesRecord& stages : session.stages) {
-        const bool moving =
-            std::any_of(stages.air.begin(), stages.air.begin() + 10, [](double v) { return v != 0.0; });
-        if (!moving && stages.fadePercent < 100.0 && stages.ticksBefore > 2000) return stages.ticksBefore;
-    }
-    return session.ticks.size();
-}
-
-// The first tick after which the live start-up fade had ended (known to within one poll).
-std::size_t startFadeEnd(const host::Session& session) {
-    for (const host::StagesRecord& stages : session.stages) {
-        if (stages.fadePercent >= 100.0 && stages.ticksBefore > 0) return stages.ticksBefore;
-    }
-    return session.ticks.size();
-}
-
 #if defined(_WIN32)
 const std::string kReplaySeconds = "20";  // Wine ticks about half as often: as many settled ticks
 #else
@@ -534,14 +379,14 @@ TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRe
     ASSERT_TRUE(rig.start());
     auto& [controller, game] = rig;
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
-    const fs::path recording = fs::temp_directory_path() / "tarvelmond_host_replay.tmr";
+    const fs::path recording = testFolder() / "tarvelmond_host_replay.tmr";
     const HostResult recorded = runHost("record --out " + quoted(recording.string()) + " --profile " +
                                         quoted(profile.string()) + " --seconds " + kReplaySeconds);
     game.stop();
     ASSERT_EQ(recorded.status, 0) << recorded.output;
     const host::Session session = host::readSessionFile(recording.string());
 
-    const fs::path out = fs::temp_directory_path() / "tarvelmond_host_replay";
+    const fs::path out = testFolder() / "tarvelmond_host_replay";
     const HostResult replayed = runHost("replay " + quoted(recording.string()) + " --offline --profile " +
                                         quoted(profile.string()) + " --out " + quoted(out.string()));
     ASSERT_EQ(replayed.status, 0) << replayed.output;
@@ -598,7 +443,7 @@ TEST(HostReplay, TheRecordedTelemetryReplayedOfflineWithTheSameProfileGivesTheRe
     // A recording cut short, or not a recording at all, is refused with the place, never a crash.
     std::ifstream whole(recording, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
-    const fs::path cut = fs::temp_directory_path() / "tarvelmond_host_cut.tmr";
+    const fs::path cut = testFolder() / "tarvelmond_host_cut.tmr";
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2 + 3);
     const HostResult refused = runHost("replay " + quoted(cut.string()) + " --offline --profile " +
                                        quoted(profile.string()) + " --out " + quoted(out.string()));

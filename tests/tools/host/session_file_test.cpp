@@ -18,6 +18,8 @@ std::vector<std::uint8_t> smallRecording() {
     writer.tick({1, {0.0, 1.75, -2.5}, {0.25, -0.0}});
     writer.stages({0.1, 1, 42.0, {1, 2}, {3, 4}, {5, 6}});
     writer.gap({0.15, 0});
+    writer.datagram({0.16, 4321, {0x44, 0x41, 0x54, 0x41, 0x00}});
+    writer.block({0.17, "Local\\acpmf_physics", {1, 2, 3, 4}});
     return writer.take();
 }
 
@@ -48,6 +50,13 @@ TEST(SessionFile, WhatIsWrittenIsReadBackBitForBit) {
     EXPECT_EQ(session.stages[0].final, (std::vector<double>{5, 6}));
     ASSERT_EQ(session.gaps.size(), 1u);
     EXPECT_EQ(session.gaps[0].ticksBefore, 2u);
+    ASSERT_EQ(session.datagrams.size(), 1u);
+    EXPECT_EQ(session.datagrams[0].seconds, 0.16);
+    EXPECT_EQ(session.datagrams[0].port, 4321);
+    EXPECT_EQ(session.datagrams[0].bytes, (std::vector<std::uint8_t>{0x44, 0x41, 0x54, 0x41, 0x00}));
+    ASSERT_EQ(session.blocks.size(), 1u);
+    EXPECT_EQ(session.blocks[0].name, "Local\\acpmf_physics");
+    EXPECT_EQ(session.blocks[0].bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
 }
 
 TEST(SessionFile, EveryCutShortRecordingIsAClearErrorOrAWholeShorterSession) {
@@ -89,6 +98,21 @@ TEST(SessionFile, DamagedRecordingsSayWhatIsWrong) {
     bytes = smallRecording();
     bytes[firstRecord] = 1;  // a tick record as long as a game record
     EXPECT_NE(readError(bytes).find("ends inside a tick record"), std::string::npos) << readError(bytes);
+
+    // Raw game input that could never have been sent: to port 0, or longer than a UDP datagram.
+    SessionWriter writer({""}, 1);
+    writer.take();  // the header: only the records are wanted
+    writer.datagram({0.0, 0, {1}});
+    bytes = smallRecording();
+    std::vector<std::uint8_t> record = writer.take();
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    EXPECT_NE(readError(bytes).find("port 0"), std::string::npos) << readError(bytes);
+    writer.datagram({0.0, 20777, std::vector<std::uint8_t>(kMaxDatagram + 1)});
+    bytes = smallRecording();
+    record = writer.take();
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    EXPECT_EQ(readError(bytes), "session.tmr: byte " + std::to_string(smallRecording().size() + 5 + 10) +
+                                    ": a datagram longer than UDP carries");
 }
 
 TEST(SessionFile, AKindFromALaterVersionIsSkippedWhole) {

@@ -1,0 +1,66 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvelmond::hostio {
+
+// A datagram as the game sent it, with its arrival time and the port the library listens on for it.
+struct RawDatagram {
+    double seconds = 0.0;
+    std::uint16_t port = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A shared-memory block's bytes as the game had written them at a new frame.
+struct RawBlock {
+    double seconds = 0.0;
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Plays recorded game input back into the library: datagrams to the library's ports on 127.0.0.1
+// through the game emulator's sending, each port's at their recorded pace, and shared blocks published
+// under their names and rewritten with each recorded frame at its time. Times that go backwards or are
+// not numbers are taken as the previous one's, and a pause longer than kLongestPauseS in the recording
+// (a game in its menus) is replayed as that long, so a damaged time can neither stall nor rush a
+// replay. For games the library looks for by process too, a stand-in runs under the game's name.
+class RawInputPlayer {
+  public:
+    static constexpr double kLongestPauseS = 2.0;
+
+    // `gameProcess`: the executable name the library looks for with this game ("" for none).
+    RawInputPlayer(const std::vector<RawDatagram>& datagrams, const std::vector<RawBlock>& blocks,
+                   const std::string& gameProcess);
+    ~RawInputPlayer();
+    RawInputPlayer(const RawInputPlayer&) = delete;
+    RawInputPlayer& operator=(const RawInputPlayer&) = delete;
+
+    // Starts the stand-in process, publishes each block's first frame and repeats each port's first
+    // datagram every 2 ms, as a game on its start line waiting to be found, until play(). False when
+    // the stand-in cannot be started (the library will not find the game).
+    bool announce();
+    void play();
+    void stop();
+
+    bool finished() const;
+    std::size_t sent() const;
+    double lengthS() const;
+
+  private:
+    struct Port;
+    struct Blocks;
+    void stopAnnouncing();
+
+    std::string gameProcess_;
+    std::shared_ptr<void> standIn_;  // the stand-in game process (the emulator's) while it runs
+    std::vector<std::unique_ptr<Port>> ports_;
+    std::unique_ptr<Blocks> blocks_;
+    std::atomic<bool> announcing_{false};
+    std::thread announcer_;
+};
+
+}  // namespace tarvelmond::hostio

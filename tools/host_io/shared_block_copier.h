@@ -1,0 +1,48 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvelmond::hostio {
+
+struct WatchedBlock {
+    std::string name;  // as the game names it ("Local\acpmf_physics")
+    std::size_t size = 0;
+};
+
+// Copies a shared-memory game's blocks at each new frame: it opens them read-only (without keeping a
+// closed game's block alive) and, every millisecond, shows the observer each block whose bytes have
+// changed since the last copy, on its own thread. The game is never disturbed: nothing is written, and
+// the library reads the same blocks as before.
+class SharedBlockCopier {
+  public:
+    using Clock = std::chrono::steady_clock;
+    using Observer = std::function<void(const std::string& name, std::span<const std::uint8_t> bytes,
+                                        Clock::time_point when)>;
+
+    explicit SharedBlockCopier(Observer observe);
+    ~SharedBlockCopier();
+    SharedBlockCopier(const SharedBlockCopier&) = delete;
+    SharedBlockCopier& operator=(const SharedBlockCopier&) = delete;
+
+    // From any thread: the blocks to copy from now on (none: an empty list).
+    void watch(std::vector<WatchedBlock> blocks);
+
+  private:
+    void run();
+
+    Observer observe_;
+    std::mutex watchMutex_;  // held only to hand over a new list
+    std::vector<WatchedBlock> pending_;
+    bool changed_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace tarvelmond::hostio
