@@ -131,9 +131,9 @@ IRacingFrame parseIRacingBlock(BlockBytes block, std::int32_t& lastTick, std::sp
     const BlockBytes copy = scratch.first(length);
     const auto value = [&](std::string_view name) { return variableValue(block, *header, copy, name); };
     struct Acceleration {
-        const char* name;
-        double sign;
-        Channel withGravity, withoutGravity, gravity;
+        const char* name = nullptr;
+        double sign = 1.0;
+        Channel withGravity{}, withoutGravity{}, gravity{};
         bool present = false;
     };
     Acceleration accelerations[] = {

@@ -23,7 +23,7 @@ void parseXplaneDatagram(std::span<const std::uint8_t> datagram, TelemetryRecord
     const std::size_t records = (bytes.size() - kHeader) / kRecord;
     for (std::size_t k = 0; k < records; ++k) {
         const std::size_t base = kHeader + kRecord * k;
-        const auto value = [&](int i) { return static_cast<double>(bytes.f32le(base + 4 + 4 * i)); };
+        const auto value = [&](std::size_t i) { return static_cast<double>(bytes.f32le(base + 4 + 4 * i)); };
         switch (bytes.u8(base).value_or(0)) {  // only the low byte of the index names the group
             case 3:
                 record.set(Channel::speed, value(7));
