@@ -6,12 +6,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "host_program.h"
+#include "library_error_log.h"
 #include "log/error_log.h"
 #include "peers/games/block_publisher.h"
 #include "platform/sockets.h"
@@ -331,6 +335,66 @@ TEST(HostReplay, ASharedMemorySessionReplayedPublishesTheBlockAndGivesTheRecorde
 // Errors the library writes to its log (any instance on the machine, as a second host would) show on
 // the status line as they come: their count and the newest one's text; what was logged before the
 // host started, and the informational lines, do not count.
+// The log as other programs append to it: in pieces cut anywhere (a line half written when the host
+// looks), and in a burst longer than one look reads. Only whole lines count, each once, and the newest
+// is the last whole error line; one look reads no further than its bound.
+TEST(HostLibraryErrorLog, CountsWholeLinesOnceWhereverTheWritesAreCut) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const fs::path path =
+        fs::temp_directory_path() / ("tarvelmond_error_log_" + std::to_string(seed) + ".txt");
+    { std::ofstream(path) << "[ERROR] [10:00:00] before the host looked\n"; }
+    hostio::LibraryErrorLog log(path.string());
+
+    std::string text;
+    int errors = 0;
+    std::string newest;
+    for (int i = 0; i < 400; ++i) {
+        if (random() % 3 == 0) {
+            newest = "error " + std::to_string(i);
+            text += "[ERROR] [10:00:01] " + newest + (random() % 2 ? "\r\n" : "\n");
+            ++errors;
+        } else {
+            text += "[INFO] [10:00:01] " + std::string(random() % 300, 'x') + "\n";
+        }
+    }
+    text += "[INFO] [10:00:02] " + std::string(3 * hostio::LibraryErrorLog::kMostPerPoll, 'y') + "\n";
+    text += "[ERROR] [10:00:03] after the long line\n";
+    ++errors;
+    newest = "after the long line";
+
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t piece = std::min<std::size_t>(text.size() - at, 1 + random() % 5000);
+        {
+            std::ofstream file(path, std::ios::app | std::ios::binary);
+            file.write(text.data() + at, static_cast<std::streamsize>(piece));
+        }
+        at += piece;
+        log.poll();
+        EXPECT_LE(log.errors(), static_cast<std::uint64_t>(errors));
+    }
+    for (int i = 0; i < 10; ++i)
+        log.poll();  // what one look left for the next
+    EXPECT_EQ(log.errors(), static_cast<std::uint64_t>(errors));
+    EXPECT_EQ(log.newest(), newest);
+
+    SCOPED_TRACE("a burst of three looks' worth, then an error: one look does not reach it");
+    {
+        std::ofstream file(path, std::ios::app | std::ios::binary);
+        for (std::size_t written = 0; written < 3 * hostio::LibraryErrorLog::kMostPerPoll; written += 100)
+            file << "[INFO] [10:00:04] " << std::string(81, 'z') << "\n";
+        file << "[ERROR] [10:00:05] after the burst\n";
+    }
+    log.poll();
+    EXPECT_EQ(log.errors(), static_cast<std::uint64_t>(errors));
+    for (int i = 0; i < 10; ++i)
+        log.poll();
+    EXPECT_EQ(log.errors(), static_cast<std::uint64_t>(errors) + 1);
+    EXPECT_EQ(log.newest(), "after the burst");
+    fs::remove(path);
+}
+
 TEST(HostRun, TheStatusLineCountsTheErrorsTheLibraryLogsAndShowsTheNewest) {
     ErrorLog().logError("an error from before the host started");
     const fs::path profile = writeProfile("tarvelmond_host_rig.toml", kProfile);
