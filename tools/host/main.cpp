@@ -213,23 +213,14 @@ int runCommand(const host::Command& command) {
                          command.replay.sessionPath.c_str());
             return 1;
         }
-        std::vector<hostio::RawDatagram> datagrams;
-        datagrams.reserve(session.datagrams.size());
-        for (const host::DatagramRecord& datagram : session.datagrams) {
-            datagrams.push_back({datagram.seconds, datagram.port, datagram.bytes});
-        }
-        std::vector<hostio::RawBlock> blocks;
-        blocks.reserve(session.blocks.size());
-        for (const host::BlockRecord& block : session.blocks) {
-            blocks.push_back({block.seconds, block.name, block.bytes});
-        }
-        hostio::RawInputPlayer player(datagrams, blocks, processOf(session));
+        hostio::RawInputPlayer player(session.datagrams, session.blocks, processOf(session));
         host::RunOptions run;
         run.profilePath = command.replay.profilePath;
         run.port = command.replay.port;
         run.recordPath = command.replay.recordPath;
-        std::printf("replaying %zu datagrams and %zu block frames (%.1f s) from %s\n", datagrams.size(),
-                    blocks.size(), player.lengthS(), command.replay.sessionPath.c_str());
+        std::printf("replaying %zu datagrams and %zu block frames (%.1f s) from %s\n",
+                    session.datagrams.size(), session.blocks.size(), player.lengthS(),
+                    command.replay.sessionPath.c_str());
         return driveRig(run, &player);
     }
     return driveRig(command.run, nullptr);

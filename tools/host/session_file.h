@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "raw_input.h"
+
 // The recording of a session (.tmr): what the library computed on every worked tick, with the game's
 // telemetry it computed from. Layout, all numbers little-endian, doubles as IEEE 754 binary64:
 //
@@ -56,17 +58,9 @@ struct GameRecord {
     std::string name;
 };
 
-struct DatagramRecord {
-    double seconds = 0.0;
-    std::uint16_t port = 0;
-    std::vector<std::uint8_t> bytes;
-};
-
-struct BlockRecord {
-    double seconds = 0.0;
-    std::string name;
-    std::vector<std::uint8_t> bytes;
-};
+// The game's own input, as the replay plays it back.
+using DatagramRecord = hostio::RawDatagram;
+using BlockRecord = hostio::RawBlock;
 
 struct GapRecord {
     double seconds = 0.0;

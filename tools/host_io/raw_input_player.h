@@ -6,21 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "raw_input.h"
+
 namespace tarvelmond::hostio {
-
-// A datagram as the game sent it, with its arrival time and the port the library listens on for it.
-struct RawDatagram {
-    double seconds = 0.0;
-    std::uint16_t port = 0;
-    std::vector<std::uint8_t> bytes;
-};
-
-// A shared-memory block's bytes as the game had written them at a new frame.
-struct RawBlock {
-    double seconds = 0.0;
-    std::string name;
-    std::vector<std::uint8_t> bytes;
-};
 
 // Plays recorded game input back into the library: datagrams to the library's ports on 127.0.0.1
 // through the game emulator's sending, each port's at their recorded pace, and shared blocks published
