@@ -192,19 +192,25 @@ TEST(GameRegistry, EveryGameIsFoundConnectedReadAndReleasedThroughItsReader) {
         char name[32] = {};
         getGameName(*source, name);
         EXPECT_STREQ(name, identity.displayName);
-        if (identity.udpPort != 0) EXPECT_TRUE(portIsFree(identity.udpPort)) << "detection leaves no socket";
+        if (identity.udpPort != 0) {
+            EXPECT_TRUE(portIsFree(identity.udpPort)) << "detection leaves no socket";
+        }
 
         ASSERT_EQ(connectGame(*source), 1);
         GameReader& reader = source->reader(identity.id);
         EXPECT_TRUE(reader.holdsChannel());
-        if (identity.udpPort != 0) EXPECT_FALSE(portIsFree(identity.udpPort)) << "the reader holds the port";
+        if (identity.udpPort != 0) {
+            EXPECT_FALSE(portIsFree(identity.udpPort)) << "the reader holds the port";
+        }
         EXPECT_TRUE(eventually([&] { return readGameFrame(*source) == 1; })) << "frames arrive";
 
         EXPECT_EQ(disconnectGame(*source), 1);
         EXPECT_EQ(getGameId(*source), -1);
         EXPECT_FALSE(reader.holdsChannel()) << "no port, view, mapping or event is kept";
         EXPECT_EQ(readGameFrame(*source), 0);
-        if (identity.udpPort != 0) EXPECT_TRUE(portIsFree(identity.udpPort));
+        if (identity.udpPort != 0) {
+            EXPECT_TRUE(portIsFree(identity.udpPort));
+        }
         releaseIdleChannels(*source);
     }
 }
