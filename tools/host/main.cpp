@@ -109,7 +109,8 @@ int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
     }
 #else
     if (run.liveView) {
-        std::fprintf(stderr, "tarvelmond-host: this build has no live view (the Linux host has one)\n");
+        std::fprintf(
+            stderr, "tarvelmond-host: this build has no live view (it was configured without cpp-httplib)\n");
         return 1;
     }
 #endif
