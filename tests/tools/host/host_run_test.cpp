@@ -92,15 +92,8 @@ TEST(HostRun, DrivesTheRigFromTheGameAndEasesItToRestOnStop) {
 class HostInBackground {
   public:
     explicit HostInBackground(const std::string& arguments)
-#if defined(_WIN32)
-        : thread_([this, arguments] { result_ = runHost(arguments + " --seconds 30"); }){}
-#else
-        : thread_([this, arguments] { result_ = runHost(arguments, kLongest); }) {
-    }
-#endif
-          ~HostInBackground() {
-        stop();
-    }
+        : thread_([this, arguments] { result_ = runUntilStopped(arguments); }) {}
+    ~HostInBackground() { stop(); }
     HostInBackground(const HostInBackground&) = delete;
     HostInBackground& operator=(const HostInBackground&) = delete;
 
@@ -117,6 +110,14 @@ class HostInBackground {
 
   private:
     static constexpr std::chrono::seconds kLongest{300};
+
+    static HostResult runUntilStopped(const std::string& arguments) {
+#if defined(_WIN32)
+        return runHost(arguments + " --seconds 20");
+#else
+        return runHost(arguments, kLongest);
+#endif
+    }
     HostResult result_;
     std::thread thread_;
 };
