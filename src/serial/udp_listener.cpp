@@ -54,11 +54,12 @@ class ListenLoop {
 
     // The controller has gone: the link is free for the serial port or another UDP controller. The
     // motion frames waiting for it are stale; the host's own messages keep their place, since the
-    // host was told they were queued.
+    // host was told they were queued. They go before the link is freed, so that a serial controller
+    // that takes it at once never receives them.
     void fallSilent() {
-        releaseLink(state_, LinkOwner::Udp);
         state_.serialSendQueue.removeAll(MessageKind::Motion);
         state_.udpSendQueue.removeAll(MessageKind::Motion);
+        releaseLink(state_, LinkOwner::Udp);
     }
 
     LinkState& state_;
