@@ -14,9 +14,8 @@ int UdpPort::openUdpPort(int port) {
     socket_.close();
     library_.release();
 
-    startupResult_ = library_.start();
-    if (startupResult_ != 0) {
-        log_.logError("WSAStartup failed with error: " + std::to_string(startupResult_));
+    if (const int startupResult = library_.start(); startupResult != 0) {
+        log_.logError("WSAStartup failed with error: " + std::to_string(startupResult));
         return 0;
     }
     socket_ = platform::Socket::udp();

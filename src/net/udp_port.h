@@ -33,7 +33,6 @@ class UdpPort {
     std::span<const std::uint8_t> receiveNewestDatagram(std::size_t minimum, int mostTaken);
 
     bool isOpen() const { return socket_.valid(); }
-    int startupResult() const { return startupResult_; }
     const platform::Ipv4Endpoint& address() const { return address_; }  // bound, then the last sender
 
   private:
@@ -41,7 +40,6 @@ class UdpPort {
 
     // Two areas so that draining can receive into one while the other keeps the newest usable datagram.
     std::array<std::array<std::uint8_t, kReceiveSize>, 2> receiveAreas_{};
-    int startupResult_ = 0;
     platform::SocketLibrary library_;
     platform::Socket socket_;
     platform::Ipv4Endpoint address_;

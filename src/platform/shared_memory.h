@@ -39,12 +39,10 @@ class SharedMemory {
     const unsigned char* data() const { return static_cast<const unsigned char*>(view_); }
     unsigned char* writableData() { return static_cast<unsigned char*>(view_); }
     std::size_t size() const { return size_; }  // bytes that may be read through data()
-    bool createdHere() const { return created_; }
 
   private:
     void* view_ = nullptr;
     std::size_t size_ = 0;
-    bool created_ = false;
 #if defined(_WIN32)
     void* mapping_ = nullptr;
 #else

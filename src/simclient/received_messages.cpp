@@ -18,7 +18,6 @@ void ReceivedMessages::put(std::span<const std::uint8_t> message) {
             slot = free_.pop();
         } else {
             slot = waiting_.pop();
-            ++dropped_;
         }
     }
     try {
@@ -49,11 +48,6 @@ std::span<const std::uint8_t> ReceivedMessages::take() {
 std::size_t ReceivedMessages::waiting() const {
     const std::lock_guard lock(mutex_);
     return waiting_.count;
-}
-
-std::size_t ReceivedMessages::dropped() const {
-    const std::lock_guard lock(mutex_);
-    return dropped_;
 }
 
 }  // namespace tarvelmond::simclient

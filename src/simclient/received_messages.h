@@ -27,7 +27,6 @@ class ReceivedMessages {
     std::span<const std::uint8_t> take();
 
     std::size_t waiting() const;
-    std::size_t dropped() const;
 
   private:
     static constexpr std::size_t kNone = kSlots;
@@ -54,7 +53,6 @@ class ReceivedMessages {
     SlotRing free_;
     SlotRing waiting_;
     std::size_t handedOut_ = kNone;
-    std::size_t dropped_ = 0;
 };
 
 }  // namespace tarvelmond::simclient

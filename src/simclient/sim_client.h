@@ -61,7 +61,6 @@ class SimClient {
     // 0 while the connection is healthy (or was closed on purpose), else why it failed.
     std::int32_t failureCode() const;
     DisconnectKind failureKind() const { return failureKind_.load(); }
-    std::size_t droppedMessages() const { return received_.dropped(); }
 
     // Whether the client was opened inside the simulator's own process (it connects as any other
     // client would).

@@ -43,7 +43,6 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         close();
         view_ = std::exchange(other.view_, nullptr);
         size_ = std::exchange(other.size_, 0);
-        created_ = std::exchange(other.created_, false);
         posixName_ = std::move(other.posixName_);
         nameHolder_ = std::exchange(other.nameHolder_, -1);
         device_ = other.device_;
@@ -57,11 +56,9 @@ bool SharedMemory::createOrOpen(const std::string& name, std::size_t size, ViewA
     posixName_ = posixObjectName(name);
     int fd = shm_open(posixName_.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     if (fd >= 0) {
-        created_ = true;
         if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
             shm_unlink(posixName_.c_str());
             ::close(fd);
-            created_ = false;
             return false;
         }
     } else {
@@ -118,7 +115,6 @@ void SharedMemory::close() {
     releaseName();
     view_ = nullptr;
     size_ = 0;
-    created_ = false;
 }
 
 bool sharedMemoryExists(const std::string& name) {

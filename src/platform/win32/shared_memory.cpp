@@ -24,7 +24,6 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
         close();
         view_ = std::exchange(other.view_, nullptr);
         size_ = std::exchange(other.size_, 0);
-        created_ = std::exchange(other.created_, false);
         mapping_ = std::exchange(other.mapping_, nullptr);
     }
     return *this;
@@ -37,7 +36,6 @@ bool SharedMemory::createOrOpen(const std::string& name, std::size_t size, ViewA
     mapping_ =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, high, low, widen(name).c_str());
     if (mapping_ == nullptr) return false;
-    created_ = GetLastError() != ERROR_ALREADY_EXISTS;
     view_ = MapViewOfFile(mapping_, viewAccess(access), 0, 0, size);
     if (view_ == nullptr) {
         close();
@@ -81,7 +79,6 @@ void SharedMemory::close() {
     view_ = nullptr;
     mapping_ = nullptr;
     size_ = 0;
-    created_ = false;
 }
 
 bool sharedMemoryExists(const std::string& name) {
