@@ -9,8 +9,8 @@ int replaceFilterChain(MotionEngine& engine, int profile, int dof, const char* f
     engine.outputBlocked.store(true);
     if (filter == nullptr) return 0;
 
-    auto chain = parseFilterString(filter);
-    if (!chain->valid.load()) return 0;
+    FilterChain chain = parseFilterString(filter);
+    if (!chain.valid) return 0;
 
     MotionProfile* target = engine.cues.hostProfile(profile);
     if (target == nullptr || static_cast<unsigned>(dof) >= static_cast<unsigned>(kDofChannels)) return 0;

@@ -1,7 +1,6 @@
 #include <cstdint>
-#include <utility>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace tarvelmond {
 
@@ -54,47 +53,10 @@ const char* filterKeyword(FilterKind kind) {
     return "";
 }
 
-FilterSys::FilterSys(FilterKind stageKind, float a1, float a2, float a3, float a4)
-    : kind(stageKind), keyword(filterKeyword(stageKind)), p1(a1), p2(a2), p3(a3), p4(a4) {}
-
-std::shared_ptr<FilterSys> innermostStage(FilterSys& head) {
-    // Only the stage being visited is held, so a stage that a concurrent replacement has let go of can
-    // die as soon as the walk has moved past it.
-    std::shared_ptr<FilterSys> stage = head.shared_from_this();
-    for (;;) {
-        std::shared_ptr<FilterSys> next;
-        {
-            std::lock_guard lock(stage->linkMutex);
-            next = stage->inner;
-        }
-        if (!next) {
-            return stage;
-        }
-        stage = std::move(next);
-    }
-}
-
-std::shared_ptr<FilterSys> appendFilterStage(std::shared_ptr<FilterSys> chain, FilterKind kind, float p1,
-                                             float p2, float p3, float p4) {
-    auto stage = std::make_shared<FilterSys>(kind, p1, p2, p3, p4);
-    if (kind == NOISE) {
-        stage->noise = std::make_shared<NoiseLayer>(p1, p2, noiseSeed(p3));
-    }
-    if (!chain) {
-        return stage;
-    }
-
-    // One stage mutex at a time, never nested, so linking can't deadlock against a walk going the other way.
-    std::shared_ptr<FilterSys> last = innermostStage(*chain);
-    {
-        std::lock_guard lock(last->linkMutex);
-        last->inner = stage;
-    }
-    {
-        std::lock_guard lock(stage->linkMutex);
-        stage->outer = last;
-    }
-    return chain;
+FilterSys makeFilterStage(FilterKind kind, float p1, float p2, float p3, float p4) {
+    FilterSys stage{.kind = kind, .keyword = filterKeyword(kind), .p1 = p1, .p2 = p2, .p3 = p3, .p4 = p4};
+    if (kind == NOISE) stage.noise = std::make_unique<NoiseLayer>(p1, p2, noiseSeed(p3));
+    return stage;
 }
 
 }  // namespace tarvelmond

@@ -1,8 +1,7 @@
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace tarvelmond {
 
@@ -156,23 +155,13 @@ double applyOperator(FilterSys& stage, double x) {
 
 }  // namespace
 
-double evaluateFilterChain(FilterSys& head, double x) {
-    if (!head.valid.load()) {
+double evaluateFilterChain(FilterChain& chain, double x) {
+    if (!chain.valid) {
         return 0.0;
     }
-
-    // Innermost first, the reading order of nested calls. Only the current stage is held, and only
-    // while its operator runs; an outer stage that a replacement has already released ends the walk.
-    std::shared_ptr<FilterSys> stage = innermostStage(head);
-    while (stage) {
+    // Innermost first, the reading order of nested calls.
+    for (auto stage = chain.stages.rbegin(); stage != chain.stages.rend(); ++stage)
         x = applyOperator(*stage, x);
-        std::shared_ptr<FilterSys> next;
-        {
-            std::lock_guard lock(stage->linkMutex);
-            next = stage->outer.lock();
-        }
-        stage = std::move(next);
-    }
     // The engine scales and mixes the result; a NaN or infinity must not reach the rig.
     return std::isfinite(x) ? x : 0.0;
 }

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace tarvelmond {
 
@@ -138,26 +139,27 @@ bool argumentsAccepted(FilterKind kind, const std::array<double, 4>& p) {
 }
 
 // Real chains are a handful of stages. A bound keeps a hostile string from costing quadratic time to
-// build and from overflowing the stack when its nested stages are released one inside the other.
+// parse (each stage copies the text inside it).
 constexpr int kMostStages = 100;
 
-// Peels operators off from the outside in; returns an empty pointer for any text that is not a chain.
-std::shared_ptr<FilterSys> parseChain(std::string text) {
-    std::shared_ptr<FilterSys> head;
-    for (int stages = 0; stages < kMostStages; ++stages) {
+// Peels operators off from the outside in; returns no stages for any text that is not a chain.
+std::vector<FilterSys> parseChain(std::string text) {
+    std::vector<FilterSys> stages;
+    for (int stage = 0; stage < kMostStages; ++stage) {
         if (text == "VALUE") {
-            return appendFilterStage(std::move(head), VALUE, 0.0f, 0.0f, 0.0f, 0.0f);
+            stages.push_back(makeFilterStage(VALUE, 0.0f, 0.0f, 0.0f, 0.0f));
+            return stages;
         }
 
         const std::size_t open = text.find('(');
         const std::size_t close = text.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close < open) {
-            return nullptr;
+            return {};
         }
 
         const OperatorSyntax* op = findOperator(std::string_view(text).substr(0, open));
         if (op == nullptr) {
-            return nullptr;
+            return {};
         }
 
         std::string arguments = text.substr(open + 1, close - open - 1);
@@ -165,25 +167,24 @@ std::shared_ptr<FilterSys> parseChain(std::string text) {
         if (op->argumentCount == 0) {
             double surplus = 0.0;
             if (popLastNumber(arguments, surplus)) {
-                return nullptr;
+                return {};
             }
         }
         for (int i = op->argumentCount - 1; i >= 0; --i) {
             if (!popLastNumber(arguments, p[i])) {
-                return nullptr;
+                return {};
             }
         }
         if (!argumentsAccepted(op->kind, p)) {
-            return nullptr;
+            return {};
         }
 
-        head =
-            appendFilterStage(std::move(head), op->kind, static_cast<float>(p[0]), static_cast<float>(p[1]),
-                              static_cast<float>(p[2]), static_cast<float>(p[3]));
+        stages.push_back(makeFilterStage(op->kind, static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                         static_cast<float>(p[2]), static_cast<float>(p[3])));
         // Not trimmed again: a blank next to VALUE makes the inner text fail.
         text = std::move(arguments);
     }
-    return nullptr;
+    return {};
 }
 
 }  // namespace
@@ -212,16 +213,14 @@ bool popLastNumber(std::string& text, double& value) {
     return true;
 }
 
-std::shared_ptr<FilterSys> parseFilterString(const char* text) {
-    std::shared_ptr<FilterSys> head = parseChain(std::string(trimmed(text != nullptr ? text : "")));
-    if (head) {
-        head->valid.store(true);
-        return head;
+FilterChain parseFilterString(const char* text) {
+    FilterChain chain{.stages = parseChain(std::string(trimmed(text != nullptr ? text : ""))), .valid = true};
+    if (chain.stages.empty()) {
+        // The caller always gets a chain; a rejected string yields one that evaluates to 0.
+        chain.stages.push_back(FilterSys{});
+        chain.valid = false;
     }
-    // The caller always gets a chain; a rejected string yields one that evaluates to 0.
-    auto rejected = std::make_shared<FilterSys>(VALUE, 0.0f, 0.0f, 0.0f, 0.0f);
-    rejected->keyword.clear();
-    return rejected;
+    return chain;
 }
 
 }  // namespace tarvelmond

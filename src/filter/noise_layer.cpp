@@ -1,4 +1,4 @@
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace tarvelmond {
 

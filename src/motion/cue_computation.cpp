@@ -10,10 +10,10 @@ namespace tarvelmond {
 double evaluateDof(const TelemetryRecord& record, const DofLimits& inputLimits, const MotionProfile& profile,
                    const DofBinding& binding, double scale) {
     if (!profile.getActivedof(binding.channel)) return 0.0;
-    FilterSys* chain = profile.chain(binding.channel).head();
+    FilterChain* chain = profile.chain(binding.channel).current();
     double x = record.gameData[static_cast<std::size_t>(binding.source)];
     if (binding.clamp) {
-        if (!chain->valid.load()) return 0.0 * scale;
+        if (!chain->valid) return 0.0 * scale;
         const DofLimit& limit = inputLimits[static_cast<std::size_t>(binding.channel)];
         const double min = limit.min.load(std::memory_order_relaxed);
         const double max = limit.max.load(std::memory_order_relaxed);

@@ -1,19 +1,21 @@
 #include "motion/motion_profile.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace tarvelmond {
 
-std::shared_ptr<FilterSys> ChainSlot::share() const {
+std::shared_ptr<FilterChain> ChainSlot::share() const {
     std::lock_guard lock(ownerMutex_);
     return owner_;
 }
 
-std::shared_ptr<FilterSys> ChainSlot::exchange(std::shared_ptr<FilterSys> chain) {
+std::shared_ptr<FilterChain> ChainSlot::exchange(FilterChain chain) {
+    auto installed = std::make_shared<FilterChain>(std::move(chain));
     std::lock_guard lock(ownerMutex_);
-    head_.store(chain.get());
-    owner_.swap(chain);
-    return chain;
+    current_.store(installed.get());
+    owner_.swap(installed);
+    return installed;
 }
 
 MotionProfile::MotionProfile(std::string name) : name_(std::move(name)) {
@@ -26,8 +28,8 @@ MotionProfile::MotionProfile(std::string name) : name_(std::move(name)) {
     // Every channel starts with the pass-through chain marked not valid, so it yields 0.0 until the
     // host installs a chain of its own.
     for (auto& slot : chains_) {
-        auto chain = parseFilterString("VALUE");
-        chain->valid.store(false);
+        FilterChain chain = parseFilterString("VALUE");
+        chain.valid = false;
         slot.exchange(std::move(chain));
     }
 }

@@ -5,28 +5,28 @@
 #include <mutex>
 #include <string>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 #include "games/telemetry_record.h"
 
 namespace tarvelmond {
 
 inline constexpr int kDofChannels = 23;
 
-// One DOF channel's filter chain. The game-source thread reads the head through an atomic pointer
-// (inside an EvaluationGate bracket); host threads own the chain and swap it under a mutex that the
+// One DOF channel's filter chain. The game-source thread reads it through an atomic pointer (inside
+// an EvaluationGate bracket); host threads own the chain and swap it under a mutex that the
 // game-source thread never takes.
 class ChainSlot {
   public:
-    FilterSys* head() const { return head_.load(); }
-    std::shared_ptr<FilterSys> share() const;
+    FilterChain* current() const { return current_.load(); }
+    std::shared_ptr<FilterChain> share() const;
     // Installs `chain` and hands back the previous owner; release it only after the gate has let the
     // evaluations that may still see it finish.
-    std::shared_ptr<FilterSys> exchange(std::shared_ptr<FilterSys> chain);
+    std::shared_ptr<FilterChain> exchange(FilterChain chain);
 
   private:
     mutable std::mutex ownerMutex_;
-    std::shared_ptr<FilterSys> owner_;
-    std::atomic<FilterSys*> head_{nullptr};
+    std::shared_ptr<FilterChain> owner_;
+    std::atomic<FilterChain*> current_{nullptr};
 };
 
 // Per-DOF settings for one situation: active flags, belt-mix weights and filter chains.

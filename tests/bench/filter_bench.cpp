@@ -4,13 +4,13 @@
 
 #include <cmath>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace {
 
 void evaluateChain(benchmark::State& state, const char* text) {
-    const auto chain = tarvelmond::parseFilterString(text);
-    if (!chain->valid.load()) {
+    auto chain = tarvelmond::parseFilterString(text);
+    if (!chain.valid) {
         state.SkipWithError("filter string rejected");
         return;
     }
@@ -18,7 +18,7 @@ void evaluateChain(benchmark::State& state, const char* text) {
     for (auto _ : state) {
         const double x = 15.0 * std::sin(t);
         t += 0.01;
-        benchmark::DoNotOptimize(tarvelmond::evaluateFilterChain(*chain, x));
+        benchmark::DoNotOptimize(tarvelmond::evaluateFilterChain(chain, x));
     }
 }
 

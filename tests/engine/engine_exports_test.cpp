@@ -50,10 +50,10 @@ TEST(EngineExports, FilterStringsBlockAndReleaseTheOutput) {
     EXPECT_FALSE(engine().outputBlocked.load());
 
     ASSERT_EQ(setcheckFilterstring(0, 3, "GAIN(VALUE;2)"), 1);
-    FilterSys* working = engine().cues.profiles[0].chain(3).head();
+    const FilterChain* working = engine().cues.profiles[0].chain(3).current();
     EXPECT_EQ(setcheckFilterstring(0, 3, "GAIN(VALUE;"), 0);
     EXPECT_EQ(setcheckFilterstring(0, 3, nullptr), 0);
-    EXPECT_EQ(engine().cues.profiles[0].chain(3).head(), working)
+    EXPECT_EQ(engine().cues.profiles[0].chain(3).current(), working)
         << "an invalid string never replaces a chain";
     EXPECT_TRUE(engine().outputBlocked.load()) << "output stays blocked until a later success";
 }

@@ -103,7 +103,7 @@ TEST(GameSourceHammer, HostCallsRaceTheRunningThreadWithoutDataRaces) {
     // A replaced chain dies on the replacing host thread, never under the running thread's evaluation.
     setMotionsystemready(1);
     for (int i = 0; i < 300; ++i) {
-        std::weak_ptr<FilterSys> previous = engine().cues.profiles[0].chain(8).share();
+        std::weak_ptr<FilterChain> previous = engine().cues.profiles[0].chain(8).share();
         ASSERT_EQ(setcheckFilterstring(0, 8, i % 2 ? "EMALP(GAIN(VALUE;2);5)" : "NOISE(VALUE;1;50;7)"), 1);
         ASSERT_TRUE(previous.expired());
         std::this_thread::sleep_for(200us);

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 namespace tarvelmond {
 namespace {
@@ -17,43 +17,46 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kStep = 2 * std::numbers::pi * 0.002;  // phase step of one evaluation at 1 Hz
 
-double run(const std::shared_ptr<FilterSys>& chain, double x) {
-    return evaluateFilterChain(*chain, x);
+double run(FilterChain& chain, double x) {
+    return evaluateFilterChain(chain, x);
+}
+double run(FilterChain&& chain, double x) {
+    return evaluateFilterChain(chain, x);
 }
 
 // One operator around VALUE, for arguments a filter string cannot write (NaN, infinity, any float).
-std::shared_ptr<FilterSys> singleStage(FilterKind kind, float p1, float p2 = 0, float p3 = 0) {
-    auto chain = appendFilterStage(nullptr, kind, p1, p2, p3, 0);
-    appendFilterStage(chain, VALUE, 0, 0, 0, 0);
-    chain->valid.store(true);
+FilterChain singleStage(FilterKind kind, float p1, float p2 = 0, float p3 = 0) {
+    FilterChain chain{.valid = true};
+    chain.stages.push_back(makeFilterStage(kind, p1, p2, p3, 0));
+    chain.stages.push_back(makeFilterStage(VALUE, 0, 0, 0, 0));
     return chain;
 }
 
 // Each pair is an input and the output expected for it, fed to one chain in order.
 void expectOutputs(const char* text, const std::vector<std::pair<double, double>>& samples,
                    double tolerance = 0) {
-    const auto chain = parseFilterString(text);
-    ASSERT_TRUE(chain->valid.load()) << text;
+    auto chain = parseFilterString(text);
+    ASSERT_TRUE(chain.valid) << text;
     for (const auto& [in, out] : samples)
         EXPECT_NEAR(run(chain, in), out, tolerance) << text << " at " << in;
 }
 
 TEST(FilterEvaluation, InvalidChainYieldsZeroAndKeepsItsState) {
     EXPECT_EQ(run(parseFilterString("GAIN(VALUE;2"), 1.0), 0.0);
-    const auto chain = parseFilterString("EMALP(VALUE;10)");
+    auto chain = parseFilterString("EMALP(VALUE;10)");
     EXPECT_NEAR(run(chain, 1.0), 0.1, 1e-7);
-    chain->valid.store(false);
+    chain.valid = false;
     EXPECT_EQ(run(chain, 1.0), 0.0);
     EXPECT_EQ(run(chain, 1.0), 0.0);
-    chain->valid.store(true);
+    chain.valid = true;
     EXPECT_NEAR(run(chain, 1.0), 0.19, 1e-7);
 }
 
 TEST(FilterEvaluation, TheValueEntersTheInnermostStageFirst) {
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMALP(VALUE;10)"), 1), 0.1, 1e-7);
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("EMAHP(VALUE;20)"), 1), 0.95, 1e-7);
+    EXPECT_NEAR(run(parseFilterString("EMALP(VALUE;10)"), 1), 0.1, 1e-7);
+    EXPECT_NEAR(run(parseFilterString("EMAHP(VALUE;20)"), 1), 0.95, 1e-7);
     // The moving average first, then the gain around it: 0.1, then 0.2.
-    EXPECT_NEAR(evaluateFilterChain(*parseFilterString("GAIN(EMALP(VALUE;10);2)"), 1), 0.2, 1e-7);
+    EXPECT_NEAR(run(parseFilterString("GAIN(EMALP(VALUE;10);2)"), 1), 0.2, 1e-7);
 }
 
 TEST(FilterEvaluation, StatelessOperatorsInnermostFirstWithAFiniteResult) {
@@ -79,7 +82,7 @@ TEST(FilterEvaluation, StatelessOperatorsInnermostFirstWithAFiniteResult) {
 
 TEST(FilterEvaluation, LogisticIsAScaledTanhThatSaturates) {
     for (const auto& [limit, slope] : {std::pair{10.0f, 1.0f}, {-4.0f, 2.0f}, {0.5f, 3.0f}}) {
-        const auto chain = singleStage(LOGISTIC, limit, slope);
+        auto chain = singleStage(LOGISTIC, limit, slope);
         for (double x : {-1e12, -30.0, -1.0, 0.0, 0.5, 3.0, 50.0, 1e12})
             EXPECT_NEAR(run(chain, x), limit * std::tanh(slope * x / limit), 1e-9) << limit << " " << x;
     }
@@ -113,7 +116,7 @@ TEST(Rollover, MatchesStepwiseReflection) {
     std::mt19937_64 random(20240611);
     std::uniform_real_distribution<double> logMagnitude(-1.0, std::log10(2e5));
     for (float limit : {10.0f, 1.0f, 0.1f, 3.7f, 180.0f, 1e-3f, 2.5e4f, 1e-40f, -10.0f}) {
-        const auto chain = singleStage(ROLLOVER, limit);
+        auto chain = singleStage(ROLLOVER, limit);
         const double band = std::abs(limit);  // a negative limit is the band of its absolute value
         for (double x : {band, -band})
             ASSERT_EQ(run(chain, x), reflectStepwise(x, band)) << x << " in " << limit;
@@ -125,7 +128,7 @@ TEST(Rollover, MatchesStepwiseReflection) {
 }
 
 TEST(Rollover, EndsForEveryInput) {
-    const auto one = parseFilterString("ROLLOVER(VALUE;1)");
+    auto one = parseFilterString("ROLLOVER(VALUE;1)");
     // Multiples of 4 fold to 0, and x = 4k + 3 reflects to -1. The big doubles are multiples of 4.
     for (double x : {1e15, -1e15, 1e300, -1e300, std::numeric_limits<double>::max()})
         EXPECT_EQ(run(one, x), 0.0);
@@ -155,16 +158,16 @@ TEST(Noise, InterpolatesBetweenSeededTargets) {
     // Period 4 is two evaluations: halfway to the next target, then on it. The first target is drawn
     // when the stage is created, and the line starts from 0.
     const auto d = targets(7, 3);
-    const auto chain = parseFilterString("NOISE(VALUE;1;4;7)");
+    auto chain = parseFilterString("NOISE(VALUE;1;4;7)");
     for (float v : {0.5f * d[0], d[0], 0.5f * d[0] + 0.5f * d[1], d[1], 0.5f * d[1] + 0.5f * d[2], d[2]})
         EXPECT_EQ(run(chain, 10.0), 10.0 + v);
     // Amplitude 0 adds nothing but still draws: 50 evaluations of period 10 draw 10 targets after the first.
-    const auto silent = parseFilterString("NOISE(VALUE;0;10;5)");
+    auto silent = parseFilterString("NOISE(VALUE;0;10;5)");
     for (int i = 0; i < 50; ++i)
         EXPECT_EQ(run(silent, i * 0.5), i * 0.5);
     std::mt19937 reference(5);
     reference.discard(11);
-    EXPECT_EQ(silent->noise->generator, reference);
+    EXPECT_EQ(silent.stages[0].noise->generator, reference);
 }
 
 TEST(Noise, SeedIsTheArgumentTruncatedToItsLow32Bits) {
@@ -175,7 +178,7 @@ TEST(Noise, SeedIsTheArgumentTruncatedToItsLow32Bits) {
     for (const auto& c : cases) {
         std::mt19937 reference(c.seed);
         reference.discard(1);
-        EXPECT_EQ(singleStage(NOISE, 1, 2, c.argument)->noise->generator, reference) << c.argument;
+        EXPECT_EQ(singleStage(NOISE, 1, 2, c.argument).stages[0].noise->generator, reference) << c.argument;
     }
 }
 
@@ -183,40 +186,40 @@ TEST(Noise, ShortPeriodsDrawEveryEvaluationAndStayBounded) {
     // A period of one step or less acts as one step: each evaluation lands on the previous target.
     const auto d = targets(3, 200);
     for (float period : {2.0f, 1.0f, 0.5f, 0.0f, -5.0f, NAN}) {
-        const auto chain = singleStage(NOISE, 1, period, 3);
+        auto chain = singleStage(NOISE, 1, period, 3);
         for (int i = 0; i < 200; ++i)
             EXPECT_EQ(run(chain, 0), d[i]) << period << " at " << i;
     }
     for (float period : {3.0f, 2.5f, 7.0f}) {
-        const auto chain = singleStage(NOISE, 1, period, 3);
+        auto chain = singleStage(NOISE, 1, period, 3);
         for (int i = 0; i < 1000; ++i) {
             run(chain, 0);
-            ASSERT_GE(chain->noise->phase, 0.0f);
-            ASSERT_LT(chain->noise->phase, period);
+            ASSERT_GE(chain.stages[0].noise->phase, 0.0f);
+            ASSERT_LT(chain.stages[0].noise->phase, period);
         }
     }
 }
 
 TEST(Sinus, ReplacesItsInputAndKeepsItsPhaseBoundedAndAccurateInBothDirections) {
-    const auto scaled = parseFilterString("SINUS(GAIN(VALUE;5);3;7)");
+    auto scaled = parseFilterString("SINUS(GAIN(VALUE;5);3;7)");
     for (int k = 1; k <= 1000; ++k)
         EXPECT_NEAR(run(scaled, k * 13.0), 3 * std::sin(k * 7 * kStep), 1e-3) << k;
     for (float frequency : {1.0f, -1.0f}) {
-        const auto chain = singleStage(SINUS, 1, frequency);
+        auto chain = singleStage(SINUS, 1, frequency);
         for (int k = 1; k <= 1000; ++k)
             ASSERT_NEAR(run(chain, 0), std::sin(k * frequency * kStep), 1e-3) << k;
         for (int k = 0; k < 2000000; ++k) {
             run(chain, 0);
-            ASSERT_GE(chain->state, 0.0f);
-            ASSERT_LE(chain->state, static_cast<float>(2 * std::numbers::pi));
+            ASSERT_GE(chain.stages[0].state, 0.0f);
+            ASSERT_LE(chain.stages[0].state, static_cast<float>(2 * std::numbers::pi));
         }
         // A runaway phase would have lost the precision to take a step this small accurately.
-        const double before = chain->state;
+        const double before = chain.stages[0].state;
         EXPECT_NEAR(run(chain, 0), std::sin(before + frequency * kStep), 1e-5) << frequency;
     }
-    const auto infinite = singleStage(SINUS, 1, INFINITY);
+    auto infinite = singleStage(SINUS, 1, INFINITY);
     EXPECT_EQ(run(infinite, 1), 0.0);
-    EXPECT_EQ(infinite->state, 0.0f);
+    EXPECT_EQ(infinite.stages[0].state, 0.0f);
 }
 
 }  // namespace

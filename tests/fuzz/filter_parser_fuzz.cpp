@@ -7,12 +7,12 @@
 #include <limits>
 #include <string>
 
-#include "filter/filter_sys.h"
+#include "filter/filter_chain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const auto chain = tarvelmond::parseFilterString(text.c_str());
-    if (!chain->valid.load()) return 0;
+    auto chain = tarvelmond::parseFilterString(text.c_str());
+    if (!chain.valid) return 0;
 
     constexpr double kInputs[] = {0.0,
                                   1.0,
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   std::numeric_limits<double>::quiet_NaN()};
     for (int round = 0; round < 3; ++round) {
         for (double x : kInputs) {
-            if (!std::isfinite(tarvelmond::evaluateFilterChain(*chain, x))) std::abort();
+            if (!std::isfinite(tarvelmond::evaluateFilterChain(chain, x))) std::abort();
         }
     }
     return 0;

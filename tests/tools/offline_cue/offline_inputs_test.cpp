@@ -155,9 +155,9 @@ pitch = [-1.5, 2]
     installProfile(*engine, profile);
     const auto& air = engine->cues.profiles[kAirProfile];
     const auto& ground = engine->cues.profiles[kGroundProfile];
-    EXPECT_EQ(air.chain(3).head()->kind, GAIN);
-    EXPECT_EQ(air.chain(3).head()->p1, 2.0f);
-    EXPECT_FALSE(air.chain(2).head()->valid.load()) << "no string: left as constructed";
+    EXPECT_EQ(air.chain(3).current()->stages.front().kind, GAIN);
+    EXPECT_EQ(air.chain(3).current()->stages.front().p1, 2.0f);
+    EXPECT_FALSE(air.chain(2).current()->valid) << "no string: left as constructed";
     EXPECT_FALSE(air.getActivedof(21));
     EXPECT_FALSE(ground.getActivedof(0)) << "each profile has its own flags";
     EXPECT_EQ(air.beltMix(1), 0.5);
@@ -173,8 +173,8 @@ TEST(ProfileFile, TheBuiltInProfileIsCompleteAndInstalls) {
     auto engine = makeReplayEngine();
     installProfile(*engine, profile);
     for (int dof = 0; dof < kWeightedChannels; ++dof) {
-        EXPECT_TRUE(engine->cues.profiles[kAirProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
-        EXPECT_TRUE(engine->cues.profiles[kGroundProfile].chain(dof).head()->valid.load()) << kDofNames[dof];
+        EXPECT_TRUE(engine->cues.profiles[kAirProfile].chain(dof).current()->valid) << kDofNames[dof];
+        EXPECT_TRUE(engine->cues.profiles[kGroundProfile].chain(dof).current()->valid) << kDofNames[dof];
     }
 }
 
