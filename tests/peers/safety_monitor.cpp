@@ -209,8 +209,12 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
         }
         if (at == end) return;
     }
+    // A backlog still arriving when everything came into place is older frames: the new ones queue
+    // behind it, and may come as late after `met` as a start may take.
+    const std::optional<MonitorClock::time_point> backlogEnd = backlogBurstEnd(met);
     // From the first frame on, the frames keep coming, up to the end of the window.
     const auto gapFrom = [&](MonitorClock::time_point from, MonitorClock::time_point to) {
+        if (backlogEnd && from == *backlogEnd && ms(to) - ms(met) <= startWithinMs) return;
         const double gap = ms(to) - ms(from);
         longestGapMs_ = std::max(longestGapMs_, gap);
         if (gap <= timing_.maxGapMs) return;
@@ -224,22 +228,45 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
     gapFrom(*at, until);
 }
 
+MonitorClock::duration SafetyMonitor::flush() const {
+    return std::chrono::duration_cast<MonitorClock::duration>(
+        std::chrono::duration<double, std::milli>(timing_.flushMs));
+}
+
+std::optional<MonitorClock::time_point> SafetyMonitor::backlogBurstEnd(MonitorClock::time_point at) const {
+    const auto resumed = std::find_if(backlogs_.rbegin(), backlogs_.rend(), [&](auto r) { return r <= at; });
+    if (resumed == backlogs_.rend()) return std::nullopt;
+    auto arrival = std::lower_bound(arrivals_.begin(), arrivals_.end(), *resumed);
+    if (arrival == arrivals_.end() || *arrival - *resumed > flush()) return std::nullopt;
+    while (std::next(arrival) != arrivals_.end() && *std::next(arrival) - *arrival <= flush())
+        ++arrival;
+    if (*arrival < at && at - *arrival > flush()) return std::nullopt;  // over before `at`
+    return *arrival;
+}
+
 void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::time_point until) {
     std::lock_guard lock(mutex_);
-    const auto flush = std::chrono::duration_cast<MonitorClock::duration>(
-        std::chrono::duration<double, std::milli>(timing_.flushMs));
-    const auto from = stopped + flush;
+    const auto from = stopped + flush();
     if (until <= from) return;
-    // A backlog drains in one burst that starts as the controller resumes: arrivals each within a flush
-    // of the one before, the first within a flush of the resumption.
+    // A backlog the controller was reading when the stop came goes on arriving, for as long as a full
+    // port takes to read at most; a library that went on sending would go on for longer.
+    std::optional<MonitorClock::time_point> backlogEnd = backlogBurstEnd(from);
+    if (backlogEnd) {
+        backlogEnd =
+            std::min(*backlogEnd, from + std::chrono::duration_cast<MonitorClock::duration>(
+                                             std::chrono::duration<double, std::milli>(timing_.portDrainMs)));
+    }
+    // A backlog the controller resumes reading after the stop drains in one burst from then on.
     std::optional<MonitorClock::time_point> burstEnd;
     const auto inBacklog = [&](MonitorClock::time_point at) {
-        if (burstEnd && at - *burstEnd <= flush) {
+        if (backlogEnd && at <= *backlogEnd) return true;
+        if (burstEnd && at - *burstEnd <= flush()) {
             burstEnd = at;
             return true;
         }
-        const bool starts = std::any_of(backlogs_.begin(), backlogs_.end(),
-                                        [&](auto resumed) { return resumed <= at && at - resumed <= flush; });
+        const bool starts = std::any_of(backlogs_.begin(), backlogs_.end(), [&](auto resumed) {
+            return resumed <= at && at - resumed <= flush();
+        });
         burstEnd = starts ? std::optional(at) : std::nullopt;
         return starts;
     };
@@ -249,7 +276,7 @@ void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::
          at != arrivals_.end() && *at <= until; ++at) {
         // The one frame that waited for the link goes as soon as the link connects again.
         const bool afterConnection =
-            lastIdentification_ && *at >= *lastIdentification_ && *at - *lastIdentification_ <= flush;
+            lastIdentification_ && *at >= *lastIdentification_ && *at - *lastIdentification_ <= flush();
         if (afterConnection || inBacklog(*at)) continue;
         if (!first) first = *at;
         ++count;

@@ -32,8 +32,9 @@
 //   no stall   while the game runs and the rig is ready, frames arrive at most maxGapMs apart
 //   no frame after stop
 //              after ready 0, a stop of the game-source thread or of the bridge has returned, no
-//              frame arrives, except those already on their way (flushMs), and, right after the
-//              link connects again, the one that waited for it
+//              frame arrives, except those already on their way (flushMs), right after the link
+//              connects again the one that waited for it, and a backlog that a controller resumed
+//              reading before the stop (for at most a full port's reading, portDrainMs)
 //   no lost command
 //              host messages arrive whole (with their CRC), in the order sent, none twice and none
 //              missing, unless lost with a controller that was unplugged under them; after every
@@ -53,6 +54,11 @@ struct SafetyTiming {
     double maxGapMs = 20.0;
     double latencyMs = 50.0;
     double flushMs = 50.0;
+    // How long the controller takes to read a full port: after it resumes reading, what waited there
+    // arrives in one burst, and while the library keeps sending the burst stands (it drains only as
+    // much faster as the controller reads than the library sends). After a stop it lasts this long at
+    // most.
+    double portDrainMs = 0.0;
     double fadeMs = 4000.0;
     // Output frames after an identification answer by which the start-up commands must have come.
     int startupCommandFrames = 300;
@@ -151,6 +157,10 @@ class SafetyMonitor {
     bool builtDuringALeap(MonitorClock::time_point arrival) const;
     // The one cut message a backlog arriving now may end with (marks it seen).
     bool endsABacklog(MonitorClock::time_point arrival);
+    // The last arrival of the backlog burst still arriving at `at` (one that began within a flush of a
+    // resumption, each arrival within a flush of the one before), if one is.
+    std::optional<MonitorClock::time_point> backlogBurstEnd(MonitorClock::time_point at) const;
+    MonitorClock::duration flush() const;
     double ms(MonitorClock::time_point at) const;
     void countStartupCommand(const std::vector<std::uint8_t>& bytes);
 

@@ -22,9 +22,14 @@ std::chrono::milliseconds millis(double ms) {
 // at that rate (the library sends close to it): frames written just before a stop arrive up to a buffer's
 // worth later. A library that went on sending would go on for longer.
 constexpr double kWireBacklogMs = 400.0;
+// A pseudo-terminal holds about 20 KB (20,672 bytes here): 574 frames, 827 ms at the wire rate.
+constexpr double kFullPortAtWireRateMs = 850.0;
 
 test::SafetyTiming forController(test::SafetyTiming timing, bool atWireRate) {
-    if (atWireRate) timing.flushMs += kWireBacklogMs;
+    if (atWireRate) {
+        timing.flushMs += kWireBacklogMs;
+        timing.portDrainMs = kFullPortAtWireRateMs;
+    }
     return timing;
 }
 

@@ -98,7 +98,10 @@ class MonitoredLink : public ::testing::Test {
         return std::find(rules.begin(), rules.end(), rule) != rules.end();
     }
 
-    SafetyMonitor monitor{rigAxes(), SafetyTiming{}, HostStreams{0x40, 1}, Clock::now()};
+    // A full port read at the wire rate would take longer; these tests fill it only partly.
+    static constexpr double kPortDrainMs = 400.0;
+    SafetyMonitor monitor{rigAxes(), SafetyTiming{.portDrainMs = kPortDrainMs}, HostStreams{0x40, 1},
+                          Clock::now()};
     VirtualController controller{uniqueComNumber(1)};
     platform::SerialDevice libraryEnd;
     std::size_t bytesWritten = 0;
@@ -210,6 +213,32 @@ TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAft
     ramp(0.0f, 0.0f, 1);
     settle();
     monitor.expectQuiet(stopped, Clock::now());
+    EXPECT_TRUE(has(rules(), "no frame after stop"));
+}
+
+// A controller that reads at the wire rate and resumes after a pause leaves a standing backlog: the
+// library sends a little slower than the wire carries, so what waited drains slowly, and frames written
+// before the stop go on arriving well after it, for as long as the port's content takes to read. A
+// library that goes on sending after its stop goes on for longer, backlog or not.
+TEST_F(MonitoredLink, AStandingBacklogMayOutlastTheStopByAFullPortsReadingButNoLonger) {
+    constexpr std::uint32_t kWireBytesPerSecond = 25000;
+    const auto standingBacklog = [&](int framesAfterTheStop) {
+        controller.setReadRate(kWireBytesPerSecond);
+        controller.pauseReading(true);
+        std::this_thread::sleep_for(20ms);
+        for (int i = 0; i < 150; ++i)  // 5.4 kB: 216 ms at the wire rate
+            write(outputFrame(0.0f));
+        monitor.backlogFrom(Clock::now());
+        controller.pauseReading(false);
+        ramp(0.0f, 0.0f, 50);  // 100 ms more of ticks, while the backlog stands
+        const auto stopped = Clock::now();
+        ramp(0.0f, 0.0f, framesAfterTheStop);
+        settle();
+        monitor.expectQuiet(stopped, Clock::now());
+    };
+    standingBacklog(0);
+    EXPECT_TRUE(rules().empty()) << "the frames the port held at the stop";
+    standingBacklog(300);  // 600 ms, beyond the port's 400
     EXPECT_TRUE(has(rules(), "no frame after stop"));
 }
 
