@@ -140,10 +140,8 @@ TEST_F(SimClientTest, CloseAllEndsConnectionsAndAttemptsAlike) {
     EXPECT_FALSE(clientThreadRunning());
     EXPECT_EQ(connectionsUnderWay(), 0U);
     EXPECT_TRUE(eventually([&] { return simulator.connectionsOpen() == 0; }));
-    EXPECT_TRUE(eventually([&] {
-        return std::abs(platform::openResourceCount() - before) <= kSystemHandlesOpenedLate;
-    })) << platform::openResourceCount()
-        << " against " << before;
+    EXPECT_TRUE(eventually([&] { return handlesBackTo(before); }))
+        << platform::openResourceCount() << " against " << before;
 }
 
 // Every message, and a failure, tells the owner: its event is set and (on Windows) its window gets the

@@ -13,6 +13,7 @@
 #include "fake_simulator.h"
 #include "platform/child_process.h"
 #include "platform/notification.h"
+#include "platform/process_info.h"
 #include "simclient/client_api.h"
 #include "simclient/result_codes.h"
 #include "support/eventually.h"
@@ -73,6 +74,18 @@ inline constexpr int kSystemHandlesOpenedLate = 1;
 #else
 inline constexpr int kSystemHandlesOpenedLate = 0;
 #endif
+
+// Whether the process's handles are back to `before`: exactly, natively (more is a leak, fewer a close
+// of a descriptor that was not ours); under Wine, which also closes handles it opened for itself earlier
+// whenever it likes, at most kSystemHandlesOpenedLate more.
+inline bool handlesBackTo(int before) {
+    const int now = platform::openResourceCount();
+#if defined(_WIN32)
+    return now - before <= kSystemHandlesOpenedLate;
+#else
+    return now == before;
+#endif
+}
 
 inline std::string tcpConfig(const char* protocol, const std::string& address, unsigned port) {
     return std::string("[SimConnect]\nProtocol=") + protocol + "\nAddress=" + address +
