@@ -60,8 +60,9 @@ std::vector<hostio::WatchedBlock> blocksOf(int gameId) {
     return blocks;
 }
 
-// The process the library looks for before it reads the recorded game ("" when it needs none).
-std::string processOf(const host::Session& session) {
+// What the library looks for besides the recorded input before it reads the recorded game: its
+// process, its named event.
+hostio::GameStandIn standInOf(const host::Session& session) {
     const auto recorded = std::find_if(session.games.begin(), session.games.end(),
                                        [](const host::GameRecord& game) { return game.id >= 0; });
     if (recorded == session.games.end()) {
@@ -69,12 +70,13 @@ std::string processOf(const host::Session& session) {
     }
     for (const host::UdpGame& game : host::kUdpGames) {
         if (game.gameId == recorded->id && game.process != nullptr) {
-            return game.process;
+            return {.process = game.process};
         }
     }
     for (const host::SharedMemoryGame& game : host::kSharedMemoryGames) {
-        if (game.gameId == recorded->id && game.process != nullptr) {
-            return game.process;
+        if (game.gameId == recorded->id) {
+            return {.process = game.process != nullptr ? game.process : "",
+                    .event = game.event != nullptr ? game.event : ""};
         }
     }
     return {};
@@ -133,9 +135,8 @@ int driveRig(const host::RunOptions& run, hostio::RawInputPlayer* player) {
     std::optional<hostio::SharedBlockCopier> copier;
     int copiedGame = -1;
     if (recorder) {
-        copier.emplace([&](const std::string& name, std::span<const std::uint8_t> bytes,
-                           hostio::SharedBlockCopier::Clock::time_point when) {
-            recorder->queueBlock(name, bytes, when);
+        copier.emplace([&](const hostio::RawBlock& frame, hostio::SharedBlockCopier::Clock::time_point when) {
+            recorder->queueBlock(frame, when);
         });
     }
     // A replay sends its first datagram over and over, as a game waiting to be found, and plays the
@@ -214,7 +215,7 @@ int runCommand(const host::Command& command) {
                          command.replay.sessionPath.c_str());
             return 1;
         }
-        hostio::RawInputPlayer player(session.datagrams, session.blocks, processOf(session));
+        hostio::RawInputPlayer player(session.datagrams, session.blocks, standInOf(session));
         host::RunOptions run;
         run.profilePath = command.replay.profilePath;
         run.port = command.replay.port;

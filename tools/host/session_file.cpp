@@ -107,6 +107,16 @@ void readHeader(In& in, Session& session) {
     }
 }
 
+// The seconds and the name that begin both kinds of block record.
+BlockRecord blockHead(In& in, const char* what) {
+    BlockRecord block;
+    block.seconds = in.real(what);
+    const auto length = in.number<std::uint8_t>(what);
+    block.name = in.text(length, what);
+    if (block.name.empty()) in.fail(std::string(what) + " without a name");
+    return block;
+}
+
 void readRecord(RecordKind kind, In& in, Session& session) {
     const std::size_t slots = session.telemetryNames.size();
     switch (kind) {
@@ -151,13 +161,28 @@ void readRecord(RecordKind kind, In& in, Session& session) {
             break;
         }
         case RecordKind::Block: {
-            BlockRecord block;
-            block.seconds = in.real("a block record");
-            const auto length = in.number<std::uint8_t>("a block record");
-            block.name = in.text(length, "a block record");
-            if (block.name.empty()) in.fail("a block record without a name");
+            BlockRecord block = blockHead(in, "a block record");
             const auto bytes = in.take(in.left(), "a block record");
-            block.bytes.assign(bytes.begin(), bytes.end());
+            if (bytes.empty()) in.fail("a block record without bytes");
+            block.size = static_cast<std::uint32_t>(bytes.size());
+            block.runs.push_back({0, {bytes.begin(), bytes.end()}});
+            session.blocks.push_back(std::move(block));
+            break;
+        }
+        case RecordKind::BlockChanges: {
+            BlockRecord block = blockHead(in, "a block changes record");
+            block.size = in.number<std::uint32_t>("a block changes record");
+            if (block.size == 0 || block.size > hostio::kMaxBlockSize)
+                in.fail("a block of " + std::to_string(block.size) + " bytes is implausible");
+            while (in.left() > 0) {
+                const auto offset = in.number<std::uint32_t>("a block changes record");
+                const auto length = in.number<std::uint32_t>("a block changes record");
+                if (length == 0 || offset > block.size || length > block.size - offset)
+                    in.fail("a change outside the block");
+                const auto bytes = in.take(length, "a block changes record");
+                block.runs.push_back({offset, {bytes.begin(), bytes.end()}});
+            }
+            if (block.runs.empty()) in.fail("a block changes record without a change");
             session.blocks.push_back(std::move(block));
             break;
         }
@@ -264,11 +289,21 @@ void SessionWriter::datagram(const DatagramRecord& record) {
 
 void SessionWriter::block(const BlockRecord& record) {
     const std::string name = record.name.substr(0, 255);
-    this->record(RecordKind::Block, payloadOf([&](Out& out) {
+    const bool whole = record.whole();
+    this->record(whole ? RecordKind::Block : RecordKind::BlockChanges, payloadOf([&](Out& out) {
                      out.real(record.seconds);
                      out.number(static_cast<std::uint8_t>(name.size()));
                      out.text(name);
-                     out.bytes(record.bytes);
+                     if (whole) {
+                         out.bytes(record.runs.front().bytes);
+                         return;
+                     }
+                     out.number(record.size);
+                     for (const hostio::ByteRun& run : record.runs) {
+                         out.number(run.offset);
+                         out.number(static_cast<std::uint32_t>(run.bytes.size()));
+                         out.bytes(run.bytes);
+                     }
                  }));
 }
 

@@ -10,7 +10,7 @@
 // The recording of a session (.tmr): what the library computed on every worked tick, with the game's
 // telemetry it computed from. Layout, all numbers little-endian, doubles as IEEE 754 binary64:
 //
-//   header   "TMRSESSN", u16 major version (1), u16 minor version (0), u16 telemetry slots (43),
+//   header   "TMRSESSN", u16 major version (1), u16 minor version (1), u16 telemetry slots (43),
 //            u16 cues (23), then per telemetry slot a u8 length and that many bytes of its name
 //            (empty for a slot the library names none)
 //   records  until the end of the file, each a u8 kind, a u32 payload length and the payload:
@@ -22,21 +22,34 @@
 //     3 game      f64 seconds, i32 game id, the game's name (at most 20 bytes)
 //     4 datagram  f64 arrival seconds, u16 the game's port (where the library listens for it), the
 //                 datagram's bytes (raw game input, at most 65507); written by `record --relay`
-//     5 block     f64 seconds, u8 name length, the name, the shared block's bytes (raw game input)
+//     5 block     f64 seconds, u8 name length, the name, the shared block's bytes (raw game input):
+//                 the whole block, at its first frame (and where that is shorter than the changes)
 //     6 gap       f64 seconds, u32 ticks lost, 0 when unknown: the host was held up for more than
 //                 the library's 150 records of history, which dropped its oldest
+//     7 block changes (from minor version 1)
+//                 f64 seconds, u8 name length, the name, u32 the block's size (at most 16 MiB),
+//                 then runs until the end, each u32 offset, u32 length (at least 1) and that many
+//                 bytes, within the block: what changed since the block's frame before
 //   A reader skips kinds it does not know by their length, so later minor versions can add kinds.
 //   No payload exceeds 16 MiB.
 namespace tarvelmond::host {
 
 inline constexpr char kSessionMagic[8] = {'T', 'M', 'R', 'S', 'E', 'S', 'S', 'N'};
 inline constexpr std::uint16_t kSessionMajor = 1;
-inline constexpr std::uint16_t kSessionMinor = 0;
+inline constexpr std::uint16_t kSessionMinor = 1;
 inline constexpr std::uint32_t kMaxPayload = 16u << 20;
 // The largest datagram UDP over IPv4 carries; a longer one could never have been received.
 inline constexpr std::size_t kMaxDatagram = 65507;
 
-enum class RecordKind : std::uint8_t { Tick = 1, Stages = 2, Game = 3, Datagram = 4, Block = 5, Gap = 6 };
+enum class RecordKind : std::uint8_t {
+    Tick = 1,
+    Stages = 2,
+    Game = 3,
+    Datagram = 4,
+    Block = 5,
+    Gap = 6,
+    BlockChanges = 7
+};
 
 struct TickRecord {
     std::uint64_t tick = 0;

@@ -93,12 +93,10 @@ void SessionRecorder::queueDatagram(std::uint16_t port, std::span<const std::uin
     rawDatagrams_.push_back(std::move(record));
 }
 
-void SessionRecorder::queueBlock(const std::string& name, std::span<const std::uint8_t> bytes,
-                                 std::chrono::steady_clock::time_point when) {
-    BlockRecord record{
-        std::chrono::duration<double>(when - origin_).count(), name, {bytes.begin(), bytes.end()}};
+void SessionRecorder::queueBlock(BlockRecord frame, std::chrono::steady_clock::time_point when) {
+    frame.seconds = std::chrono::duration<double>(when - origin_).count();
     const std::lock_guard lock(rawMutex_);
-    rawBlocks_.push_back(std::move(record));
+    rawBlocks_.push_back(std::move(frame));
 }
 
 void SessionRecorder::writeRawInput() {

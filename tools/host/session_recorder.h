@@ -32,9 +32,8 @@ class SessionRecorder {
     // From any thread: a datagram the game sent to `port`, which arrived at `arrival`.
     void queueDatagram(std::uint16_t port, std::span<const std::uint8_t> bytes,
                        std::chrono::steady_clock::time_point arrival);
-    // From any thread: a shared block's bytes at a new frame of the game's.
-    void queueBlock(const std::string& name, std::span<const std::uint8_t> bytes,
-                    std::chrono::steady_clock::time_point when);
+    // From any thread: a shared block at a new frame of the game's (its `seconds` are set here).
+    void queueBlock(BlockRecord frame, std::chrono::steady_clock::time_point when);
     std::uint64_t ticksWritten() const { return ticks_; }
 
   private:

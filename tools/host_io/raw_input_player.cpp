@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "fake_game_process.h"
 #include "platform/shared_memory.h"
@@ -46,9 +47,10 @@ struct RawInputPlayer::Blocks {
     struct Frame {
         double seconds;
         std::size_t block;
-        const std::vector<std::uint8_t>* bytes;  // the caller's recording, which outlives the player
+        const RawBlock* changes;  // the caller's recording, which outlives the player
     };
     std::vector<platform::SharedMemory> views;
+    platform::NamedEvent event;
     std::vector<Frame> frames;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
@@ -59,10 +61,16 @@ struct RawInputPlayer::Blocks {
     Blocks& operator=(const Blocks&) = delete;
     ~Blocks() { halt(); }
 
+    // The block holds the frame before; the frame's runs (each within the recorded block's size)
+    // make it this one.
     void write(const Frame& frame) {
         platform::SharedMemory& view = views[frame.block];
-        if (view.isOpen())
-            std::memcpy(view.writableData(), frame.bytes->data(), std::min(view.size(), frame.bytes->size()));
+        if (!view.isOpen()) return;
+        for (const ByteRun& run : frame.changes->runs) {
+            if (run.offset >= view.size()) continue;
+            std::memcpy(view.writableData() + run.offset, run.bytes.data(),
+                        std::min(view.size() - run.offset, run.bytes.size()));
+        }
     }
     void play() {
         halt();
@@ -92,8 +100,8 @@ struct RawInputPlayer::Blocks {
 };
 
 RawInputPlayer::RawInputPlayer(const std::vector<RawDatagram>& datagrams, const std::vector<RawBlock>& blocks,
-                               const std::string& gameProcess)
-    : gameProcess_(gameProcess), blocks_(std::make_unique<Blocks>()) {
+                               GameStandIn standIn)
+    : standInNames_(std::move(standIn)), blocks_(std::make_unique<Blocks>()) {
     std::map<std::uint16_t, std::unique_ptr<Port>> byPort;
     std::map<std::uint16_t, ReplayClock> clocks;
     for (const RawDatagram& datagram : datagrams) {
@@ -108,10 +116,9 @@ RawInputPlayer::RawInputPlayer(const std::vector<RawDatagram>& datagrams, const 
         const auto [entry, added] = blockIndex.try_emplace(block.name, blocks_->views.size());
         if (added) {
             blocks_->views.emplace_back();
-            blocks_->views.back().createOrOpen(block.name, block.bytes.size(),
-                                               platform::ViewAccess::ReadWrite);
+            blocks_->views.back().createOrOpen(block.name, block.size, platform::ViewAccess::ReadWrite);
         }
-        blocks_->frames.push_back({blockClock.next(block.seconds), entry->second, &block.bytes});
+        blocks_->frames.push_back({blockClock.next(block.seconds), entry->second, &block});
     }
     for (auto& [number, port] : byPort) {
         port->player = std::make_unique<emulator::RecordingPlayer>(port->stream, number, 0,
@@ -127,10 +134,13 @@ RawInputPlayer::~RawInputPlayer() {
 bool RawInputPlayer::announce() {
     stopAnnouncing();
     bool started = true;
-    if (!gameProcess_.empty() && !standIn_) {
-        auto process = std::make_shared<emulator::FakeGameProcess>(gameProcess_);
+    if (!standInNames_.process.empty() && !standIn_) {
+        auto process = std::make_shared<emulator::FakeGameProcess>(standInNames_.process);
         started = process->started();
         standIn_ = process;
+    }
+    if (!standInNames_.event.empty() && !blocks_->event.isOpen()) {
+        started = blocks_->event.create(standInNames_.event) && started;
     }
     // Each block's first frame, as the game has it when it starts.
     std::vector<bool> published(blocks_->views.size(), false);

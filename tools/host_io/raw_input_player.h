@@ -10,19 +10,25 @@
 
 namespace tarvelmond::hostio {
 
+// What the library looks for besides the game's input: its process and a named event ("": none).
+struct GameStandIn {
+    std::string process;  // the executable name
+    std::string event;
+};
+
 // Plays recorded game input back into the library: datagrams to the library's ports on 127.0.0.1
 // through the game emulator's sending, each port's at their recorded pace, and shared blocks published
 // under their names and rewritten with each recorded frame at its time. Times that go backwards or are
 // not numbers are taken as the previous one's, and a pause longer than kLongestPauseS in the recording
 // (a game in its menus) is replayed as that long, so a damaged time can neither stall nor rush a
-// replay. For games the library looks for by process too, a stand-in runs under the game's name.
+// replay. For games the library looks for by process too, a stand-in runs under the game's name; for
+// a game whose named event it opens too, the event is there while the replay lasts.
 class RawInputPlayer {
   public:
     static constexpr double kLongestPauseS = 2.0;
 
-    // `gameProcess`: the executable name the library looks for with this game ("" for none).
     RawInputPlayer(const std::vector<RawDatagram>& datagrams, const std::vector<RawBlock>& blocks,
-                   const std::string& gameProcess);
+                   GameStandIn standIn);
     ~RawInputPlayer();
     RawInputPlayer(const RawInputPlayer&) = delete;
     RawInputPlayer& operator=(const RawInputPlayer&) = delete;
@@ -43,7 +49,7 @@ class RawInputPlayer {
     struct Blocks;
     void stopAnnouncing();
 
-    std::string gameProcess_;
+    GameStandIn standInNames_;
     std::shared_ptr<void> standIn_;  // the stand-in game process (the emulator's) while it runs
     std::vector<std::unique_ptr<Port>> ports_;
     std::unique_ptr<Blocks> blocks_;

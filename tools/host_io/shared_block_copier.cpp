@@ -11,6 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kPeriod = 1ms;
+constexpr double kCopiedBytesPerSecond = 100e6;
 constexpr auto kRetry = 100ms;     // a block not there yet is looked for again this often
 constexpr auto kReopenAfter = 1s;  // a block unchanged this long is opened afresh: the game may have
                                    // closed it and published a new one under the same name
@@ -22,7 +23,15 @@ struct Copy {
     std::vector<std::uint8_t> scratch;
     SharedBlockCopier::Clock::time_point lastTry{};
     SharedBlockCopier::Clock::time_point lastChange{};
+    SharedBlockCopier::Clock::time_point lastCopy{};
+    SharedBlockCopier::Clock::duration period = kPeriod;
 };
+
+SharedBlockCopier::Clock::duration periodFor(std::size_t size) {
+    const std::chrono::duration<double> atRate(static_cast<double>(size) / kCopiedBytesPerSecond);
+    return std::max<SharedBlockCopier::Clock::duration>(
+        kPeriod, std::chrono::duration_cast<SharedBlockCopier::Clock::duration>(atRate));
+}
 
 }  // namespace
 
@@ -64,14 +73,20 @@ void SharedBlockCopier::run() {
                     continue;
                 copy.view.releaseName();  // the name lasts only as long as the game keeps it
                 copy.lastChange = now;
-                copy.scratch.resize(copy.block.size);
+                copy.scratch.resize(copy.view.size());
+                copy.period = periodFor(copy.view.size());
+            } else if (now - copy.lastCopy < copy.period) {
+                continue;
             }
+            copy.lastCopy = now;
             // Copied first, then compared: the game writes the block while it is read.
-            std::memcpy(copy.scratch.data(), copy.view.data(), copy.block.size);
+            std::memcpy(copy.scratch.data(), copy.view.data(), copy.scratch.size());
             if (copy.scratch == copy.last) continue;
-            copy.last = copy.scratch;
+            const RawBlock frame = blockFrameBetween(copy.block.name, 0.0, copy.last, copy.scratch);
+            copy.last.swap(copy.scratch);
+            copy.scratch.resize(copy.last.size());
             copy.lastChange = now;
-            observe_(copy.block.name, copy.last, now);
+            observe_(frame, now);
         }
         std::this_thread::sleep_for(kPeriod);
     }

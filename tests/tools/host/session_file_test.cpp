@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "session_file.h"
 
@@ -19,7 +22,8 @@ std::vector<std::uint8_t> smallRecording() {
     writer.stages({0.1, 1, 42.0, {1, 2}, {3, 4}, {5, 6}});
     writer.gap({0.15, 0});
     writer.datagram({0.16, 4321, {0x44, 0x41, 0x54, 0x41, 0x00}});
-    writer.block({0.17, "Local\\acpmf_physics", {1, 2, 3, 4}});
+    writer.block({0.17, "Local\\acpmf_physics", 4, {{0, {1, 2, 3, 4}}}});
+    writer.block({0.18, "Local\\acpmf_physics", 4, {{1, {9}}, {3, {7}}}});
     return writer.take();
 }
 
@@ -54,9 +58,57 @@ TEST(SessionFile, WhatIsWrittenIsReadBackBitForBit) {
     EXPECT_EQ(session.datagrams[0].seconds, 0.16);
     EXPECT_EQ(session.datagrams[0].port, 4321);
     EXPECT_EQ(session.datagrams[0].bytes, (std::vector<std::uint8_t>{0x44, 0x41, 0x54, 0x41, 0x00}));
-    ASSERT_EQ(session.blocks.size(), 1u);
-    EXPECT_EQ(session.blocks[0].name, "Local\\acpmf_physics");
-    EXPECT_EQ(session.blocks[0].bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    ASSERT_EQ(session.blocks.size(), 2u);
+    EXPECT_EQ(session.blocks[0], (BlockRecord{0.17, "Local\\acpmf_physics", 4, {{0, {1, 2, 3, 4}}}}));
+    EXPECT_EQ(session.blocks[1], (BlockRecord{0.18, "Local\\acpmf_physics", 4, {{1, {9}}, {3, {7}}}}));
+}
+
+// A block recorded frame by frame as what changed: replaying the frames in order rebuilds every frame
+// of the block, whatever changed (nothing much, scattered bytes, all of it, the size), and no frame
+// takes more room than the whole block would.
+TEST(SessionFile, BlockFramesRebuildEveryFrameOfTheBlock) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::vector<std::vector<std::uint8_t>> frames(1, std::vector<std::uint8_t>(5000));
+    for (auto& byte : frames[0])
+        byte = static_cast<std::uint8_t>(random());
+    for (int i = 0; i < 60; ++i) {
+        std::vector<std::uint8_t> next = frames.back();
+        if (i == 30) next.resize(3000);  // the game made the block anew
+        const std::size_t changes = random() % 4 == 0 ? next.size() : random() % 40;
+        for (std::size_t c = 0; c < changes; ++c)
+            next[random() % next.size()] = static_cast<std::uint8_t>(random());
+        next[random() % next.size()] ^= 0x80;  // a new frame: something changed
+        if (i == 10) next.back() ^= 1;         // the last byte alone
+        if (i == 11) next.front() ^= 1;
+        frames.push_back(std::move(next));
+    }
+    SessionWriter writer({""}, 1);
+    std::vector<std::uint8_t> previous;
+    for (const auto& frame : frames) {
+        const BlockRecord changes = hostio::blockFrameBetween("$R3E", 0.5, previous, frame);
+        std::size_t stored = 0;
+        for (const hostio::ByteRun& run : changes.runs)
+            stored += run.bytes.size() + 8;
+        EXPECT_LE(stored, frame.size() + 8);
+        writer.block(changes);
+        previous = frame;
+    }
+    const Session session = parseSession(writer.take(), "session.tmr");
+    ASSERT_EQ(session.blocks.size(), frames.size());
+    std::vector<std::uint8_t> image;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        hostio::applyBlockFrame(session.blocks[i], image);
+        ASSERT_EQ(image, frames[i]) << "frame " << i;
+    }
+
+    // Changes a few bytes apart share a run; changes further apart are runs of their own.
+    const std::vector<std::uint8_t> zeros(100);
+    std::vector<std::uint8_t> changed = zeros;
+    changed[10] = changed[14] = changed[60] = 1;
+    EXPECT_EQ(hostio::blockFrameBetween("$R3E", 0, zeros, changed).runs,
+              (std::vector<hostio::ByteRun>{{10, {1, 0, 0, 0, 1}}, {60, {1}}}));
 }
 
 TEST(SessionFile, EveryCutShortRecordingIsAClearErrorOrAWholeShorterSession) {
@@ -83,7 +135,7 @@ TEST(SessionFile, DamagedRecordingsSayWhatIsWrong) {
 
     bytes = smallRecording();
     bytes[8] = 2;  // major version 2
-    EXPECT_NE(readError(bytes).find("version 2.0 is not supported"), std::string::npos) << readError(bytes);
+    EXPECT_NE(readError(bytes).find("version 2.1 is not supported"), std::string::npos) << readError(bytes);
 
     bytes = smallRecording();
     const std::size_t firstRecord = 8 + 8 + 1 + 0 + 1 + 13 + 1 + 13;
@@ -113,6 +165,20 @@ TEST(SessionFile, DamagedRecordingsSayWhatIsWrong) {
     bytes.insert(bytes.end(), record.begin(), record.end());
     EXPECT_EQ(readError(bytes), "session.tmr: byte " + std::to_string(smallRecording().size() + 5 + 10) +
                                     ": a datagram longer than UDP carries");
+
+    // Changes to a block beyond its size, or to a block larger than any game's.
+    for (const BlockRecord& block :
+         {BlockRecord{0.0, "$R3E", 4, {{0, {1}}, {3, {1, 2}}}}, BlockRecord{0.0, "$R3E", 4, {{5, {1}}}},
+          BlockRecord{0.0, "$R3E", hostio::kMaxBlockSize + 1, {{0, {1}}}}}) {
+        writer.block(block);
+        bytes = smallRecording();
+        record = writer.take();
+        bytes.insert(bytes.end(), record.begin(), record.end());
+        const std::string error = readError(bytes);
+        EXPECT_TRUE(error.find("a change outside the block") != std::string::npos ||
+                    error.find("implausible") != std::string::npos)
+            << error;
+    }
 }
 
 TEST(SessionFile, AKindFromALaterVersionIsSkippedWhole) {
