@@ -29,14 +29,8 @@ using namespace std::chrono_literals;
 inline constexpr int kXplanePort = 4321;
 inline constexpr double kRigLimit = 10.0;
 
-// A light rig profile: the roll and pitch positions move the rig (they hold still on a steady attitude,
-// so the rig is well away from rest when the stop comes), the rates add a little.
-inline constexpr const char* kProfile = R"toml([air.filters]
-roll = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
-pitch = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
-roll_position = "CROP(GAIN(EMALP(VALUE;20);0.4);-8;8)"
-pitch_position = "CROP(GAIN(EMALP(VALUE;20);0.5);-8;8)"
-
+// The input and rig limits of the test profiles.
+inline const std::string kProfileLimits = R"toml(
 [limits.input]
 roll = [-90.0, 90.0]
 pitch = [-90.0, 90.0]
@@ -49,6 +43,15 @@ yaw = [-10.0, 10.0]
 roll = [-10.0, 10.0]
 pitch = [-10.0, 10.0]
 )toml";
+
+// A light rig profile: the roll and pitch positions move the rig (they hold still on a steady attitude,
+// so the rig is well away from rest when the stop comes), the rates add a little.
+inline const std::string kProfile = R"toml([air.filters]
+roll = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
+pitch = "CROP(GAIN(EMALP(VALUE;10);0.3);-10;10)"
+roll_position = "CROP(GAIN(EMALP(VALUE;20);0.4);-8;8)"
+pitch_position = "CROP(GAIN(EMALP(VALUE;20);0.5);-8;8)"
+)toml" + kProfileLimits;
 
 // A folder of this test program's own for the files it hands the host, so that runs of the host tests
 // from other checkouts on the machine (which share the temporary folder) never meet them.

@@ -121,24 +121,12 @@ constexpr double kMiddleTolerance = 0.02;
 // datagrams wherever the library's tick rate differs between two runs (under Wine by up to half and
 // more), so the relayed session is compared with filters that hold no state, which make each tick's
 // cues a function of the datagram it shows alone.
-constexpr const char* kStatelessProfile = R"toml([air.filters]
+const std::string kStatelessProfile = R"toml([air.filters]
 roll = "CROP(GAIN(VALUE;0.3);-10;10)"
 pitch = "CROP(GAIN(VALUE;0.3);-10;10)"
 roll_position = "CROP(GAIN(VALUE;0.4);-8;8)"
 pitch_position = "CROP(GAIN(VALUE;0.5);-8;8)"
-
-[limits.input]
-roll = [-90.0, 90.0]
-pitch = [-90.0, 90.0]
-
-[limits.rig]
-lateral = [-10.0, 10.0]
-longitudinal = [-10.0, 10.0]
-vertical = [-10.0, 10.0]
-yaw = [-10.0, 10.0]
-roll = [-10.0, 10.0]
-pitch = [-10.0, 10.0]
-)toml";
+)toml" + kProfileLimits;
 
 // When the host collected a tick (to within one poll, 50 ms), in seconds since its start.
 double timeOfTick(const host::Session& session, std::size_t tick) {
