@@ -14,6 +14,10 @@ constexpr std::size_t kJoinGap = kRunHead;
 
 void applyBlockFrame(const RawBlock& frame, std::vector<std::uint8_t>& image) {
     image.resize(frame.size);
+    applyBlockFrame(frame, std::span<std::uint8_t>(image));
+}
+
+void applyBlockFrame(const RawBlock& frame, std::span<std::uint8_t> image) {
     for (const ByteRun& run : frame.runs) {
         if (run.offset > image.size()) continue;
         const std::size_t room = image.size() - run.offset;

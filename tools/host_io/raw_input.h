@@ -42,7 +42,10 @@ struct RawBlock {
 // The largest block a recording holds (iRacing's, the largest, is 1.1 MiB).
 inline constexpr std::uint32_t kMaxBlockSize = 16u << 20;
 
-// Writes the frame's runs into `image`, the block as it was before the frame, first sized to the block.
+// Writes the frame's runs into `image`, the block as it was before the frame; what lies beyond the
+// image's end is left out.
+void applyBlockFrame(const RawBlock& frame, std::span<std::uint8_t> image);
+// The same, with the image first sized to the block.
 void applyBlockFrame(const RawBlock& frame, std::vector<std::uint8_t>& image);
 
 // The frame that turns `before` into `after`: the runs where they differ (runs fewer than a few equal

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -61,16 +60,10 @@ struct RawInputPlayer::Blocks {
     Blocks& operator=(const Blocks&) = delete;
     ~Blocks() { halt(); }
 
-    // The block holds the frame before; the frame's runs (each within the recorded block's size)
-    // make it this one.
+    // The block holds the frame before; the frame's runs make it this one.
     void write(const Frame& frame) {
         platform::SharedMemory& view = views[frame.block];
-        if (!view.isOpen()) return;
-        for (const ByteRun& run : frame.changes->runs) {
-            if (run.offset >= view.size()) continue;
-            std::memcpy(view.writableData() + run.offset, run.bytes.data(),
-                        std::min(view.size() - run.offset, run.bytes.size()));
-        }
+        if (view.isOpen()) applyBlockFrame(*frame.changes, {view.writableData(), view.size()});
     }
     void play() {
         halt();
