@@ -217,11 +217,7 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
         if (backlogEnd && from == *backlogEnd && ms(to) - ms(met) <= startWithinMs) return;
         const double gap = ms(to) - ms(from);
         longestGapMs_ = std::max(longestGapMs_, gap);
-        if (gap <= timing_.maxGapMs) return;
-        ++loadSensitive_;
-        add(to, "no stalled tick",
-            format("no frame for %.1f ms (from %+.0f ms) while the game ran and the rig was ready", gap,
-                   ms(from)));
+        if (gap > timing_.maxGapMs) longGaps_.emplace_back(from, to);
     };
     for (auto next = at + 1; next != end; at = next, ++next)
         gapFrom(*at, *next);
@@ -346,8 +342,47 @@ bool SafetyMonitor::excused(MonitorClock::time_point at) const {
                        [&](const auto& e) { return e.first <= at && at <= e.second; });
 }
 
+void SafetyMonitor::machineStood(MonitorClock::time_point from, MonitorClock::time_point to, double stoodMs) {
+    if (to <= from || stoodMs <= 0.0) return;
+    std::lock_guard lock(mutex_);
+    machineStalls_.push_back({from, to, std::min(stoodMs, ms(to) - ms(from))});
+}
+
+double SafetyMonitor::machineStoodStillMs(MonitorClock::time_point from, MonitorClock::time_point to) const {
+    // A span's standing time is spread evenly over it: a gap covering part of the span gets that
+    // part's share.
+    double stood = 0.0;
+    for (const MachineStall& stall : machineStalls_) {
+        const auto overlapFrom = std::max(from, stall.from);
+        const auto overlapTo = std::min(to, stall.to);
+        if (overlapTo <= overlapFrom) continue;
+        stood += stall.stoodMs * (ms(overlapTo) - ms(overlapFrom)) / (ms(stall.to) - ms(stall.from));
+    }
+    return stood;
+}
+
+void SafetyMonitor::judgeLongGaps() {
+    // Judged at the end, when the witness has told every stall: one still going on when a window
+    // closed is told only as it ends.
+    for (const auto& [from, to] : longGaps_) {
+        const double gap = ms(to) - ms(from);
+        const double stood = machineStoodStillMs(from, to);
+        if (gap - stood <= timing_.maxGapMs) {
+            ++machineGaps_;
+            continue;
+        }
+        ++loadSensitive_;
+        add(to, "no stalled tick",
+            format("no frame for %.1f ms (from %+.0f ms) while the game ran and the rig was ready (the "
+                   "machine held the process up for %.1f ms of it)",
+                   gap, ms(from), stood));
+    }
+    longGaps_.clear();
+}
+
 void SafetyMonitor::finish() {
     std::lock_guard lock(mutex_);
+    judgeLongGaps();
     for (const auto& [key, message] : sent_) {
         if (message.accepted && !message.arrived && !excused(message.at)) {
             add(message.at, "lost command",
@@ -378,6 +413,11 @@ std::size_t SafetyMonitor::violationCount() const {
     for (const auto& entry : perRule_)
         count += static_cast<std::size_t>(entry.second);
     return count;
+}
+
+std::size_t SafetyMonitor::machineGapCount() const {
+    std::lock_guard lock(mutex_);
+    return machineGaps_;
 }
 
 std::size_t SafetyMonitor::loadSensitiveCount() const {

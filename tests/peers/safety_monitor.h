@@ -29,7 +29,9 @@
 //              skips ahead after a pause shows as a jump. Frames on either side of a link that went
 //              and came back (a controller unplugged or not reading, a bridge restarted) are of any
 //              age, and the pair across such a break is not checked.
-//   no stall   while the game runs and the rig is ready, frames arrive at most maxGapMs apart
+//   no stall   while the game runs and the rig is ready, frames arrive at most maxGapMs apart, not
+//              counting the time in which the machine kept the host's process from running
+//              (machineStood): no library ticks then
 //   no frame after stop
 //              after ready 0, a stop of the game-source thread or of the bridge has returned, no
 //              frame arrives, except those already on their way (flushMs), right after the link
@@ -121,7 +123,13 @@ class SafetyMonitor {
     void report(MonitorClock::time_point at, std::string rule, std::string detail,
                 bool loadSensitive = false);
 
-    // Closes the books: host messages not arrived are lost unless excused.
+    // For `stoodMs` of the span from `from` to `to` the machine kept the host's process from running
+    // (a witness thread woke that late, threads waited for a core, the virtual machine's cores were
+    // taken away): the library's ticks could not come then either.
+    void machineStood(MonitorClock::time_point from, MonitorClock::time_point to, double stoodMs);
+
+    // Closes the books: gaps between frames are judged (net of the machine's stalls), host messages
+    // not arrived are lost unless excused.
     void finish();
 
     // The kept violations (a few per rule) and the count of all.
@@ -132,6 +140,8 @@ class SafetyMonitor {
     // frames, and steps right after a gap (the frame before the step may have waited out the gap in
     // the link, and be older than a latency).
     std::size_t loadSensitiveCount() const;
+    // Gaps between frames longer than maxGapMs that the machine's stalls explain (not violations).
+    std::size_t machineGapCount() const;
     // The longest time without a frame while frames were due, in ms (a figure for choosing bounds).
     double longestGapMs() const;
     std::uint64_t framesChecked() const;
@@ -154,6 +164,8 @@ class SafetyMonitor {
     void checkStep(const Frame& previous, const Frame& frame);
     bool linkBrokeBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     bool excused(MonitorClock::time_point at) const;
+    double machineStoodStillMs(MonitorClock::time_point from, MonitorClock::time_point to) const;
+    void judgeLongGaps();
     bool builtDuringALeap(MonitorClock::time_point arrival) const;
     // The one cut message a backlog arriving now may end with (marks it seen).
     bool endsABacklog(MonitorClock::time_point arrival);
@@ -173,6 +185,14 @@ class SafetyMonitor {
     std::vector<Violation> violations_;
     std::map<std::string, int> perRule_;  // to keep a flood of one rule readable
     std::size_t loadSensitive_ = 0;
+    std::vector<std::pair<MonitorClock::time_point, MonitorClock::time_point>> longGaps_;  // to judge
+    struct MachineStall {
+        MonitorClock::time_point from;
+        MonitorClock::time_point to;
+        double stoodMs = 0.0;
+    };
+    std::vector<MachineStall> machineStalls_;
+    std::size_t machineGaps_ = 0;
     double longestGapMs_ = 0.0;
     std::optional<Frame> last_;
     std::vector<MonitorClock::time_point> arrivals_;

@@ -195,9 +195,7 @@ int main(int argc, char** argv) {
         for (int again = 0;
              again < 2 && result.violationCount > 0 && result.violationCount == result.loadSensitive;
              ++again) {
-            std::printf(
-                "seed %llu: %zu violations a busy machine can cause and nothing else; running it again\n",
-                static_cast<unsigned long long>(seed), result.loadSensitive);
+            printRepeat(result);
             ScenarioResult rerun = runner.run(plan);
             rerun.unconfirmed = result.unconfirmed + result.loadSensitive;
             result = std::move(rerun);

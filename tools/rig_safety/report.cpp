@@ -62,6 +62,13 @@ void printScenarioLine(const ScenarioResult& r) {
     std::fflush(stdout);
 }
 
+void printRepeat(const ScenarioResult& result) {
+    std::printf("seed %llu: %zu violations a busy machine can cause and nothing else; running it again\n",
+                static_cast<unsigned long long>(result.seed), result.loadSensitive);
+    printViolations(result.violations);
+    std::fflush(stdout);
+}
+
 void printFailure(const ScenarioPlan& plan, const ScenarioResult& result, const std::string& replay) {
     std::printf("\nFAILED: seed %llu, %zu violations\n", static_cast<unsigned long long>(plan.seed),
                 result.violationCount);
@@ -90,6 +97,7 @@ void printSummary(const std::vector<ScenarioResult>& results, double seconds) {
     int injected = 0;
     std::size_t violations = 0;
     std::size_t unconfirmed = 0;
+    std::size_t machineGaps = 0;
     double longestGap = 0.0;
     for (const ScenarioResult& r : results) {
         longestGap = std::max(longestGap, r.longestGapMs);
@@ -98,6 +106,7 @@ void printSummary(const std::vector<ScenarioResult>& results, double seconds) {
         injected += r.injected;
         violations += r.violationCount;
         unconfirmed += r.unconfirmed;
+        machineGaps += r.machineGaps;
     }
     std::printf(
         "\nRig safety: %zu scenarios in %.0f s, %llu frames checked, %d faults injected, %llu host messages, "
@@ -110,6 +119,10 @@ void printSummary(const std::vector<ScenarioResult>& results, double seconds) {
             "(and %zu gaps between frames that a second run of the same seed did not show: the machine's "
             "load, not counted)\n",
             unconfirmed);
+    }
+    if (machineGaps > 0) {
+        std::printf("(and %zu gaps between frames while the machine held the process up: not counted)\n",
+                    machineGaps);
     }
     std::fflush(stdout);
 }

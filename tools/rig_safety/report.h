@@ -20,6 +20,8 @@ struct ScenarioResult {
     // Violations of earlier runs of the same seed, all of the kind a busy machine can cause, that a
     // later run did not show again: the machine's, not the library's; counted apart.
     std::size_t unconfirmed = 0;
+    // Gaps between frames that stalls of the whole process explain (see StallWitness); not counted.
+    std::size_t machineGaps = 0;
     std::vector<test::Violation> violations;
 };
 
@@ -27,6 +29,8 @@ struct ScenarioResult {
 int injectedFaults(const ScenarioPlan& plan);
 
 void printScenarioLine(const ScenarioResult& result);
+// A run whose violations all may be the machine's, and which is run again: what it found.
+void printRepeat(const ScenarioResult& result);
 // The seed, the plan with every event, what was violated, and how to run it again.
 void printFailure(const ScenarioPlan& plan, const ScenarioResult& result, const std::string& replay);
 // A call that never returned: everything known so far, then the program ends (nothing can stop the

@@ -92,6 +92,7 @@ void ScenarioSession::setUpRig() {
 }
 
 ScenarioResult ScenarioSession::run() {
+    witness_ = std::make_unique<StallWitness>(monitor_);
     devices_ = std::make_unique<RigDevices>(monitor_, plan_.controllerAtWireRate, plan_.controllerStatusMs,
                                             plan_.wind);
     if (!devices_->ready()) setUpFailed("the virtual controller or the wind device did not come up");
@@ -138,6 +139,7 @@ ScenarioResult ScenarioSession::run() {
     result.hostMessages = monitor_.hostMessagesArrived();
     result.violationCount = monitor_.violationCount();
     result.loadSensitive = monitor_.loadSensitiveCount();
+    result.machineGaps = monitor_.machineGapCount();
     result.violations = monitor_.violations();
     return result;
 }
@@ -368,6 +370,7 @@ void ScenarioSession::finish() {
     stopBridge(2);
     std::this_thread::sleep_for(300ms);  // a frame after the stops would show now
     expectations_.finish(Clock::now());
+    witness_.reset();  // every stall told
     monitor_.finish();
 }
 

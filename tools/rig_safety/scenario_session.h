@@ -14,6 +14,7 @@
 #include "report.h"
 #include "rig_devices.h"
 #include "scenario_plan.h"
+#include "stall_witness.h"
 #include "tick_rate_probe.h"
 #include "timing_profile.h"
 
@@ -60,6 +61,7 @@ class ScenarioSession {
     std::unique_ptr<HostCalls> calls_;
     std::unique_ptr<HostMessageStreams> messages_;
     std::unique_ptr<TickRateProbe> probe_;
+    std::unique_ptr<StallWitness> witness_;
     std::optional<Clock::time_point> controllerHungSince_;
 };
 

@@ -194,6 +194,26 @@ TEST_F(MonitoredLink, AFrameGapWhileTheRigRunsAndAFrameAfterAStopAreCaught) {
     EXPECT_GE(monitor.longestGapMs(), 100.0) << "the gap the library left, not only a late tick of this test";
 }
 
+TEST_F(MonitoredLink, OfAGapOnlyTheTimeInWhichTheProcessCouldRunIsTheLibrarys) {
+    const auto met = Clock::now();
+    const auto pause = [&] {
+        ramp(0.0f, 0.0f, 5);
+        const auto from = Clock::now();
+        std::this_thread::sleep_for(120ms);
+        return std::pair{from, Clock::now()};
+    };
+    const auto [stoodFrom, stoodTo] = pause();
+    monitor.machineStood(stoodFrom - 10ms, stoodTo, 10.0 + 120.0);  // a span ending with the whole pause
+    const auto [partlyFrom, partlyTo] = pause();
+    monitor.machineStood(partlyFrom, partlyTo + 120ms, 60.0);  // 30 ms of the pause, spread evenly
+    ramp(0.0f, 0.0f, 5);
+    monitor.expectFrames(met, Clock::now(), 1000.0);
+    const auto found = rules();
+    EXPECT_EQ(std::count(found.begin(), found.end(), "no stalled tick"), 1)
+        << ::testing::PrintToString(found);
+    EXPECT_EQ(monitor.machineGapCount(), 1u);
+}
+
 TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAfterIt) {
     // The controller stops reading; frames the library writes before its stop wait in the port.
     controller.pauseReading(true);
