@@ -39,10 +39,10 @@ void fillPcars2Record(BlockBytes block, TelemetryRecord& record) {
 }
 
 int readPcars2(GuardedBlockSlot& slot, const ReaderContext& context) {
-    if (!slot.connected || !slot.block.isOpen()) return 0;
-    const BlockBytes block = viewBytes(slot.block);
     // The view outlives a game that closed its block; only the name tells that it is gone.
-    if (!pcars2Playing(block) || !slot.name.exists()) return 0;
+    if (!slot.connected || !slot.block.isOpen() || !followPublishedBlock(slot)) return 0;
+    const BlockBytes block = viewBytes(slot.block);
+    if (!pcars2Playing(block)) return 0;
     fillPcars2Record(block, context.record);
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);

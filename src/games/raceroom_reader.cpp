@@ -85,11 +85,10 @@ void fillRaceRoomRecord(BlockBytes block, std::span<std::uint8_t, RaceRoomSlot::
 }
 
 int readRaceRoom(RaceRoomSlot& slot, const ReaderContext& context) {
-    if (!slot.connected || !slot.block.isOpen()) return 0;
-    const BlockBytes block = viewBytes(slot.block);
-    const RaceRoomState state = raceRoomState(block);
     // The view outlives a game that closed its block; only the name tells that it is gone.
-    if (state != RaceRoomState::Driving || !slot.name.exists()) return 0;
+    if (!slot.connected || !slot.block.isOpen() || !followPublishedBlock(slot)) return 0;
+    const BlockBytes block = viewBytes(slot.block);
+    if (raceRoomState(block) != RaceRoomState::Driving) return 0;
     fillRaceRoomRecord(block, slot.copy, context.record);
     context.onGround = 0;
     updateFrameTime(context.timer, context.record);

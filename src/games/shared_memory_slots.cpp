@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/processes.h"
 
@@ -49,8 +50,25 @@ int connectGuardedBlock(GuardedBlockSlot& slot, const char* name, std::size_t si
     // its block could never fail.
     slot.block.releaseName();
     std::fputs("Memory mapped successfully\n", stdout);
+    slot.size = size;
     slot.connected = true;
     return 1;
+}
+
+bool followPublishedBlock(GuardedBlockSlot& slot) {
+    switch (slot.name.leadsTo(slot.block)) {
+        case platform::SharedMemoryName::Leads::Nowhere:
+            return false;
+        case platform::SharedMemoryName::Leads::ToThisBlock:
+            return true;
+        case platform::SharedMemoryName::Leads::ToAnotherBlock:
+            break;
+    }
+    platform::SharedMemory published;
+    if (!published.openExisting(slot.blockName, slot.size, ViewAccess::ReadOnly)) return false;
+    published.releaseName();
+    slot.block = std::move(published);
+    return true;
 }
 
 void disconnectGuardedBlock(GuardedBlockSlot& slot) {

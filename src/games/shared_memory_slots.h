@@ -12,14 +12,21 @@ namespace tarvelmond {
 // A block whose game may close it while the reader holds a view: the reader tests on every read that
 // the name is still published.
 struct GuardedBlockSlot {
-    explicit GuardedBlockSlot(const char* blockName) : name(blockName) {}
+    explicit GuardedBlockSlot(const char* blockName) : blockName(blockName), name(blockName) {}
 
+    const char* blockName;
+    std::size_t size = 0;  // the view's, as connected
     platform::SharedMemory block;
     // The block's name, for the test on every read that the game still publishes it (the view alone
     // would stay valid after the game closed its block).
     platform::SharedMemoryName name;
     bool connected = false;
 };
+
+// Whether the game publishes the slot's block now. A game that closed its block and published it
+// again made a new block under the same name (the slot does not hold the name, so that a closed block
+// shows): the slot maps the new block in place of the old one, whose last frame stands still.
+bool followPublishedBlock(GuardedBlockSlot& slot);
 
 using BlockBytes = std::span<const std::uint8_t>;
 

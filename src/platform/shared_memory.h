@@ -41,6 +41,8 @@ class SharedMemory {
     std::size_t size() const { return size_; }  // bytes that may be read through data()
 
   private:
+    friend class SharedMemoryName;
+
     void* view_ = nullptr;
     std::size_t size_ = 0;
 #if defined(_WIN32)
@@ -64,6 +66,13 @@ class SharedMemoryName {
     explicit SharedMemoryName(const std::string& name);
 
     bool exists() const;  // a test open, closed again at once
+
+    // What the name leads to now, seen from a holder of `block` that let go of its name: nothing (its
+    // publisher closed it), `block` itself, or a block made since under the same name (a publisher
+    // that closed its block and published it again; Windows keeps a block's name while a view of it
+    // is mapped, so there the name always leads to the block still held).
+    enum class Leads { Nowhere, ToThisBlock, ToAnotherBlock };
+    Leads leadsTo(const SharedMemory& block) const;
 
   private:
 #if defined(_WIN32)

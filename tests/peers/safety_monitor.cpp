@@ -133,6 +133,7 @@ bool SafetyMonitor::linkBrokeBetween(MonitorClock::time_point from, MonitorClock
 void SafetyMonitor::onCommand(const std::vector<std::uint8_t>& bytes, bool crcForm,
                               MonitorClock::time_point arrival) {
     std::lock_guard lock(mutex_);
+    commandArrivals_.emplace_back(arrival, bytes.size());
     if (!crcForm && isCommand(bytes, 0x01, 0x00)) {  // the library's identification request
         lastIdentification_ = arrival;
         framesSinceIdentification_ = 0;
@@ -211,7 +212,11 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
     }
     // A backlog still arriving when everything came into place is older frames: the new ones queue
     // behind it, and may come as late after `met` as a start may take.
-    const std::optional<MonitorClock::time_point> backlogEnd = backlogBurstEnd(met);
+    // The backlog ends where its frames stop coming without a pause: the new ones may begin
+    // later than that, however slowly the controller reads.
+    const std::optional<MonitorClock::time_point> backlogEnd =
+        backlogBurstEnd(met, std::chrono::duration_cast<MonitorClock::duration>(
+                                 std::chrono::duration<double, std::milli>(timing_.maxGapMs)));
     // From the first frame on, the frames keep coming, up to the end of the window.
     const auto gapFrom = [&](MonitorClock::time_point from, MonitorClock::time_point to) {
         if (backlogEnd && from == *backlogEnd && ms(to) - ms(met) <= startWithinMs) return;
@@ -229,12 +234,13 @@ MonitorClock::duration SafetyMonitor::flush() const {
         std::chrono::duration<double, std::milli>(timing_.flushMs));
 }
 
-std::optional<MonitorClock::time_point> SafetyMonitor::backlogBurstEnd(MonitorClock::time_point at) const {
+std::optional<MonitorClock::time_point> SafetyMonitor::backlogBurstEnd(MonitorClock::time_point at,
+                                                                       MonitorClock::duration apart) const {
     const auto resumed = std::find_if(backlogs_.rbegin(), backlogs_.rend(), [&](auto r) { return r <= at; });
     if (resumed == backlogs_.rend()) return std::nullopt;
     auto arrival = std::lower_bound(arrivals_.begin(), arrivals_.end(), *resumed);
     if (arrival == arrivals_.end() || *arrival - *resumed > flush()) return std::nullopt;
-    while (std::next(arrival) != arrivals_.end() && *std::next(arrival) - *arrival <= flush())
+    while (std::next(arrival) != arrivals_.end() && *std::next(arrival) - *arrival <= apart)
         ++arrival;
     if (*arrival < at && at - *arrival > flush()) return std::nullopt;  // over before `at`
     return *arrival;
@@ -246,7 +252,7 @@ void SafetyMonitor::expectQuiet(MonitorClock::time_point stopped, MonitorClock::
     if (until <= from) return;
     // A backlog the controller was reading when the stop came goes on arriving, for as long as a full
     // port takes to read at most; a library that went on sending would go on for longer.
-    std::optional<MonitorClock::time_point> backlogEnd = backlogBurstEnd(from);
+    std::optional<MonitorClock::time_point> backlogEnd = backlogBurstEnd(from, flush());
     if (backlogEnd) {
         backlogEnd =
             std::min(*backlogEnd, from + std::chrono::duration_cast<MonitorClock::duration>(
@@ -361,21 +367,34 @@ double SafetyMonitor::machineStoodStillMs(MonitorClock::time_point from, Monitor
     return stood;
 }
 
+std::size_t SafetyMonitor::commandBytesBetween(MonitorClock::time_point from,
+                                               MonitorClock::time_point to) const {
+    std::size_t bytes = 0;
+    for (const auto& [arrival, size] : commandArrivals_) {
+        if (arrival > from && arrival <= to) bytes += size;
+    }
+    return bytes;
+}
+
 void SafetyMonitor::judgeLongGaps() {
     // Judged at the end, when the witness has told every stall: one still going on when a window
     // closed is told only as it ends.
     for (const auto& [from, to] : longGaps_) {
         const double gap = ms(to) - ms(from);
+        // Commands go out in the order they were queued, and a motion frame waits behind them for the
+        // wire: after a controller resumed reading, those queued meanwhile come in one burst.
+        const double commandsMs = commandBytesBetween(from, to) * timing_.wireMsPerByte;
+        if (gap - commandsMs <= timing_.maxGapMs) continue;
         const double stood = machineStoodStillMs(from, to);
-        if (gap - stood <= timing_.maxGapMs) {
+        if (gap - commandsMs - stood <= timing_.maxGapMs) {
             ++machineGaps_;
             continue;
         }
         ++loadSensitive_;
         add(to, "no stalled tick",
-            format("no frame for %.1f ms (from %+.0f ms) while the game ran and the rig was ready (the "
-                   "machine held the process up for %.1f ms of it)",
-                   gap, ms(from), stood));
+            format("no frame for %.1f ms (from %+.0f ms) while the game ran and the rig was ready (commands "
+                   "took the wire for %.1f ms of it, the machine held the process up for %.1f ms)",
+                   gap, ms(from), commandsMs, stood));
     }
     longGaps_.clear();
 }

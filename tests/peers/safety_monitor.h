@@ -30,7 +30,8 @@
 //              and came back (a controller unplugged or not reading, a bridge restarted) are of any
 //              age, and the pair across such a break is not checked.
 //   no stall   while the game runs and the rig is ready, frames arrive at most maxGapMs apart, not
-//              counting the time in which the machine kept the host's process from running
+//              counting the wire time of the commands that arrived in between (a frame waits behind
+//              them) and the time in which the machine kept the host's process from running
 //              (machineStood): no library ticks then
 //   no frame after stop
 //              after ready 0, a stop of the game-source thread or of the bridge has returned, no
@@ -62,6 +63,8 @@ struct SafetyTiming {
     // most.
     double portDrainMs = 0.0;
     double fadeMs = 4000.0;
+    // A byte's time on the controller's wire (250000 baud, 8N1).
+    double wireMsPerByte = 0.04;
     // Output frames after an identification answer by which the start-up commands must have come.
     int startupCommandFrames = 300;
     // While the fade's skipping after a pause is a known fault, the frames of the first three latencies
@@ -164,14 +167,16 @@ class SafetyMonitor {
     void checkStep(const Frame& previous, const Frame& frame);
     bool linkBrokeBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     bool excused(MonitorClock::time_point at) const;
+    std::size_t commandBytesBetween(MonitorClock::time_point from, MonitorClock::time_point to) const;
     double machineStoodStillMs(MonitorClock::time_point from, MonitorClock::time_point to) const;
     void judgeLongGaps();
     bool builtDuringALeap(MonitorClock::time_point arrival) const;
     // The one cut message a backlog arriving now may end with (marks it seen).
     bool endsABacklog(MonitorClock::time_point arrival);
     // The last arrival of the backlog burst still arriving at `at` (one that began within a flush of a
-    // resumption, each arrival within a flush of the one before), if one is.
-    std::optional<MonitorClock::time_point> backlogBurstEnd(MonitorClock::time_point at) const;
+    // resumption, each arrival at most `apart` after the one before), if one is.
+    std::optional<MonitorClock::time_point> backlogBurstEnd(MonitorClock::time_point at,
+                                                            MonitorClock::duration apart) const;
     MonitorClock::duration flush() const;
     double ms(MonitorClock::time_point at) const;
     void countStartupCommand(const std::vector<std::uint8_t>& bytes);
@@ -193,6 +198,7 @@ class SafetyMonitor {
     };
     std::vector<MachineStall> machineStalls_;
     std::size_t machineGaps_ = 0;
+    std::vector<std::pair<MonitorClock::time_point, std::size_t>> commandArrivals_;  // with their sizes
     double longestGapMs_ = 0.0;
     std::optional<Frame> last_;
     std::vector<MonitorClock::time_point> arrivals_;

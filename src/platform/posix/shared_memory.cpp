@@ -134,6 +134,15 @@ bool SharedMemoryName::exists() const {
     return true;
 }
 
+SharedMemoryName::Leads SharedMemoryName::leadsTo(const SharedMemory& block) const {
+    if (native_.empty()) return Leads::Nowhere;
+    const int fd = shm_open(native_.c_str(), O_RDONLY, 0);
+    if (fd < 0) return Leads::Nowhere;
+    const bool same = sameObject(fd, block.device_, block.inode_);
+    ::close(fd);
+    return same ? Leads::ToThisBlock : Leads::ToAnotherBlock;
+}
+
 bool NamedEvent::openExisting(const std::string& name) {
     close();
     sem_t* semaphore = sem_open(posixObjectName(name).c_str(), 0);

@@ -98,6 +98,10 @@ bool SharedMemoryName::exists() const {
     return true;
 }
 
+SharedMemoryName::Leads SharedMemoryName::leadsTo(const SharedMemory&) const {
+    return exists() ? Leads::ToThisBlock : Leads::Nowhere;
+}
+
 bool NamedEvent::openExisting(const std::string& name) {
     close();
     handle_ = OpenEventW(SYNCHRONIZE, FALSE, widen(name).c_str());

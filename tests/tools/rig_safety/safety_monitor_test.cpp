@@ -214,6 +214,24 @@ TEST_F(MonitoredLink, OfAGapOnlyTheTimeInWhichTheProcessCouldRunIsTheLibrarys) {
     EXPECT_EQ(monitor.machineGapCount(), 1u);
 }
 
+TEST_F(MonitoredLink, AFrameMayWaitBehindTheCommandsQueuedBeforeItForTheirWireTimeOnly) {
+    // 200 commands of 8 bytes take 64 ms of a 250000-baud wire: a frame 70 ms after the last one is
+    // within the bound, one 140 ms after is not.
+    const auto met = Clock::now();
+    for (const auto pause : {70ms, 140ms}) {
+        ramp(0.0f, 0.0f, 5);
+        const auto end = Clock::now() + pause;
+        for (std::uint16_t i = 0; i < 200; ++i)
+            write(command(0x30, i));  // not one of the host streams the monitor follows
+        std::this_thread::sleep_until(end);
+    }
+    ramp(0.0f, 0.0f, 5);
+    monitor.expectFrames(met, Clock::now(), 1000.0);
+    const auto found = rules();
+    EXPECT_EQ(std::count(found.begin(), found.end(), "no stalled tick"), 1)
+        << ::testing::PrintToString(found);
+}
+
 TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAfterIt) {
     // The controller stops reading; frames the library writes before its stop wait in the port.
     controller.pauseReading(true);
@@ -240,6 +258,28 @@ TEST_F(MonitoredLink, WhatWaitedInAStalledPortMayArriveAfterTheStopButNothingAft
 // library sends a little slower than the wire carries, so what waited drains slowly, and frames written
 // before the stop go on arriving well after it, for as long as the port's content takes to read. A
 // library that goes on sending after its stop goes on for longer, backlog or not.
+TEST_F(MonitoredLink, TheFirstFramesOfAStartMayComeAWhileAfterTheBacklogAheadOfThem) {
+    // What a stopped library left in a stalled port arrives as the controller reads again, just as
+    // a new start puts everything in place; the new start's first frame comes later than a gap
+    // allows (finding the game takes a while), but within the time a start may take.
+    controller.pauseReading(true);
+    std::this_thread::sleep_for(20ms);
+    ramp(0.0f, 0.0f, 20);
+    const auto met = Clock::now();
+    monitor.backlogFrom(met);
+    controller.pauseReading(false);
+    std::this_thread::sleep_for(40ms);
+    ramp(0.0f, 0.0f, 10);
+    monitor.expectFrames(met, Clock::now(), 1000.0);
+    EXPECT_TRUE(rules().empty()) << ::testing::PrintToString(rules());
+
+    // Once they came, they keep coming.
+    std::this_thread::sleep_for(40ms);
+    ramp(0.0f, 0.0f, 10);
+    monitor.expectFrames(met, Clock::now(), 1000.0);
+    EXPECT_TRUE(has(rules(), "no stalled tick"));
+}
+
 TEST_F(MonitoredLink, AStandingBacklogMayOutlastTheStopByAFullPortsReadingButNoLonger) {
     constexpr std::uint32_t kWireBytesPerSecond = 25000;
     const auto standingBacklog = [&](int framesAfterTheStop) {
