@@ -37,10 +37,9 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
             const auto now = WireMeter::Clock::now();
             if (driverBytes < 0.0) driverBytes = driverBacklog(line);
             double backlog = meter_.backlogBytes(now);
-            if (!heldSince_ || now - *heldSince_ < kDriverBacklogTrust)
-                backlog = std::max(backlog, driverBytes);
+            if (driverBacklogTrusted(driverBytes, now)) backlog = std::max(backlog, driverBytes);
             if (backlog > kMotionBacklogLimitBytes) {
-                if (!heldSince_) heldSince_ = now;
+                if (!heldSince_) heldSince_ = driverFellAt_ = now;
                 if (queue.motionCount() > 1) {
                     if (queue.popFrontIf(scratch_.id)) state.supersededMotionFrames.fetch_add(1);
                     continue;
@@ -64,6 +63,12 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
         queue.popFrontIf(scratch_.id);
     }
     return Result::Empty;
+}
+
+bool SendDrain::driverBacklogTrusted(double driverBytes, WireMeter::Clock::time_point now) {
+    if (heldSince_ && driverBytes < lastDriverBytes_) driverFellAt_ = now;
+    lastDriverBytes_ = driverBytes;
+    return !heldSince_ || now - driverFellAt_ < kDriverBacklogTrust;
 }
 
 void SendDrain::sendAutomatic(LinkState& state, ControllerLine& line) {

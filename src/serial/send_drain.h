@@ -16,8 +16,11 @@ class ControllerLine;
 // waits behind a backlog of older ones.
 inline constexpr double kMotionBacklogLimitBytes = 12.0;
 
-// A driver's own count of unsent bytes holds motion frames back for at most this long; past it only
-// the line-rate model counts, so a driver that never reports an empty queue cannot stop the rig.
+// A driver's own count of unsent bytes holds motion frames back while it keeps falling, and for this
+// long after it last fell (or the hold began); a count that stands still longer no longer counts, only
+// the line-rate model does, so a driver that never reports an empty queue cannot stop the rig. After
+// a controller that paused reads again, what waited in the port drains before new frames join it,
+// instead of standing in front of every frame that follows.
 inline constexpr std::chrono::milliseconds kDriverBacklogTrust{4};
 
 // Writes the serial send queue to the controller's port, each message with the CRC-16/ARC of its
@@ -38,9 +41,14 @@ class SendDrain {
     void sendAutomatic(LinkState& state, ControllerLine& line);
 
   private:
+    // Whether the driver's count of unsent bytes, just read, still holds motion frames back.
+    bool driverBacklogTrusted(double driverBytes, WireMeter::Clock::time_point now);
+
     WireMeter meter_;
     Message scratch_;
     std::optional<WireMeter::Clock::time_point> heldSince_;  // motion frames wait since then
+    WireMeter::Clock::time_point driverFellAt_{};            // or the hold began
+    double lastDriverBytes_ = 0.0;
 };
 
 }  // namespace tarvelmond

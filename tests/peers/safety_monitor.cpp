@@ -196,7 +196,8 @@ void SafetyMonitor::linkUp(MonitorClock::time_point at) {
 }
 
 void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::time_point until,
-                                 double startWithinMs) {
+                                 double startWithinMs,
+                                 std::optional<MonitorClock::time_point> stoppedBefore) {
     std::lock_guard lock(mutex_);
     if (until <= met) return;
     auto at = std::lower_bound(arrivals_.begin(), arrivals_.end(), met);
@@ -218,8 +219,12 @@ void SafetyMonitor::expectFrames(MonitorClock::time_point met, MonitorClock::tim
         backlogBurstEnd(met, std::chrono::duration_cast<MonitorClock::duration>(
                                  std::chrono::duration<double, std::milli>(timing_.maxGapMs)));
     // From the first frame on, the frames keep coming, up to the end of the window.
+    // So may frames of a run that a stop just before ended, still on their way.
+    const auto beforeTheStart = [&](MonitorClock::time_point from) {
+        return (backlogEnd && from == *backlogEnd) || (stoppedBefore && from <= *stoppedBefore + flush());
+    };
     const auto gapFrom = [&](MonitorClock::time_point from, MonitorClock::time_point to) {
-        if (backlogEnd && from == *backlogEnd && ms(to) - ms(met) <= startWithinMs) return;
+        if (beforeTheStart(from) && ms(to) - ms(met) <= startWithinMs) return;
         const double gap = ms(to) - ms(from);
         longestGapMs_ = std::max(longestGapMs_, gap);
         if (gap > timing_.maxGapMs) longGaps_.emplace_back(from, to);

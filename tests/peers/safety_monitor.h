@@ -103,8 +103,10 @@ class SafetyMonitor {
     void linkDown(MonitorClock::time_point at);
     void linkUp(MonitorClock::time_point at);
     // From `met` (everything was in place: game, ready, thread, bridge, controller) to `until`, frames
-    // must start within `startWithinMs` and then keep coming.
-    void expectFrames(MonitorClock::time_point met, MonitorClock::time_point until, double startWithinMs);
+    // must start within `startWithinMs` and then keep coming. `stoppedBefore`: when a stop that
+    // ended the motion before `met` returned (its last frames may still arrive first).
+    void expectFrames(MonitorClock::time_point met, MonitorClock::time_point until, double startWithinMs,
+                      std::optional<MonitorClock::time_point> stoppedBefore = std::nullopt);
     // From `stopped` (the stop call returned) to `until` (a start call was made), no frame.
     void expectQuiet(MonitorClock::time_point stopped, MonitorClock::time_point until);
     void hostMessageSent(std::uint8_t stream, std::uint16_t sequence, bool accepted,
@@ -145,6 +147,7 @@ class SafetyMonitor {
     std::size_t loadSensitiveCount() const;
     // Gaps between frames longer than maxGapMs that the machine's stalls explain (not violations).
     std::size_t machineGapCount() const;
+    double portDrainMs() const { return timing_.portDrainMs; }
     // The longest time without a frame while frames were due, in ms (a figure for choosing bounds).
     double longestGapMs() const;
     std::uint64_t framesChecked() const;

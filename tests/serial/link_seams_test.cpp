@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "serial/controller_line.h"
@@ -16,6 +18,7 @@
 namespace tarvelmond {
 namespace {
 
+using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 // A line that keeps every write whole and can be told to fail from a given write on, as a port
@@ -27,11 +30,16 @@ class MemoryLine final : public ControllerLine {
         writes.emplace_back(bytes, bytes + count);
     }
     std::size_t read(std::uint8_t*, std::size_t) override { return 0; }
-    platform::PortStatus status() override { return {}; }
+    platform::PortStatus status() override {
+        platform::PortStatus status;
+        status.bytesToWrite = unsent;
+        return status;
+    }
     void purgeInput() override {}
     void close() override { closed = true; }
 
     std::vector<Bytes> writes;
+    std::uint32_t unsent = 0;  // the driver's count of bytes not yet on the wire
     int failFromWrite = -1;
     bool closed = false;
 };
@@ -116,6 +124,32 @@ TEST(SendDrainOverALine, HostMessagesAndFramesGoWholeInOrderWithTheirCrc) {
     EXPECT_EQ(line.writes, (std::vector<Bytes>{onTheWire(a), onTheWire(frame), onTheWire(b)}));
     EXPECT_TRUE(state.serialSendQueue.empty());
     EXPECT_FALSE(line.closed);
+}
+
+TEST(SendDrainOverALine, AFrameWaitsWhileWhatWaitsInThePortDrainsButNotBehindABacklogThatStandsStill) {
+    LinkState state;
+    connect(state);
+    MemoryLine line;
+    SendDrain drain(250000);
+    const Bytes frame = motionFrame(1);
+    ASSERT_TRUE(state.serialSendQueue.push(frame.data(), frame.size(), MessageKind::Motion));
+
+    // A controller that paused reads again: what waited in the port drains, and the frame waits for it
+    // however long that takes.
+    line.unsent = 20000;
+    EXPECT_EQ(drain.drain(state, line), SendDrain::Result::MotionWaiting);
+    for (int look = 0; look < 3; ++look) {
+        std::this_thread::sleep_for(kDriverBacklogTrust + 1ms);
+        line.unsent -= 500;
+        EXPECT_EQ(drain.drain(state, line), SendDrain::Result::MotionWaiting) << "look " << look;
+    }
+    EXPECT_TRUE(line.writes.empty());
+
+    // A count that stands still (a driver that never reports an empty queue, a controller that stopped
+    // reading) stops holding the rig.
+    std::this_thread::sleep_for(kDriverBacklogTrust + 1ms);
+    EXPECT_EQ(drain.drain(state, line), SendDrain::Result::Empty);
+    EXPECT_EQ(line.writes, std::vector<Bytes>{onTheWire(frame)});
 }
 
 TEST(SendDrainOverALine, ALineThatFailsIsClosedAndTheHostMessageWaitsWholeForTheNextConnection) {

@@ -19,7 +19,7 @@ bool Expectations::motionStopped() const {
 
 void Expectations::lose(Condition condition, Clock::time_point issued, Clock::time_point returned,
                         bool quiet) {
-    if (all() && met_) monitor_.expectFrames(*met_, issued, startWithinMs_);
+    if (all() && met_) monitor_.expectFrames(*met_, issued, startWithinMs_, stoppedBefore_);
     met_.reset();
     on(condition) = false;
     const bool stopsMotion =
@@ -31,13 +31,14 @@ void Expectations::regain(Condition condition, Clock::time_point issued, Clock::
     on(condition) = true;
     if (quietSince_ && !motionStopped()) {
         monitor_.expectQuiet(*quietSince_, issued);
+        stoppedBefore_ = quietSince_;
         quietSince_.reset();
     }
     if (all() && !met_) met_ = returned;
 }
 
 void Expectations::finish(Clock::time_point at) {
-    if (all() && met_) monitor_.expectFrames(*met_, at, startWithinMs_);
+    if (all() && met_) monitor_.expectFrames(*met_, at, startWithinMs_, stoppedBefore_);
     met_.reset();
     if (quietSince_) monitor_.expectQuiet(*quietSince_, at);
     quietSince_.reset();

@@ -36,6 +36,7 @@ class Expectations {
     std::array<bool, kConditions> on_{};
     std::optional<Clock::time_point> met_;
     std::optional<Clock::time_point> quietSince_;
+    std::optional<Clock::time_point> stoppedBefore_;  // the last stop of the motion that returned
 };
 
 }  // namespace tarvelmond::rig_safety

@@ -1,5 +1,6 @@
 #include "machine_counters.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <string>

@@ -20,7 +20,8 @@ struct ScenarioResult {
     // Violations of earlier runs of the same seed, all of the kind a busy machine can cause, that a
     // later run did not show again: the machine's, not the library's; counted apart.
     std::size_t unconfirmed = 0;
-    // Gaps between frames that stalls of the whole process explain (see StallWitness); not counted.
+    // Gaps between frames that the machine's hold-ups of the process explain (see StallWitness); not
+    // counted.
     std::size_t machineGaps = 0;
     std::vector<test::Violation> violations;
 };

@@ -269,8 +269,9 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
         case EventKind::ControllerUnplugged:
             expectations_.lose(Condition::Controller, issued, issued, false);
             monitor_.linkDown(issued);
-            // Messages on their way when the port went may go with it.
-            monitor_.excuseLosses(issued - 100ms, issued + 500ms);
+            // Messages on their way when the port went may go with it: those still waiting in the port,
+            // behind what a controller that paused left there, for as long as a full port's reading.
+            monitor_.excuseLosses(issued - 100ms - millis(monitor_.portDrainMs()), issued + 500ms);
             devices_->unplugController();
             break;
         case EventKind::ControllerPlugged:
@@ -283,6 +284,7 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
             expectations_.lose(Condition::Controller, issued, issued, false);
             monitor_.linkDown(issued);
             devices_->stallController(true);
+            controllerStalledSince_ = issued;
             if (event.kind == EventKind::ControllerHangs) controllerHungSince_ = issued;
             break;
         default:  // ControllerResumes
@@ -293,6 +295,7 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
             expectations_.regain(Condition::Controller, issued, issued);
             if (controllerHungSince_) monitor_.excuseLosses(*controllerHungSince_ - 100ms, issued + 1s);
             controllerHungSince_.reset();
+            controllerStalledSince_.reset();
             break;
     }
 }
@@ -302,6 +305,9 @@ void ScenarioSession::stopBridge(int hostThread) {
     const auto span =
         calls_->call(hostThread, "stopKestrovane_Thread", true, [this] { product_.stopBridge(); });
     expectations_.lose(Condition::Bridge, span.issued, span.returned);
+    // A stop does not wait for a controller that does not read: the library empties the port as it
+    // closes it, and the messages that waited there for the controller go with it.
+    if (controllerStalledSince_) monitor_.excuseLosses(*controllerStalledSince_ - 100ms, span.returned);
     if (bridge_->waitReturned(millis(timing_.stopBoundMs))) return;
     char text[160];
     std::snprintf(text, sizeof text,
@@ -327,6 +333,7 @@ void ScenarioSession::startOrStopBridgeRacing(const Event& event) {
     for (int offsetNs : event.pauses[0]) {
         const auto raced = Clock::now();
         const bool stopLast = calls_->raceBridge(*bridge_, offsetNs);
+        if (controllerStalledSince_) monitor_.excuseLosses(*controllerStalledSince_ - 100ms, Clock::now());
         const bool overlapped = offsetNs >= 0 && offsetNs < timing_.callOverlapUs * 1000.0;
         char text[160];
         if (stopLast && !bridge_->waitReturned(millis(overlapped ? 100.0 : timing_.stopBoundMs))) {

@@ -63,6 +63,7 @@ class ScenarioSession {
     std::unique_ptr<TickRateProbe> probe_;
     std::unique_ptr<StallWitness> witness_;
     std::optional<Clock::time_point> controllerHungSince_;
+    std::optional<Clock::time_point> controllerStalledSince_;  // not reading, hung or not
 };
 
 }  // namespace tarvelmond::rig_safety
