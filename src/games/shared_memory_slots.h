@@ -25,7 +25,8 @@ struct GuardedBlockSlot {
 
 // Whether the game publishes the slot's block now. A game that closed its block and published it
 // again made a new block under the same name (the slot does not hold the name, so that a closed block
-// shows): the slot maps the new block in place of the old one, whose last frame stands still.
+// shows): the slot maps the new block in place of the old one, whose last frame stands still (where
+// the system can tell the two apart; see SharedMemoryName::leadsTo).
 bool followPublishedBlock(GuardedBlockSlot& slot);
 
 using BlockBytes = std::span<const std::uint8_t>;

@@ -69,8 +69,9 @@ class SharedMemoryName {
 
     // What the name leads to now, seen from a holder of `block` that let go of its name: nothing (its
     // publisher closed it), `block` itself, or a block made since under the same name (a publisher
-    // that closed its block and published it again; Windows keeps a block's name while a view of it
-    // is mapped, so there the name always leads to the block still held).
+    // that closed its block and published it again). Windows offers no way to tell two mappings apart
+    // without a handle to each, and a handle would keep the name alive: there a name that exists is
+    // taken for `block`.
     enum class Leads { Nowhere, ToThisBlock, ToAnotherBlock };
     Leads leadsTo(const SharedMemory& block) const;
 

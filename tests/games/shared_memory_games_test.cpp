@@ -431,8 +431,12 @@ TEST(TruckBlock, AnglesStayWithinTheirRanges) {
 // once; the last frame of the old block, standing still, is never taken for new data (the frozen-data
 // watchdog would hold the rig on it, then drop the game).
 TEST(BlockGames, AfterTheGamePublishesAgainTheLastFrameOfTheOldBlockIsNeverTakenForNew) {
-    const std::pair<BlockGame, int> games[] = {
-        {BlockGame::Truck, kEts2}, {BlockGame::Pcars2, kPcars2}, {BlockGame::RaceRoom, kRaceRoom}};
+    std::vector<std::pair<BlockGame, int>> games = {{BlockGame::Truck, kEts2}};
+#if !defined(_WIN32)
+    // The blocks the library lets go of the name of (a closed block shows by its name alone): Windows
+    // cannot tell the block published again from the old one (see SharedMemoryName::leadsTo).
+    games.insert(games.end(), {{BlockGame::Pcars2, kPcars2}, {BlockGame::RaceRoom, kRaceRoom}});
+#endif
     for (const auto& [blockGame, slot] : games) {
         SCOPED_TRACE(slot);
         auto game = std::make_unique<GameBlockPublisher>(blockGame, motionScene(0.05, 1.0));
