@@ -39,16 +39,27 @@ void announceBlock() {
     std::fputs("Found RRRE.exe, mapping shared memory...\n", stdout);
 }
 
+namespace {
+
+// Maps the block the slot's name leads to now, without holding the name: holding it would keep the
+// name alive, and the reader's test that the game still publishes its block could never fail.
+bool mapPublishedBlock(GuardedBlockSlot& slot, std::size_t size) {
+    SharedMemory published;
+    if (!published.openExisting(slot.blockName, size, ViewAccess::ReadOnly)) return false;
+    published.releaseName();
+    slot.block = std::move(published);
+    return true;
+}
+
+}  // namespace
+
 int connectGuardedBlock(GuardedBlockSlot& slot, const char* name, std::size_t size) {
     if (!platform::sharedMemoryExists(name)) return 0;
     announceBlock();
-    if (!slot.block.openExisting(name, size, ViewAccess::ReadOnly)) {
+    if (!mapPublishedBlock(slot, size)) {
         reportOpenFailure(name);
         return 0;
     }
-    // Holding the mapping would keep its name alive, and the reader's test that the game still publishes
-    // its block could never fail.
-    slot.block.releaseName();
     std::fputs("Memory mapped successfully\n", stdout);
     slot.size = size;
     slot.connected = true;
@@ -64,11 +75,7 @@ bool followPublishedBlock(GuardedBlockSlot& slot) {
         case platform::SharedMemoryName::Leads::ToAnotherBlock:
             break;
     }
-    platform::SharedMemory published;
-    if (!published.openExisting(slot.blockName, slot.size, ViewAccess::ReadOnly)) return false;
-    published.releaseName();
-    slot.block = std::move(published);
-    return true;
+    return mapPublishedBlock(slot, slot.size);
 }
 
 void disconnectGuardedBlock(GuardedBlockSlot& slot) {

@@ -65,8 +65,6 @@ class SharedMemoryName {
     SharedMemoryName() = default;
     explicit SharedMemoryName(const std::string& name);
 
-    bool exists() const;  // a test open, closed again at once
-
     // What the name leads to now, seen from a holder of `block` that let go of its name: nothing (its
     // publisher closed it), `block` itself, or a block made since under the same name (a publisher
     // that closed its block and published it again). Windows offers no way to tell two mappings apart

@@ -126,14 +126,6 @@ bool sharedMemoryExists(const std::string& name) {
 
 SharedMemoryName::SharedMemoryName(const std::string& name) : native_(posixObjectName(name)) {}
 
-bool SharedMemoryName::exists() const {
-    if (native_.empty()) return false;
-    const int fd = shm_open(native_.c_str(), O_RDONLY, 0);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
 SharedMemoryName::Leads SharedMemoryName::leadsTo(const SharedMemory& block) const {
     if (native_.empty()) return Leads::Nowhere;
     const int fd = shm_open(native_.c_str(), O_RDONLY, 0);

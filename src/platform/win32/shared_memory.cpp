@@ -90,16 +90,12 @@ bool sharedMemoryExists(const std::string& name) {
 
 SharedMemoryName::SharedMemoryName(const std::string& name) : native_(widen(name)) {}
 
-bool SharedMemoryName::exists() const {
-    if (native_.empty()) return false;
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, native_.c_str());
-    if (mapping == nullptr) return false;
-    CloseHandle(mapping);
-    return true;
-}
-
 SharedMemoryName::Leads SharedMemoryName::leadsTo(const SharedMemory&) const {
-    return exists() ? Leads::ToThisBlock : Leads::Nowhere;
+    if (native_.empty()) return Leads::Nowhere;
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, native_.c_str());
+    if (mapping == nullptr) return Leads::Nowhere;
+    CloseHandle(mapping);
+    return Leads::ToThisBlock;
 }
 
 bool NamedEvent::openExisting(const std::string& name) {
