@@ -22,12 +22,20 @@ BridgeLender::~BridgeLender() {
 void BridgeLender::start(std::function<void()> beforeCall) {
     reap();
     Lent lent;
-    lent.thread = std::thread([this, beforeCall = std::move(beforeCall), returned = lent.returned] {
+    const bool plainStart = !beforeCall;
+    auto calling = std::make_shared<std::atomic<bool>>(false);
+    lent.thread = std::thread([this, beforeCall = std::move(beforeCall), calling, returned = lent.returned] {
         if (beforeCall) beforeCall();
+        calling->store(true);
         product_.startBridge();
         returned->store(true);
     });
     lent_.push_back(std::move(lent));
+    // A host that starts the bridge on a thread of its own and stops it later from another means the
+    // stop to come after the start; a new thread may take a while to run, and a stop that reached the
+    // library before the start had nothing to end.
+    while (plainStart && !calling->load())
+        std::this_thread::yield();
 }
 
 bool BridgeLender::waitReturned(std::chrono::milliseconds limit) {

@@ -19,7 +19,8 @@ class BridgeLender {
     BridgeLender(const BridgeLender&) = delete;
     BridgeLender& operator=(const BridgeLender&) = delete;
 
-    // The lent thread runs `beforeCall` (if any) just before it calls startKestrovane_Thread.
+    // The lent thread runs `beforeCall` (if any) just before it calls startKestrovane_Thread. A plain
+    // start returns once its thread is making the call, so that whatever the host does next comes after.
     void start(std::function<void()> beforeCall = {});
     // Waits until every lent thread has returned; false if one still runs after `limit`.
     bool waitReturned(std::chrono::milliseconds limit);
