@@ -41,13 +41,14 @@ double FrameTimer::elapsedUs(std::int64_t counter) const {
     return static_cast<double>(counter - last) / ticksPerUs;
 }
 
-void FrameTimer::waitNextTick() {
+bool FrameTimer::waitNextTick() {
     now = platform::performanceCounter();
     double e = elapsedUs(now);
+    bool slept = false;
     if (legacyPacing) {
         if (e > 0.0 && e < 1000.0) sleepFor(std::chrono::milliseconds(1));
     } else if (e <= kPeriodUs) {
-        sleepUntilNearPeriodEnd();
+        slept = sleepUntilNearPeriodEnd();
     }
     if (e <= kPeriodUs) {
         do {
@@ -57,16 +58,18 @@ void FrameTimer::waitNextTick() {
     }
     tick();
     lastIntervalUs = e;
+    return slept;
 }
 
-void FrameTimer::sleepUntilNearPeriodEnd() {
+bool FrameTimer::sleepUntilNearPeriodEnd() {
     // An absolute deadline: the time the loop's own work took is already counted in it.
     const auto periodTicks = static_cast<std::int64_t>(std::ceil(kPeriodUs * ticksPerUs));
     const auto marginTicks = static_cast<std::int64_t>(wakeUpMargin.us() * ticksPerUs);
     const std::int64_t wakeAt = last + periodTicks - marginTicks;
-    if (platform::performanceCounter() >= wakeAt) return;
+    if (platform::performanceCounter() >= wakeAt) return false;
     platform::sleepUntilCounter(wakeAt);
     wakeUpMargin.record(elapsedUs(platform::performanceCounter()) - elapsedUs(wakeAt));
+    return true;
 }
 
 std::chrono::steady_clock::time_point FrameTimer::periodEnd() const {

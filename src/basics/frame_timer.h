@@ -17,7 +17,8 @@ struct FrameTimer {
     // Precise pacing to just over 2000 us after the last tick: a sleep to an absolute deadline that
     // ends the learned wake-up margin early, then a short spin. With `legacyPacing` it sleeps 1 ms
     // early in the period and spins the rest, as the library did before (kept for comparisons).
-    void waitNextTick();
+    // True when the thread slept to the deadline in this period (never with `legacyPacing`).
+    bool waitNextTick();
     void waitNextTickCoarse();      // whole-millisecond sleeps, error carried in carryUs
     double lastIntervalMs() const;  // deltaTicks / ticksPerMs
     // The steady-clock time at which the period begun by the last tick ends (for loops that wait
@@ -52,7 +53,7 @@ struct FrameTimer {
 
   private:
     double elapsedUs(std::int64_t counter) const;
-    void sleepUntilNearPeriodEnd();
+    bool sleepUntilNearPeriodEnd();  // false when the deadline had come already
 };
 
 // Sleeps until the steady clock has passed now + d, in whole-millisecond steps rounded up.

@@ -17,12 +17,12 @@ constexpr std::int32_t kFrozenHold = 250;
 constexpr std::int32_t kFrozenDrop = 5000;
 constexpr auto kOneMs = std::chrono::milliseconds(1);
 
-void pace(FrameTimer& timer) {
-    if (timer.preciseMode.load(std::memory_order_relaxed) != 0) {
-        timer.waitNextTick();
-    } else {
-        timer.waitNextTickCoarse();
-    }
+// Waits for the next tick; true when the wait slept to its deadline, so that the thread has let the
+// others run in this period.
+bool pace(FrameTimer& timer) {
+    if (timer.preciseMode.load(std::memory_order_relaxed) != 0) return timer.waitNextTick();
+    timer.waitNextTickCoarse();
+    return false;
 }
 
 // The frozen-data watchdog: true when the tick's work is to be skipped.
@@ -96,12 +96,15 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
             continue;
         }
         runMotionTick(engine);
-        pace(timer);
+        const bool rested = pace(timer);
         if (observer != nullptr && observer->paced != nullptr) {
             observer->paced(observer->context,
                             timer.deltaTicks.load(std::memory_order_relaxed) / timer.ticksPerUs);
         }
-        sleepFor(kOneMs);
+        // The rest after a tick lets every other thread run once a period, however late the ticks
+        // come. Where the precise wait slept to its deadline, that sleep was the rest: a second one
+        // would only push the next read on (a system whose 1 ms sleep lasts 2 ms past the deadline).
+        if (!rested) sleepFor(kOneMs);
     }
 
     engine.connected.exchange(false);

@@ -273,6 +273,7 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
             // behind what a controller that paused left there, for as long as a full port's reading.
             monitor_.excuseLosses(issued - 100ms - millis(monitor_.portDrainMs()), issued + 500ms);
             devices_->unplugController();
+            controllerResumedAt_.reset();
             break;
         case EventKind::ControllerPlugged:
             devices_->plugController();
@@ -296,6 +297,7 @@ void ScenarioSession::playController(const Event& event, Clock::time_point issue
             if (controllerHungSince_) monitor_.excuseLosses(*controllerHungSince_ - 100ms, issued + 1s);
             controllerHungSince_.reset();
             controllerStalledSince_.reset();
+            controllerResumedAt_ = issued;
             break;
     }
 }
@@ -305,9 +307,7 @@ void ScenarioSession::stopBridge(int hostThread) {
     const auto span =
         calls_->call(hostThread, "stopKestrovane_Thread", true, [this] { product_.stopBridge(); });
     expectations_.lose(Condition::Bridge, span.issued, span.returned);
-    // A stop does not wait for a controller that does not read: the library empties the port as it
-    // closes it, and the messages that waited there for the controller go with it.
-    if (controllerStalledSince_) monitor_.excuseLosses(*controllerStalledSince_ - 100ms, span.returned);
+    excuseWhatThePortHeld(span.issued, span.returned);
     if (bridge_->waitReturned(millis(timing_.stopBoundMs))) return;
     char text[160];
     std::snprintf(text, sizeof text,
@@ -315,6 +315,21 @@ void ScenarioSession::stopBridge(int hostThread) {
                   timing_.stopBoundMs);
     monitor_.report(Clock::now(), "bounded stop", text);
     stopUntilReturned();
+}
+
+// A stop does not wait for a controller that does not read: the library empties the port as it closes
+// it, and the messages that waited there go with it. So do those behind the backlog that a controller
+// reading at the wire rate works through after a pause: it drains no faster than the library sends,
+// and a pseudo-terminal shows the library none of it (it reports no unsent bytes), so up to a full
+// port of messages may stand in it until the stop.
+void ScenarioSession::excuseWhatThePortHeld(Clock::time_point stopIssued, Clock::time_point stopReturned) {
+    if (controllerStalledSince_) {
+        monitor_.excuseLosses(*controllerStalledSince_ - 100ms, stopReturned);
+    } else if (controllerResumedAt_ && monitor_.portDrainMs() > 0.0) {
+        const auto backlogFrom = stopIssued - 100ms - millis(monitor_.portDrainMs());
+        monitor_.excuseLosses(std::max(*controllerResumedAt_ - 100ms, backlogFrom), stopReturned);
+    }
+    controllerResumedAt_.reset();  // the port is empty now
 }
 
 // After a stop that was lost, the host stops again until the bridge's thread comes back; a bridge that
@@ -333,7 +348,7 @@ void ScenarioSession::startOrStopBridgeRacing(const Event& event) {
     for (int offsetNs : event.pauses[0]) {
         const auto raced = Clock::now();
         const bool stopLast = calls_->raceBridge(*bridge_, offsetNs);
-        if (controllerStalledSince_) monitor_.excuseLosses(*controllerStalledSince_ - 100ms, Clock::now());
+        excuseWhatThePortHeld(raced, Clock::now());
         const bool overlapped = offsetNs >= 0 && offsetNs < timing_.callOverlapUs * 1000.0;
         char text[160];
         if (stopLast && !bridge_->waitReturned(millis(overlapped ? 100.0 : timing_.stopBoundMs))) {

@@ -44,6 +44,7 @@ class ScenarioSession {
     void stopBridge(int hostThread);
     void stopUntilReturned();
     void startOrStopBridgeRacing(const Event& event);
+    void excuseWhatThePortHeld(Clock::time_point stopIssued, Clock::time_point stopReturned);
     void finish();
     void setUpFailed(const std::string& what);
 
@@ -64,6 +65,8 @@ class ScenarioSession {
     std::unique_ptr<StallWitness> witness_;
     std::optional<Clock::time_point> controllerHungSince_;
     std::optional<Clock::time_point> controllerStalledSince_;  // not reading, hung or not
+    // Since then a wire-rate controller reads what its pause left in the port, until a stop empties it.
+    std::optional<Clock::time_point> controllerResumedAt_;
 };
 
 }  // namespace tarvelmond::rig_safety
