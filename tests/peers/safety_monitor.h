@@ -40,7 +40,8 @@
 //              reading before the stop (for at most a full port's reading, portDrainMs)
 //   no lost command
 //              host messages arrive whole (with their CRC), in the order sent, none twice and none
-//              missing, unless lost with a controller that was unplugged under them; after every
+//              missing, unless lost with a controller that was unplugged under them (or with what
+//              stood in its port when a stop emptied it: excuseLosses); after every
 //              connection the two start-up commands arrive before the rig has moved on for long
 namespace tarvelmond::test {
 
