@@ -1,6 +1,7 @@
 #include "bridge_lender.h"
 
 #include <algorithm>
+#include <future>
 
 namespace tarvelmond::rig_safety {
 
@@ -23,10 +24,12 @@ void BridgeLender::start(std::function<void()> beforeCall) {
     reap();
     Lent lent;
     const bool plainStart = !beforeCall;
-    auto calling = std::make_shared<std::atomic<bool>>(false);
-    lent.thread = std::thread([this, beforeCall = std::move(beforeCall), calling, returned = lent.returned] {
+    std::promise<void> calling;
+    const std::future<void> called = calling.get_future();
+    lent.thread = std::thread([this, beforeCall = std::move(beforeCall), calling = std::move(calling),
+                               returned = lent.returned]() mutable {
         if (beforeCall) beforeCall();
-        calling->store(true);
+        calling.set_value();
         product_.startBridge();
         returned->store(true);
     });
@@ -34,8 +37,7 @@ void BridgeLender::start(std::function<void()> beforeCall) {
     // A host that starts the bridge on a thread of its own and stops it later from another means the
     // stop to come after the start; a new thread may take a while to run, and a stop that reached the
     // library before the start had nothing to end.
-    while (plainStart && !calling->load())
-        std::this_thread::yield();
+    if (plainStart) called.wait();
 }
 
 bool BridgeLender::waitReturned(std::chrono::milliseconds limit) {
