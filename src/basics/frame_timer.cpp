@@ -10,7 +10,7 @@
 
 namespace tarvelmond {
 namespace {
-constexpr double kPeriodUs = 2000.0;
+constexpr auto kPeriodUs = static_cast<double>(kPacedPeriod.count());
 constexpr double kLongestPacedIntervalUs = 2 * kPeriodUs;
 constexpr std::int64_t kLongestSleepMs = 86'400'000;
 }  // namespace

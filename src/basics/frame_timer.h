@@ -7,6 +7,9 @@
 
 namespace tarvelmond {
 
+// The period of the paced loops: the game-source thread's tick (one motion frame each) and the passes.
+inline constexpr std::chrono::microseconds kPacedPeriod{2000};
+
 // Interval timer on the performance counter, with a running mean and the precise 2000 us pacing step.
 // Ticked by its owner's thread only; other threads read the last interval through lastIntervalMs().
 struct FrameTimer {

@@ -25,6 +25,17 @@ bool pace(FrameTimer& timer) {
     return false;
 }
 
+// Whether the tick just paced is followed by the 1 ms rest that lets every other thread run, however
+// late the ticks come. Coarse and the old pacing rest after every tick. With the deadline pacing a
+// period that slept, to its deadline or in the rest it began with, has had its rest: one more would
+// only push the next read on, and a late tick would be followed by periods that each begin with a rest
+// and so never sleep to their deadline (where a 1 ms sleep can last 2 ms, each of them risks running
+// long). So the loop sleeps at least once in every two periods.
+bool restFollows(const FrameTimer& timer, bool slept, bool periodBeganWithRest) {
+    if (timer.preciseMode.load(std::memory_order_relaxed) == 0 || timer.legacyPacing) return true;
+    return !slept && !periodBeganWithRest;
+}
+
 // The frozen-data watchdog: true when the tick's work is to be skipped.
 bool frozenDataTakesOver(MotionEngine& engine) {
     if (engine.staleCount <= kFrozenHold) return false;
@@ -69,6 +80,7 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
     resetGameSource(engine);
     source.clearActiveFlags();
     timer.tick();
+    bool restedAtStart = false;  // the current period began with the rest after a tick
 
     while (engine.running.load()) {
         if (!engine.connected.load()) {
@@ -96,15 +108,14 @@ void gameSourceThreadMain(MotionEngine& engine, const TickObserver* observer) {
             continue;
         }
         runMotionTick(engine);
-        const bool rested = pace(timer);
+        const bool slept = pace(timer);
         if (observer != nullptr && observer->paced != nullptr) {
             observer->paced(observer->context,
                             timer.deltaTicks.load(std::memory_order_relaxed) / timer.ticksPerUs);
         }
-        // The rest after a tick lets every other thread run once a period, however late the ticks
-        // come. Where the precise wait slept to its deadline, that sleep was the rest: a second one
-        // would only push the next read on (a system whose 1 ms sleep lasts 2 ms past the deadline).
-        if (!rested) sleepFor(kOneMs);
+        const bool restNow = restFollows(timer, slept, restedAtStart);
+        if (restNow) sleepFor(kOneMs);
+        restedAtStart = restNow;
     }
 
     engine.connected.exchange(false);

@@ -49,12 +49,14 @@ class BridgeLoop {
   private:
     void pass() {
         if (!state_.interfaceRunning.load() || state_.udpControllerPresent.load()) {
+            drain_.newConnection();  // a pause closes the port
             sleepFor(std::chrono::milliseconds(100));
             return;
         }
         if (!state_.portConnected.load()) {
             releaseLink(state_, LinkOwner::Serial);
             motionWaiting_ = false;
+            drain_.newConnection();
             if (state_.autoConnectEnabled.load()) {
                 scanPorts();
             } else {

@@ -11,10 +11,11 @@ MessageQueue::MessageQueue(std::size_t capacity) : capacity_(std::min(capacity, 
 
 bool MessageQueue::push(const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
     if (bytes == nullptr || count == 0 || count > kMaxMessageBytes) return false;
+    const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(mutex_);
         if (!makeRoom(kind)) return false;
-        append(bytes, count, kind);
+        append(bytes, count, kind, now);
     }
     pushed_.notify_all();
     return true;
@@ -22,12 +23,13 @@ bool MessageQueue::push(const std::uint8_t* bytes, std::size_t count, MessageKin
 
 bool MessageQueue::pushReplacingMotion(const std::uint8_t* bytes, std::size_t count) {
     if (bytes == nullptr || count == 0 || count > kMaxMessageBytes) return false;
+    const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(mutex_);
         for (std::size_t at = oldestMotion(); at < count_; at = oldestMotion())
             removeAt(at);
         if (!makeRoom(MessageKind::Motion)) return false;
-        append(bytes, count, MessageKind::Motion);
+        append(bytes, count, MessageKind::Motion, now);
     }
     pushed_.notify_all();
     return true;
@@ -43,12 +45,14 @@ bool MessageQueue::makeRoom(MessageKind kind) {
     return kind == MessageKind::Connection && count_ < capacity_ + kConnectionRoom;
 }
 
-void MessageQueue::append(const std::uint8_t* bytes, std::size_t count, MessageKind kind) {
+void MessageQueue::append(const std::uint8_t* bytes, std::size_t count, MessageKind kind,
+                          std::chrono::steady_clock::time_point now) {
     const SlotIndex index = free_[--freeCount_];
     Message& message = slots_[index];
     message.id = nextId_++;
     message.size = static_cast<std::uint16_t>(count);
     message.kind = kind;
+    message.queuedAt = now;
     std::memcpy(message.bytes.data(), bytes, count);
     order_[count_++] = index;
     if (kind == MessageKind::Motion) ++motion_;
@@ -80,6 +84,7 @@ bool MessageQueue::front(Message& out) const {
     out.id = message.id;
     out.size = message.size;
     out.kind = message.kind;
+    out.queuedAt = message.queuedAt;
     std::memcpy(out.bytes.data(), message.bytes.data(), message.size);
     return true;
 }

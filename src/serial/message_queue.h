@@ -2,10 +2,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+
+#include "platform/queue_wait.h"
 
 namespace tarvelmond {
 
@@ -24,6 +24,7 @@ struct Message {
     std::uint64_t id = 0;  // unique per queue, in push order
     std::uint16_t size = 0;
     MessageKind kind = MessageKind::Host;
+    std::chrono::steady_clock::time_point queuedAt{};
     std::array<std::uint8_t, kMaxMessageBytes> bytes{};
 };
 
@@ -71,12 +72,13 @@ class MessageQueue {
 
     // With the mutex held.
     bool makeRoom(MessageKind kind);
-    void append(const std::uint8_t* bytes, std::size_t count, MessageKind kind);
+    void append(const std::uint8_t* bytes, std::size_t count, MessageKind kind,
+                std::chrono::steady_clock::time_point now);
     void removeAt(std::size_t position);
     std::size_t oldestMotion() const;  // count_ when none waits
 
-    mutable std::mutex mutex_;
-    mutable std::condition_variable pushed_;
+    mutable platform::QueueMutex mutex_;
+    mutable platform::QueueCondition pushed_;
     std::array<Message, kSlots> slots_{};
     // The occupied slots, oldest first, and the free ones: a message leaves from anywhere in the
     // queue by moving slot indices, never the messages themselves.

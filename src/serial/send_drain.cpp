@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "basics/frame_timer.h"
 #include "serial/controller_line.h"
 #include "serial/crc16.h"
 #include "serial/link_state.h"
@@ -38,6 +39,10 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
             if (driverBytes < 0.0) driverBytes = driverBacklog(line);
             double backlog = meter_.backlogBytes(now);
             if (driverBacklogTrusted(driverBytes, now)) backlog = std::max(backlog, driverBytes);
+            if (copyWouldDelayNextFrame(backlog, now)) {
+                if (queue.popFrontIf(scratch_.id)) state.supersededMotionFrames.fetch_add(1);
+                continue;
+            }
             if (backlog > kMotionBacklogLimitBytes) {
                 if (!heldSince_) heldSince_ = driverFellAt_ = now;
                 if (queue.motionCount() > 1) {
@@ -49,12 +54,17 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
             heldSince_.reset();
         }
         const std::size_t size = scratch_.size;  // at least the two bytes of the terminator
+        if (scratch_.kind == MessageKind::Motion) {
+            std::copy_n(scratch_.bytes.begin(), size, lastMotion_.begin());
+            lastMotionSize_ = size;
+        }
         stampCrc(scratch_.bytes.data(), size);
         try {
             line.write(scratch_.bytes.data(), size);
             meter_.wrote(size, WireMeter::Clock::now());
         } catch (const CSerialException& failure) {
             reportFailure(failure, state, line);
+            newConnection();
             // A command that did not go whole goes again, whole, to the next connection, and the
             // ones behind it wait with it; a motion frame will be stale by then.
             if (scratch_.kind == MessageKind::Motion) queue.popFrontIf(scratch_.id);
@@ -63,6 +73,23 @@ SendDrain::Result SendDrain::drain(LinkState& state, ControllerLine& line) {
         queue.popFrontIf(scratch_.id);
     }
     return Result::Empty;
+}
+
+bool SendDrain::copyWouldDelayNextFrame(double backlog, WireMeter::Clock::time_point now) const {
+    // On an idle wire the frame goes, late or not: it may be the only one the controller gets.
+    if (backlog <= 0.0 || scratch_.size != lastMotionSize_ ||
+        !std::equal(scratch_.bytes.begin(), scratch_.bytes.begin() + scratch_.size, lastMotion_.begin())) {
+        return false;
+    }
+    // A copy still waiting when the next frame was due is the newest the controller can get (a newer
+    // frame would have taken its place): it waits for the wire like any frame.
+    const auto nextFrameDue = scratch_.queuedAt + kPacedPeriod;
+    if (now >= nextFrameDue) return false;
+    // Written once the wire can take it, the copy leaves the wire when what it carries now and the
+    // copy itself have gone.
+    const double leftThen =
+        backlog + static_cast<double>(scratch_.size) - meter_.bytesCarriedIn(nextFrameDue - now);
+    return leftThen > kMotionBacklogLimitBytes;
 }
 
 bool SendDrain::driverBacklogTrusted(double driverBytes, WireMeter::Clock::time_point now) {

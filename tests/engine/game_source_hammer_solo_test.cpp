@@ -11,6 +11,13 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+
+#include <ctime>
+#endif
+
 #include "basics/host_shared.h"
 #include "engine/game_source_thread.h"
 #include "engine/motion_engine.h"
@@ -145,6 +152,68 @@ TEST(GameSourceThreadStop, OnTheThreadItselfEndsTheLoopAndRefusesTheJoin) {
     stopGamesource_Thread();
     EXPECT_EQ(getGameID(), -1);
 }
+
+#if defined(__linux__)
+// However late its ticks come, the loop at the rig's priority sleeps at least once every two periods:
+// a thread at normal priority on the same core keeps running. Here every tick overruns its period (the
+// observer spins 2.2 ms after each), and the whole process shares one core.
+TEST(GameSourceThreadRest, ALoopWhoseTicksAllRunLateStillLetsAThreadOnItsCoreRun) {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(0, &one);
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);  // the threads started from here inherit it
+
+    emulator::UdpGameSender game(udpGamePort(kXplane));
+    game.startGenerated([](std::uint64_t n) {
+        return emulator::xplanePacket({{17, {0.01f * static_cast<float>(n % 100), 3.0f, 0.0f}}});
+    });
+    struct LateTicks {
+        static void paced(void* context, double) {
+            auto& self = *static_cast<LateTicks*>(context);
+            self.realTime.store(sched_getscheduler(0) == SCHED_FIFO);
+            const auto until = std::chrono::steady_clock::now() + 2200us;
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            self.ticks.fetch_add(1);
+        }
+        std::atomic<bool> realTime{false};
+        std::atomic<int> ticks{0};
+    } late;
+    const TickObserver observer{&LateTicks::paced, &late};
+    startGameSourceThread(engine(), &observer);
+    setMotionsystemready(1);
+    ASSERT_TRUE(eventually([&] { return late.ticks.load() > 50; }, 20s));
+
+    std::atomic<bool> stop{false};
+    std::atomic<double> share{0.0};
+    std::thread normal([&] {
+        const auto cpuNow = [] {
+            timespec t{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+        };
+        const auto cpuStart = cpuNow();
+        const auto start = std::chrono::steady_clock::now();
+        while (!stop.load()) {
+        }
+        share.store(std::chrono::duration<double>(cpuNow() - cpuStart).count() /
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    });
+    std::this_thread::sleep_for(1500ms);
+    stop.store(true);
+    normal.join();
+    stopGamesource_Thread();
+    sched_setaffinity(0, sizeof before, &before);
+    if (!late.realTime.load())
+        GTEST_SKIP() << "the loop runs at normal priority here: it cannot starve a thread";
+    // A loop that never slept would leave it only what the kernel keeps back from real-time threads (5 %);
+    // one that sleeps 1 ms every two late periods leaves it about 18 %.
+    EXPECT_GT(share.load(), 0.07) << "the thread at normal priority ran " << share.load() * 100
+                                  << " % of the time";
+}
+#endif
 
 }  // namespace
 }  // namespace tarvelmond::test

@@ -6,9 +6,11 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <random>
 #include <thread>
 #include <vector>
 
+#include "basics/frame_timer.h"
 #include "serial/controller_line.h"
 #include "serial/crc16.h"
 #include "serial/link_state.h"
@@ -110,6 +112,30 @@ TEST(LinkAsFrameSink, TakesFramesOnlyWhileALoopRunsAndKeepsTheNewestWhileNoLineT
     EXPECT_EQ(Bytes(waiting.bytes.begin(), waiting.bytes.begin() + waiting.size), message);
 }
 
+// The loops that send wait on their queue: a push from another thread wakes them, whenever it comes;
+// without one the wait ends at its deadline, never before.
+TEST(SendQueueWait, APushFromAnotherThreadAlwaysWakesTheWaiterAndNoneEndsTheWaitOnlyAtItsDeadline) {
+    MessageQueue queue(150);
+    const Bytes frame = motionFrame(1);
+    std::mt19937 random(std::random_device{}());
+    for (int round = 0; round < 200; ++round) {
+        const std::uint64_t seen = queue.pushCount();
+        std::thread pusher([&, delay = std::chrono::microseconds(random() % 3000)] {
+            std::this_thread::sleep_for(delay);
+            queue.push(frame.data(), frame.size(), MessageKind::Motion);
+        });
+        EXPECT_TRUE(queue.waitForPush(seen, std::chrono::steady_clock::now() + 10s)) << "round " << round;
+        pusher.join();
+        queue.clear();
+    }
+    const std::uint64_t seen = queue.pushCount();
+    for (const auto wait : {0us, 300us, 1500us}) {
+        const auto until = std::chrono::steady_clock::now() + wait;
+        EXPECT_FALSE(queue.waitForPush(seen, until));
+        EXPECT_GE(std::chrono::steady_clock::now(), until);
+    }
+}
+
 TEST(SendDrainOverALine, HostMessagesAndFramesGoWholeInOrderWithTheirCrc) {
     LinkState state;
     connect(state);
@@ -150,6 +176,71 @@ TEST(SendDrainOverALine, AFrameWaitsWhileWhatWaitsInThePortDrainsButNotBehindABa
     std::this_thread::sleep_for(kDriverBacklogTrust + 1ms);
     EXPECT_EQ(drain.drain(state, line), SendDrain::Result::Empty);
     EXPECT_EQ(line.writes, std::vector<Bytes>{onTheWire(frame)});
+}
+
+// Each tick queues its frame twice. At 250000 baud two frames take longer than a tick, so the copy gives
+// way and the next tick's frame finds the wire free; on a line fast enough for both, both go. A frame
+// that says something new is never dropped for this, nor is the first frame of a new connection.
+TEST(SendDrainOverALine, ACopyOfTheLastFrameGoesOnlyIfTheWireCarriesItBeforeTheNextTick) {
+    LinkState state;
+    connect(state);
+    const Bytes frame = motionFrame(1), next = motionFrame(2);
+    const auto queueTwice = [&](const Bytes& bytes) {
+        ASSERT_TRUE(state.serialSendQueue.push(bytes.data(), bytes.size(), MessageKind::Motion));
+        ASSERT_TRUE(state.serialSendQueue.push(bytes.data(), bytes.size(), MessageKind::Motion));
+    };
+
+    MemoryLine slow;
+    SendDrain wire(250000);
+    queueTwice(frame);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::Empty) << "the copy gave way at once";
+    EXPECT_EQ(slow.writes, std::vector<Bytes>{onTheWire(frame)});
+    EXPECT_EQ(state.supersededMotionFrames.load(), 1U);
+
+    // A new frame goes once the wire can take it.
+    ASSERT_TRUE(state.serialSendQueue.push(next.data(), next.size(), MessageKind::Motion));
+    wire.drain(state, slow);
+    std::this_thread::sleep_for(3ms);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::Empty);
+    EXPECT_EQ(slow.writes.back(), onTheWire(next));
+
+    // A rig at rest sends the same frame every tick: it goes once a tick, on the free wire.
+    std::this_thread::sleep_for(2ms);
+    queueTwice(next);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::Empty);
+    EXPECT_EQ(slow.writes.size(), 3U);
+
+    // The first frame a new connection sends is no copy of what the last one carried.
+    wire.newConnection();
+    queueTwice(next);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::MotionWaiting) << "the wire is still busy";
+    std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::Empty);
+    EXPECT_EQ(slow.writes.size(), 4U);
+
+    // A copy that waited past the next frame's time behind a long host message, with no newer frame
+    // come, is the newest frame there is: it waits for the wire and goes.
+    std::this_thread::sleep_for(3ms);
+    Bytes longMessage(200, 0x55);
+    longMessage[0] = longMessage[1] = 0xF9;
+    longMessage[198] = 0x0A;
+    longMessage[199] = 0x0D;
+    ASSERT_TRUE(state.serialSendQueue.push(longMessage.data(), longMessage.size()));  // 8 ms on the wire
+    ASSERT_TRUE(state.serialSendQueue.push(next.data(), next.size(), MessageKind::Motion));
+    std::this_thread::sleep_for(kPacedPeriod + 100us);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::MotionWaiting);
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(wire.drain(state, slow), SendDrain::Result::Empty);
+    EXPECT_EQ(slow.writes.back(), onTheWire(next));
+
+    state.serialSendQueue.clear();
+    MemoryLine fast;
+    SendDrain quick(2'000'000);  // 36 bytes in 180 us
+    queueTwice(frame);
+    quick.drain(state, fast);  // the copy waits for the wire
+    std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(quick.drain(state, fast), SendDrain::Result::Empty);
+    EXPECT_EQ(fast.writes, (std::vector<Bytes>{onTheWire(frame), onTheWire(frame)}));
 }
 
 TEST(SendDrainOverALine, ALineThatFailsIsClosedAndTheHostMessageWaitsWholeForTheNextConnection) {

@@ -19,6 +19,25 @@ bool exists(const std::string& windowsPath) {
     return GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A pause of about 100 us between two looks at the port. Sleep(1) and the waitable timers wait in the
+// wineserver, whose time-outs come in whole milliseconds: every frame would seem to arrive 1.1 ms late.
+// The system's wait on an address times out within the process, to the microsecond under Wine; on
+// Windows it lasts a timer tick.
+void pauseBriefly() {
+    using WaitOnAddressFine = LONG(NTAPI*)(const void*, const void*, SIZE_T, const LARGE_INTEGER*);
+    static const auto wait = reinterpret_cast<WaitOnAddressFine>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlWaitOnAddress")));
+    if (wait == nullptr) {
+        Sleep(1);
+        return;
+    }
+    const int never = 0;
+    const int expected = 0;
+    LARGE_INTEGER relative;
+    relative.QuadPart = -1000;  // 100 us, in 100 ns units
+    wait(&never, &expected, sizeof never, &relative);
+}
+
 }  // namespace
 
 struct FarEnd::Impl {
@@ -131,7 +150,7 @@ std::size_t FarEnd::read(std::uint8_t* bytes, std::size_t max, std::chrono::mill
             return got;
         }
         if (std::chrono::steady_clock::now() >= until) return 0;
-        Sleep(1);
+        pauseBriefly();
     }
 }
 
