@@ -19,15 +19,14 @@ class WireMeter {
     void wrote(std::size_t bytes, Clock::time_point now) {
         busyUntil_ = std::max(busyUntil_, now) + byteTime_ * static_cast<long long>(bytes);
     }
-    double backlogBytes(Clock::time_point now) const {
-        return now >= busyUntil_ ? 0.0 : static_cast<double>((busyUntil_ - now).count()) / byteTime_.count();
-    }
     // How many bytes the wire carries in `span` (none in a span that is not positive).
     double bytesCarriedIn(Clock::duration span) const {
         return span <= Clock::duration::zero() ? 0.0
                                                : static_cast<double>(std::chrono::nanoseconds(span).count()) /
                                                      static_cast<double>(byteTime_.count());
     }
+    // The bytes still to go down the wire: what it carries until it is free.
+    double backlogBytes(Clock::time_point now) const { return bytesCarriedIn(busyUntil_ - now); }
     // When the backlog will have shrunk to `bytes`.
     Clock::time_point drainedTo(double bytes) const {
         return busyUntil_ - std::chrono::nanoseconds(static_cast<long long>(bytes * byteTime_.count()));
