@@ -8,6 +8,8 @@
 #include <cstring>
 #include <numeric>
 #include <optional>
+#include <random>
+#include <string>
 
 #include "serial/link_test_support.h"
 
@@ -364,9 +366,13 @@ TEST_F(Bridge, AtTheWireRateMotionFramesGiveWayAndHostMessagesAllArrive) {
         });
     }
     float tick = 0.0f;
-    // The game-source thread's part: two frames per 2 ms tick until the hosts are done.
+    // The game-source thread's part: two frames per tick until the hosts are done, the ticks 2 ms apart
+    // give or take 0.6 ms (a tick's read and work take longer some times than others).
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
     for (auto next = std::chrono::steady_clock::now(); finished.load() < kThreads;
-         std::this_thread::sleep_until(next += 2ms)) {
+         std::this_thread::sleep_until(next += std::chrono::microseconds(1400 + random() % 1201))) {
         Bytes frame(36, 0);
         frame[0] = frame[1] = 0xFC;
         std::memcpy(frame.data() + 2, &++tick, 4);

@@ -1,7 +1,9 @@
 // Measures the period of the game-source thread's worked ticks (target 2000 us) and the thread's CPU
 // use while a game (the emulator playing DiRT Rally 2 at 500 Hz) is connected and the rig is ready,
-// with a realistic filter profile. Usage: tick_period [seconds] [precise|coarse]
+// with a realistic filter profile. Usage: tick_period [seconds] [precise|coarse|bare]
 // TARVELMOND_PACING=legacy measures the old precise pacing (1 ms sleep, then a spin) for comparison.
+// `bare` measures the machine instead: a thread at the rig's priority that only sleeps to 2 ms deadlines,
+// and how late it wakes; no pacing can hold the period better than that.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -16,7 +18,9 @@
 #include "engine/game_source_thread.h"
 #include "engine/motion_engine.h"
 #include "game_packets.h"
+#include "platform/clock.h"
 #include "platform/process_info.h"
+#include "platform/scheduling.h"
 #include "support/realistic_profile.h"
 #include "udp_game_sender.h"
 
@@ -58,11 +62,36 @@ double percentile(std::vector<double> sorted, double p) {
     return sorted[std::min(index, sorted.size() - 1)];
 }
 
+int measureBareWakeUps(int seconds) {
+    std::vector<double> lateUs(static_cast<std::size_t>(seconds) * 500);
+    std::thread sleeper([&] {
+        platform::raiseToRealtimePriority();
+        const std::int64_t period = platform::performanceFrequency() / 500;
+        std::int64_t deadline = platform::performanceCounter();
+        for (double& late : lateUs) {
+            deadline += period;
+            platform::sleepUntilCounter(deadline);
+            late = static_cast<double>(platform::performanceCounter() - deadline) * 1e6 /
+                   static_cast<double>(platform::performanceFrequency());
+        }
+    });
+    sleeper.join();
+    std::sort(lateUs.begin(), lateUs.end());
+    const auto over = [&](double us) {
+        return std::count_if(lateUs.begin(), lateUs.end(), [&](double late) { return late > us; });
+    };
+    std::printf("bare: %zu sleeps to 2 ms deadlines at the rig's priority, %d s\n", lateUs.size(), seconds);
+    std::printf("wake-up late us: p50 %.0f  p99 %.0f  max %.0f; over 0.5 ms %td, over 1 ms %td\n",
+                percentile(lateUs, 0.5), percentile(lateUs, 0.99), lateUs.back(), over(500.0), over(1000.0));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const bool coarse = argc > 2 && std::string(argv[2]) == "coarse";
+    if (argc > 2 && std::string(argv[2]) == "bare") return measureBareWakeUps(seconds);
 
     emulator::UdpGameSender game(20778);
     game.startGenerated([](std::uint64_t n) {
