@@ -23,6 +23,7 @@ using namespace std::chrono_literals;
 class ListenerThread {
   public:
     ListenerThread() : port_(freeUdpPort()) {
+        EXPECT_FALSE(udpPortHeld(port_));
         setUdpListenPort(link(), port_);
         thread_ = std::thread([] { runUdpListener(link()); });
         // Datagrams sent before the loop has bound its port would be lost.

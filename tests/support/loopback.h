@@ -14,12 +14,9 @@ inline std::uint16_t freeUdpPort() {
     return socket.localPort();
 }
 
-// Whether some socket holds UDP `port` on every interface (binding it fails).
-inline bool udpPortHeld(std::uint16_t port) {
-    platform::SocketLibrary library;
-    library.start();
-    platform::Socket socket = platform::Socket::udp();
-    return !socket.bind({0, port});
-}
+// Whether some socket of this machine holds UDP `port`, read from the system's table of sockets.
+// Trying to bind the port instead would hold it for a moment itself, and a loop opening the port
+// in that moment would find it taken.
+bool udpPortHeld(std::uint16_t port);
 
 }  // namespace tarvelmond::test
