@@ -29,6 +29,7 @@
 #include "net/udp_port.h"
 #include "platform/sockets.h"
 #include "support/eventually.h"
+#include "support/loopback.h"
 #include "udp_game_sender.h"
 
 namespace tarvelmond::test {
@@ -76,15 +77,6 @@ inline double capturedFloat(const Bytes& packet, std::size_t offset) {
     for (std::size_t i = 0; i < 4; ++i)
         bits |= static_cast<std::uint32_t>(packet.at(offset + i)) << (8 * i);
     return std::bit_cast<float>(bits);
-}
-
-// A port number nobody holds right now (the system's pick for a bound socket, released again).
-inline int freeUdpPort() {
-    platform::SocketLibrary library;
-    library.start();
-    platform::Socket socket = platform::Socket::udp();
-    socket.bind({platform::kLoopback, 0});
-    return socket.localPort();
 }
 
 // One network reader's world: its port on a free local port, a game sending to it, its timer, the
