@@ -376,6 +376,8 @@ TEST_F(Bridge, AtTheWireRateMotionFramesGiveWayAndHostMessagesAllArrive) {
         Bytes frame(36, 0);
         frame[0] = frame[1] = 0xFC;
         std::memcpy(frame.data() + 2, &++tick, 4);
+        frame[8] = 0x0A;  // a value's bytes that read as a terminator: the frame still goes whole
+        frame[9] = 0x0D;
         sendMotionFrame(frame.data(), frame.size());
         sendMotionFrame(frame.data(), frame.size());
     }
